@@ -1,0 +1,548 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#include "CorvaneForm.h"
+
+#include "app/Version.h"
+#include "platform/NumberFormat.h"
+#include "roche/Constants.h"
+#include "roche/NeckShape.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace corvane::app {
+
+using platform::Format;
+using platform::GeneralNumber;
+using platform::Val;
+
+namespace {
+
+const std::string kAutoMessage = "The size of Star 2 is determined from the size of Star 1 for contact systems.  "
+                                 "Uncheck 'Auto' below to change the size of star #2.";
+
+// Clamps value into [low, high]; out of range, box shows the given text and value becomes that text's.
+void clampBox(TextBox& box, double& value, double low, const char* lowText, double high, const char* highText) {
+    if (value > high) {
+        box.Text = highText;
+        value = Val(highText);
+    } else if (value < low) {
+        box.Text = lowText;
+        value = Val(lowText);
+    }
+}
+
+// The pole-radius rule: above 1 becomes 0.99 (a value in (0.99, 1] passes), below 0.01 becomes 0.01.
+void clampRadius(TextBox& box, double& value) { clampBox(box, value, 0.01, "0.01", 1.0, "0.99"); }
+
+// Temperatures: 100000 or more becomes 100000; 0 or less becomes 1 and is not stored this time.
+void readTemperature(TextBox& box, double& stored) {
+    double v = Val(box.Text);
+    if (v >= 100000) {
+        box.Text = "100000";
+        v = 100000;
+    } else if (v <= 0) {
+        box.Text = "1";
+    }
+    if (v > 0) {
+        stored = v;
+    }
+}
+
+// Assigns only a finite result, as a statement that fails leaves its target alone.
+void storeFinite(double& target, double value) {
+    if (std::isfinite(value)) {
+        target = value;
+    }
+}
+
+} // namespace
+
+bool ComboBox::select(const std::string& item) {
+    const auto it = std::find(Items.begin(), Items.end(), item);
+    if (it == Items.end()) {
+        return false;
+    }
+    ListIndex = static_cast<int>(it - Items.begin());
+    Text = item;
+    return true;
+}
+
+std::string versionText() { return CORVANE_VERSION; }
+
+CorvaneForm::CorvaneForm(platform::Dialogs& dialogs)
+    : LightCurve(static_cast<std::size_t>(LightCurveChannels) * (LightCurveMaxPoint + 1), 0.0), dialogs_(dialogs) {
+    ShapeCache.resize(LatLines);
+}
+
+void CorvaneForm::setPictureSize(int width, int height) {
+    Picture1Width = std::max(1, width);
+    Picture1Height = std::max(1, height);
+    PicturePlotWidth = Picture1Width;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and shut-down
+
+void CorvaneForm::Form_Load() {
+    // The catalogue is not built in yet, so entry 5 is the design texts of the parameter boxes.
+    Index = 5;
+    Caption = "Corvane Pro " + versionText() + " - Eclipsing Binary Stars ";
+    txtN1.Text = "10";
+    txtEta.Text = "0 ";
+    SlideIndex = 1;
+    SlideShowOn = false;
+    Channel = 3;
+    Form_Resize();
+    std::fill(ScrollLast.begin() + 1, ScrollLast.end(), 15000);
+    PlotMin = -100000;
+    PlotMax = 1000000;
+    cmbFilter.Clear();
+    for (const char* item : {"RGB", "LRGB", "L", "R", "G", "B"}) {
+        cmbFilter.AddItem(item);
+    }
+    ChannelFirst = 1;
+    ChannelLast = 3;
+    cmbFilter.select("RGB");
+    ObsCount = 0;
+    cmbStarSpot1.Clear();
+    cmbStarSpot1.AddItem("1");
+    cmbStarSpot1.AddItem("2");
+    cmbStarSpot1.select("1");
+    for (ComboBox* box : {&cmbParameter, &cmbParameter2}) {
+        box->Clear();
+        for (const char* item : {"Inclination", "Mass Ratio", "Pole Radius #1", "Temperature #1", "Temperature #2"}) {
+            box->AddItem(item);
+        }
+    }
+    cmbParameter.select("Inclination");
+    cmbParameter2.select("Mass Ratio");
+    Channel = 2;
+    Timer1Enabled = true;
+}
+
+void CorvaneForm::Form_Resize() { Refresh_Click(); }
+
+void CorvaneForm::Form_Unload() { Unloaded = true; }
+
+void CorvaneForm::mnuRefresh_Click() { Refresh_Click(); }
+
+void CorvaneForm::mnuExit_Click() { Form_Unload(); }
+
+// ---------------------------------------------------------------------------------------------
+// The refresh cycle
+
+void CorvaneForm::Refresh_Click() {
+    // A refresh asked for while one runs (from a message box, say) runs once after it, never inside it.
+    if (inRefresh_) {
+        refreshPending_ = true;
+        return;
+    }
+    inRefresh_ = true;
+    do {
+        refreshPending_ = false;
+        refreshOnce();
+    } while (refreshPending_);
+    inRefresh_ = false;
+}
+
+void CorvaneForm::refreshOnce() {
+    clampAndStore();
+
+    LCMax = -1e14;
+    LCMin = 1e14;
+    LCPoints = PicturePlotWidth;
+    const int lastPoint = std::clamp(LCPoints, 0, LightCurveMaxPoint);
+    for (int channel = std::max(ChannelFirst, 0); channel <= std::min(ChannelLast, LightCurveChannels - 1); ++channel) {
+        for (int point = 0; point <= lastPoint; ++point) {
+            lightCurve(channel, point) = 0.0;
+        }
+    }
+
+    fillRocheList();
+    fillSizeLists();
+
+    lblMessage.Caption = "Rendering Stars";
+    ShapeCache.resize(LatLines);
+    radius2Text_ = txtRadius2.Text;
+}
+
+void CorvaneForm::clampAndStore() {
+    storeFinite(ZoomScale, Val(txtZoom.Text) * std::min(Picture1Width, Picture1Height) / 300.0);
+    if (const double days = Val(txtRotPer.Text); days > 0) {
+        storeFinite(RotPeriodSec, days * 24 * 3600);
+    }
+    storeFinite(Eta, Val(txtEta.Text) * Pi / 180);
+
+    double iota = Val(txtIota.Text);
+    clampBox(txtIota, iota, 0, "0", 90, "90");
+    Iota = iota * Pi / 180;
+
+    double q = Val(Qratio.Text);
+    clampBox(Qratio, q, roche::MinMassRatio, "0.001", roche::MaxMassRatio, "1000");
+    Q = q;
+    QRatio = q;
+
+    clampRadius(txtRadius1, Radius1 = Val(txtRadius1.Text));
+    clampRadius(txtRadius2, Radius2 = Val(txtRadius2.Text));
+
+    Limb1 = Val(txtLimb1.Text);
+    clampBox(txtLimb1, Limb1, 0, "0", 1, "1");
+    Limb2 = Val(txtLimb2.Text);
+    clampBox(txtLimb2, Limb2, 0, "0", 1, "1");
+
+    double lines = Val(txtN1.Text);
+    clampBox(txtN1, lines, 1, "1", 100, "100");
+    LatLines = static_cast<int>(std::lround(lines));
+    LatLines2 = LatLines;
+    LonLines = 4 * LatLines;
+
+    readTemperature(txtTemp1, Temp1);
+    readTemperature(txtTemp2, Temp2);
+
+    if (chkSpot1.checked()) {
+        if (const double t = Val(txtTempSpot1.Text); t > 0) {
+            SpotTemp = t;
+        }
+        SpotLat = -Val(txtSpotLat1.Text) * Pi / 180;
+        SpotLon = Val(txtSpotLon1.Text) * Pi / 180 + Pi;
+        SpotRadius = Val(txtRadSpot1.Text) * Pi / 180;
+    }
+    TempMax = std::max(Temp1, Temp2);
+    if (chkSpot1.checked()) {
+        TempMax = std::max(TempMax, SpotTemp);
+    }
+
+    AnimStep = Val(txtAnimSpeed.Text);
+    clampBox(txtAnimSpeed, AnimStep, 0, "0", 20, "20");
+
+    storeFinite(Gamma, Val(txtGamma.Text) * Pi / 180);
+}
+
+void CorvaneForm::fillRocheList() {
+    RocheList.Clear();
+    const double q = Val(Qratio.Text);
+
+    Roche.Q = Q;
+    roche::RochePot(Roche);
+    RocheRadius = roche::StarRadius(Roche, Roche.OmegaCrit, Roche.Q, 0, HalfPi, 0);
+    RocheList.AddItem("r1(pole) = " + Format(RocheRadius, "0.####"));
+
+    Roche.Q = roche::clampMassRatio(1.0 / roche::clampMassRatio(q));
+    roche::RochePot(Roche);
+    RocheRadius = roche::StarRadius(Roche, Roche.OmegaCrit, Roche.Q, 0, HalfPi, 0);
+    RocheList.AddItem("r2(pole) = " + Format(RocheRadius, "0.####"));
+
+    Roche.Q = Q;
+    roche::RochePot(Roche);
+    RocheList.AddItem("Omega = " + Format(Roche.OmegaCrit, "##.###"));
+}
+
+roche::ShapeInputs CorvaneForm::shapeInputs() const {
+    return {Radius1, Radius2, Val(Qratio.Text), Roche.LagrangeX};
+}
+
+void CorvaneForm::fillSizeLists() {
+    StarSizeList.Clear();
+    const double omegaCrit = Roche.OmegaCrit;
+
+    // Star 1 towards the companion, sideways and away (star 1's shape offset is -pi/2). These
+    // calls bypass the cache and store under corner 0, which the drawing never reads.
+    auto sizes = [&](int star, const std::array<double, 3>& thetas) {
+        const roche::ShapeInputs in = shapeInputs();
+        const char* names[3] = {"(point) = ", "(side) = ", "(back) = "};
+        const std::string prefix = star == 1 ? "r1" : "r2";
+        for (int n = 0; n < 3; ++n) {
+            const double r = roche::StarShape(Shape, in, ShapeCache, star, 0.0, thetas[static_cast<std::size_t>(n)], 0, n, 0, true);
+            StarSizeList.AddItem(prefix + names[n] + Format(r, "0.####"));
+        }
+    };
+
+    StarSizeList.AddItem("r1(pole) = " + Format(Val(txtRadius1.Text), "0.####"));
+    sizes(1, {Pi, HalfPi, 0.0});
+
+    Omega1 = 1 / Radius1 + Q / std::sqrt(1 + Radius1 * Radius1);
+    StarSizeList.AddItem("Omega1 = " + Format(Omega1, "##.###"));
+    StarSizeList.AddItem(" ");
+
+    RecommendedRadius2 = roche::RecommendedRadius2(Q, Radius1);
+    StarSizeList.AddItem("r2(pole) = " + Format(RecommendedRadius2, "0.####") + " Recommended");
+    StarSizeList.AddItem(" ");
+
+    if (chkAuto.checked() && Omega1 < omegaCrit) {
+        txtRadius2.Text = Format(RecommendedRadius2, "0.####");
+        double r2 = Val(txtRadius2.Text);
+        clampRadius(txtRadius2, r2);
+        Radius2 = r2;
+    }
+
+    StarSizeList.AddItem("r2(pole) = " + Format(Val(txtRadius2.Text), "0.####"));
+    sizes(2, {0.0, HalfPi, Pi});
+
+    // The potential at star 2's pole (1, 0, Radius2) in star 1's frame: w is its distance from star 1.
+    const double w = std::sqrt(1 + Radius2 * Radius2);
+    Omega2 = 1 / w + Q * (1 / Radius2 - 1) + (1 + Q) / 2;
+    StarSizeList.AddItem("Omega2 = " + Format(Omega2, "##.###"));
+
+    if (chkAuto.checked()) {
+        chkNeck.Value = (Omega1 < omegaCrit && Omega2 < omegaCrit) ? 1 : 0;
+    }
+
+    const bool contact1 = Omega1 < omegaCrit;
+    const bool contact2 = Omega2 < omegaCrit;
+    FrameStar1 = contact1 ? Frame{" Star 1 - Contact ", ColorRed} : Frame{" Star 1 ", ColorLightGrey};
+    FrameStar2 = contact2 ? Frame{" Star 2 - Contact ", ColorRed} : Frame{" Star 2 ", ColorLightGrey};
+}
+
+// ---------------------------------------------------------------------------------------------
+// "Equator Data"
+
+void CorvaneForm::mnuEquator_Click() {
+    Text1.Visible = true;
+    Q = roche::clampMassRatio(Val(Qratio.Text));
+    Roche.Q = Q;
+    roche::RochePot(Roche);
+
+    // Before anything is drawn there is no band count yet: use the equator band of the grid.
+    const int count = LonCount > 0 ? LonCount : std::max(1, LonLines);
+    std::string text = std::to_string(count) + "\r\n";
+    text += GeneralNumber(Roche.LagrangeX) + "\r\n";
+    text += GeneralNumber(Roche.OmegaCrit) + "\r\n";
+    for (int i = 0; i <= 2 * count; ++i) {
+        EquatorAngle = HalfPi - (TwoPi * i) / (count * 2.0);
+        RocheRadius = roche::StarRadius(Roche, Roche.OmegaCrit, Q, 0, 0.0, EquatorAngle);
+        text += std::to_string(Roche.IterCount) + "," + Format(180 * EquatorAngle / Pi, "#0.#") + "," +
+                Format(RocheRadius, "0.####") + "\r\n";
+    }
+    Text1.Text = text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text boxes
+
+void CorvaneForm::txtN1_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtIota_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtGamma_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtLimb1_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtLimb2_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtRadius1_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtRotPer_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtTemp1_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtTemp2_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtZoom_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtAnimSpeed_KeyUp() { Refresh_Click(); }
+void CorvaneForm::Qratio_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtTempSpot1_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtSpotLat1_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtSpotLon1_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtRadSpot1_KeyUp() { Refresh_Click(); }
+
+void CorvaneForm::txtEta_KeyUp() {
+    storeFinite(Eta, Val(txtEta.Text) * Pi / 180);
+    Refresh_Click();
+}
+
+bool CorvaneForm::autoBlocksRadius2() {
+    if (!chkAuto.checked()) {
+        return false;
+    }
+    dialogs_.message(kAutoMessage, "Corvane", platform::MessageButtons::Ok);
+    FocusControl = "txtRadius1";
+    return true;
+}
+
+void CorvaneForm::txtRadius2_KeyUp() {
+    if (autoBlocksRadius2()) {
+        // The edit is refused: the box goes back to the radius in use.
+        txtRadius2.Text = radius2Text_;
+        return;
+    }
+    Refresh_Click();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Spinners
+
+void CorvaneForm::VScroll_Change(int n, int newValue) {
+    if (n < 1 || n > 14) {
+        return;
+    }
+    const ParameterControl* control = nullptr;
+    for (const ParameterControl& c : parameterControls()) {
+        if (c.scroll == n) {
+            control = &c;
+        }
+    }
+    if (control == nullptr) {
+        return;
+    }
+    if (n == 6 && autoBlocksRadius2()) {
+        VScroll[6].Value = ScrollLast[6];
+        return;
+    }
+    VScroll[static_cast<std::size_t>(n)].Value = std::clamp(newValue, ScrollBar::Min, ScrollBar::Max);
+    const bool up = newValue > ScrollLast[static_cast<std::size_t>(n)];
+    TextBox& box = this->*(control->box);
+    if (n == 4) {
+        // The rotation angle steps by the animation step, in whole degrees.
+        const double step = Val(txtAnimSpeed.Text);
+        const double degrees = Eta * 180 / Pi + (up ? step : -step);
+        // Eta went through degrees -> radians -> degrees; don't let that round-trip lose a degree.
+        box.Text = GeneralNumber(std::floor(degrees + 1e-9)) + " ";
+    } else {
+        const double v = Val(box.Text) + (up ? control->step : -control->step);
+        box.Text = GeneralNumber(v);
+    }
+    ScrollLast[static_cast<std::size_t>(n)] = newValue;
+    Refresh_Click();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Switches
+
+void CorvaneForm::chkAuto_Click() { Refresh_Click(); }
+void CorvaneForm::chkNeck_Click() { Refresh_Click(); }
+void CorvaneForm::chkSpherical_Click() { Refresh_Click(); }
+void CorvaneForm::chkStefan_Click() { Refresh_Click(); }
+void CorvaneForm::chkSimAreas_Click() { Refresh_Click(); }
+void CorvaneForm::chkMag_Click() { Refresh_Click(); }
+void CorvaneForm::chkPaint_Click() { Refresh_Click(); }
+void CorvaneForm::chkGran_Click() { Refresh_Click(); }
+void CorvaneForm::chkSpot1_Click() { Refresh_Click(); }
+void CorvaneForm::cmbStarSpot1_Click() { Refresh_Click(); }
+void CorvaneForm::chkPhotometry_Click() {}
+
+void CorvaneForm::chkDots_Click() {
+    chkPhotometry.Value = 0;
+    Refresh_Click();
+}
+
+void CorvaneForm::chkGrid_Click() {
+    chkPhotometry.Value = 0;
+    Refresh_Click();
+}
+
+void CorvaneForm::TwoStarsCheck_Click() {
+    Eta = 0;
+    txtEta.Text = "0 ";
+    Refresh_Click();
+}
+
+void CorvaneForm::AnimCheck_Click() { Timer1Enabled = true; }
+
+void CorvaneForm::selectOption(OptionButton& chosen) {
+    for (const OptionControl& o : optionControls()) {
+        (this->*(o.button)).Value = false;
+    }
+    chosen.Value = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Named access
+
+std::span<const CorvaneForm::ParameterControl> CorvaneForm::parameterControls() {
+    static const ParameterControl table[] = {
+        {"txtIota", "Inclination (\u00b0)", 2, 1, &CorvaneForm::txtIota, &CorvaneForm::txtIota_KeyUp},
+        {"Qratio", "Mass Ratio", 14, 0.1, &CorvaneForm::Qratio, &CorvaneForm::Qratio_KeyUp},
+        {"txtN1", "Latitude Lines", 1, 1, &CorvaneForm::txtN1, &CorvaneForm::txtN1_KeyUp},
+        {"txtRadius1", "Pole Radius", 5, 0.001, &CorvaneForm::txtRadius1, &CorvaneForm::txtRadius1_KeyUp},
+        {"txtRadius2", "Pole Radius", 6, 0.001, &CorvaneForm::txtRadius2, &CorvaneForm::txtRadius2_KeyUp},
+        {"txtLimb1", "Limb Darkening ", 9, 0.05, &CorvaneForm::txtLimb1, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtLimb2", "Limb Darkening ", 10, 0.05, &CorvaneForm::txtLimb2, &CorvaneForm::txtLimb2_KeyUp},
+        {"txtTemp1", "Temperature (K)", 11, 100, &CorvaneForm::txtTemp1, &CorvaneForm::txtTemp1_KeyUp},
+        {"txtTemp2", "Temperature (K)", 12, 100, &CorvaneForm::txtTemp2, &CorvaneForm::txtTemp2_KeyUp},
+        {"txtAnimSpeed", "Animation Step (\u00b0)", 7, 1, &CorvaneForm::txtAnimSpeed, &CorvaneForm::txtAnimSpeed_KeyUp},
+        {"txtGamma", "Axis Tilt", 3, 5, &CorvaneForm::txtGamma, &CorvaneForm::txtGamma_KeyUp},
+        {"txtEta", "Rotation Angle", 4, 0, &CorvaneForm::txtEta, &CorvaneForm::txtEta_KeyUp},
+        {"txtRotPer", "Rotation Ratio", 13, 0.01, &CorvaneForm::txtRotPer, &CorvaneForm::txtRotPer_KeyUp},
+        {"txtZoom", "Zoom (%)", 8, 10, &CorvaneForm::txtZoom, &CorvaneForm::txtZoom_KeyUp},
+        {"txtTempSpot1", "Temperature (K)", 0, 0, &CorvaneForm::txtTempSpot1, &CorvaneForm::txtTempSpot1_KeyUp},
+        {"txtSpotLat1", "Latitude (\u00b0)", 0, 0, &CorvaneForm::txtSpotLat1, &CorvaneForm::txtSpotLat1_KeyUp},
+        {"txtSpotLon1", "Longitude (\u00b0)", 0, 0, &CorvaneForm::txtSpotLon1, &CorvaneForm::txtSpotLon1_KeyUp},
+        {"txtRadSpot1", "Radius (\u00b0)", 0, 0, &CorvaneForm::txtRadSpot1, &CorvaneForm::txtRadSpot1_KeyUp},
+    };
+    return table;
+}
+
+std::span<const CorvaneForm::SwitchControl> CorvaneForm::switchControls() {
+    static const SwitchControl table[] = {
+        {"chkAuto", &CorvaneForm::chkAuto, &CorvaneForm::chkAuto_Click},
+        {"chkNeck", &CorvaneForm::chkNeck, &CorvaneForm::chkNeck_Click},
+        {"chkSpherical", &CorvaneForm::chkSpherical, &CorvaneForm::chkSpherical_Click},
+        {"chkStefan", &CorvaneForm::chkStefan, &CorvaneForm::chkStefan_Click},
+        {"chkSimAreas", &CorvaneForm::chkSimAreas, &CorvaneForm::chkSimAreas_Click},
+        {"chkMag", &CorvaneForm::chkMag, &CorvaneForm::chkMag_Click},
+        {"chkGran", &CorvaneForm::chkGran, &CorvaneForm::chkGran_Click},
+        {"TwoStarsCheck", &CorvaneForm::TwoStarsCheck, &CorvaneForm::TwoStarsCheck_Click},
+        {"AnimCheck", &CorvaneForm::AnimCheck, &CorvaneForm::AnimCheck_Click},
+        {"chkPhotometry", &CorvaneForm::chkPhotometry, &CorvaneForm::chkPhotometry_Click},
+        {"chkSpot1", &CorvaneForm::chkSpot1, &CorvaneForm::chkSpot1_Click},
+    };
+    return table;
+}
+
+std::span<const CorvaneForm::OptionControl> CorvaneForm::optionControls() {
+    static const OptionControl table[] = {
+        {"chkPaint", &CorvaneForm::chkPaint, &CorvaneForm::chkPaint_Click},
+        {"chkGrid", &CorvaneForm::chkGrid, &CorvaneForm::chkGrid_Click},
+        {"chkDots", &CorvaneForm::chkDots, &CorvaneForm::chkDots_Click},
+    };
+    return table;
+}
+
+std::span<const CorvaneForm::ComboControl> CorvaneForm::comboControls() {
+    static const ComboControl table[] = {
+        {"cmbStarSpot1", &CorvaneForm::cmbStarSpot1, &CorvaneForm::cmbStarSpot1_Click},
+    };
+    return table;
+}
+
+bool CorvaneForm::typeText(const std::string& name, const std::string& text) {
+    for (const ParameterControl& c : parameterControls()) {
+        if (name == c.name) {
+            (this->*(c.box)).Text = text;
+            (this->*(c.keyUp))();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CorvaneForm::setSwitch(const std::string& name, int value) {
+    if (value != 0 && value != 1) {
+        return false;
+    }
+    for (const SwitchControl& c : switchControls()) {
+        if (name == c.name) {
+            (this->*(c.box)).Value = value;
+            (this->*(c.click))();
+            return true;
+        }
+    }
+    for (const OptionControl& o : optionControls()) {
+        if (name == o.name) {
+            if (value != 1) {
+                return false; // an option button is unset only by choosing another of its group
+            }
+            selectOption(this->*(o.button));
+            (this->*(o.click))();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CorvaneForm::chooseItem(const std::string& name, const std::string& item) {
+    for (const ComboControl& c : comboControls()) {
+        if (name == c.name) {
+            if (!(this->*(c.box)).select(item)) {
+                return false;
+            }
+            (this->*(c.click))();
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace corvane::app

@@ -1,0 +1,236 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#pragma once
+
+#include "app/Controls.h"
+#include "platform/Dialogs.h"
+#include "roche/Roche.h"
+#include "roche/StarShape.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace corvane::app {
+
+// The main form, headless: every control's state, every form-level variable and every handler,
+// under the names the program's documentation uses. One instance is one independent model; two
+// instances may compute side by side on two threads. The window and the batch tool drive it.
+class CorvaneForm {
+public:
+    explicit CorvaneForm(platform::Dialogs& dialogs);
+
+    // --- Parameter controls (text boxes are the master copy of the parameters) ---
+    TextBox txtIota{"82"};
+    TextBox Qratio{"2.4"};
+    TextBox txtN1{"5"};
+    TextBox txtRadius1{"0.305"};
+    TextBox txtRadius2{"0.45"};
+    TextBox txtLimb1{"0.5"};
+    TextBox txtLimb2{"0.5"};
+    TextBox txtTemp1{"8200"};
+    TextBox txtTemp2{"8200"};
+    TextBox txtAnimSpeed{"5"};
+    TextBox txtGamma{"0"};
+    TextBox txtEta{"0"};
+    TextBox txtRotPer{"0.3"};
+    TextBox txtZoom{"100"};
+
+    // Spinners: element N is VScrollN (element 0 unused).
+    std::array<ScrollBar, 15> VScroll{};
+
+    // Star spot (frame "Star Spots").
+    CheckBox chkSpot1{" Active", 0};
+    ComboBox cmbStarSpot1;
+    TextBox txtTempSpot1{"5000"};
+    TextBox txtSpotLat1{"45"};
+    TextBox txtSpotLon1{"220"};
+    TextBox txtRadSpot1{"10"};
+
+    // Switches.
+    CheckBox chkAuto{"Auto", 0};
+    CheckBox chkNeck{"Contact Neck", 0};
+    CheckBox chkSpherical{"Tidal Effects", 1};
+    CheckBox chkStefan{"Stefan-Boltzmann", 0};
+    CheckBox chkSimAreas{"Similar Areas", 1};
+    CheckBox chkMag{"Use Magnitude Scale", 0};
+    CheckBox chkGran{"Granulation", 0};
+    CheckBox TwoStarsCheck{"Star 2 Active", 1};
+    CheckBox AnimCheck{"Animate", 0};
+    CheckBox chkPhotometry{"Photometry", 1};
+    OptionButton chkPaint{"Paint", true};
+    OptionButton chkDots{"Dots", false};
+    OptionButton chkGrid{"Grid", false};
+
+    // Filter and grid-search parameter choices (filled at start-up).
+    ComboBox cmbFilter;
+    ComboBox cmbParameter;
+    ComboBox cmbParameter2;
+
+    // Information.
+    ListBox RocheList;    // headed "Roche Lobe"
+    ListBox StarSizeList; // headed "Current Parameters"
+    TextBox Text1{"", false};
+    Frame FrameStar1{" Star 1 ", ColorLightGrey};
+    Frame FrameStar2{" Star 2 ", ColorLightGrey};
+    Label lblMessage{"Computing Light Curve", true};
+
+    // The window's caption and the control that should take the keyboard focus next ("" for none).
+    std::string Caption;
+    std::string FocusControl;
+
+    // --- Form-level variables ---
+    int Index = 0;
+    std::array<int, 26> ScrollLast{};
+    int ChannelFirst = 1;
+    int ChannelLast = 3;
+    int LCPoints = 0;
+    static constexpr int LightCurveChannels = 5;
+    static constexpr int LightCurveMaxPoint = 5000;
+    std::vector<double> LightCurve; // (channel 0..4, point 0..5000), channel-major
+    double LCMax = -1e14;
+    double LCMin = 1e14;
+    int PlotMin = -100000;
+    int PlotMax = 1000000;
+    std::int16_t ObsCount = 0;
+    std::int16_t Channel = 0;
+    int SlideIndex = 1;
+    bool SlideShowOn = false;
+    bool Timer1Enabled = false;
+
+    double Temp1 = 8200, Temp2 = 8200, TempMax = 8200;
+    double SpotTemp = 5000, SpotLat = 0, SpotLon = 0, SpotRadius = 0;
+    double Limb1 = 0.5, Limb2 = 0.5;
+    double Gamma = 0, Iota = 0, Eta = 0;
+    double RotPeriodSec = 0.3 * 24 * 3600;
+    double Radius1 = 0.305, Radius2 = 0.45;
+    double ZoomScale = 1;
+    double Q = 2.4, QRatio = 2.4;
+    int LatLines = 5, LatLines2 = 5, LonLines = 20;
+    double AnimStep = 5;
+    double Omega1 = 0, Omega2 = 0;
+    double RecommendedRadius2 = 0;
+    int LonCount = 0;
+    double EquatorAngle = 0;
+    double RocheRadius = 0;
+
+    roche::RocheState Roche;
+    roche::ShapeState Shape;
+    roche::ShapeCache ShapeCache;
+
+    // Size of the drawing picture Picture1 and width of the plot picture, in pixels.
+    int Picture1Width = 800;
+    int Picture1Height = 500;
+    int PicturePlotWidth = 800;
+    void setPictureSize(int width, int height);
+
+    // --- Start-up, shut-down, refresh ---
+    void Form_Load();
+    void Form_Resize();
+    void Form_Unload();
+    void Refresh_Click();
+    bool Unloaded = false;
+
+    // --- Handlers ---
+    void txtN1_KeyUp();
+    void txtIota_KeyUp();
+    void txtGamma_KeyUp();
+    void txtLimb1_KeyUp();
+    void txtLimb2_KeyUp();
+    void txtRadius1_KeyUp();
+    void txtRadius2_KeyUp();
+    void txtRotPer_KeyUp();
+    void txtTemp1_KeyUp();
+    void txtTemp2_KeyUp();
+    void txtZoom_KeyUp();
+    void txtAnimSpeed_KeyUp();
+    void Qratio_KeyUp();
+    void txtEta_KeyUp();
+    void txtTempSpot1_KeyUp();
+    void txtSpotLat1_KeyUp();
+    void txtSpotLon1_KeyUp();
+    void txtRadSpot1_KeyUp();
+
+    // Spinner N (1..14) moved to newValue.
+    void VScroll_Change(int n, int newValue);
+
+    void chkAuto_Click();
+    void chkNeck_Click();
+    void chkSpherical_Click();
+    void chkStefan_Click();
+    void chkSimAreas_Click();
+    void chkMag_Click();
+    void chkPaint_Click();
+    void chkDots_Click();
+    void chkGrid_Click();
+    void chkGran_Click();
+    void TwoStarsCheck_Click();
+    void AnimCheck_Click();
+    void chkPhotometry_Click();
+    void chkSpot1_Click();
+    void cmbStarSpot1_Click();
+
+    void mnuRefresh_Click();
+    void mnuExit_Click();
+    void mnuEquator_Click();
+
+    // --- Named access for the window and the batch tool ---
+    struct ParameterControl {
+        const char* name;
+        const char* caption;
+        int scroll;  // spinner number, 0 for none
+        double step; // spinner step (VScroll4 uses the animation step instead)
+        TextBox CorvaneForm::*box;
+        void (CorvaneForm::*keyUp)();
+    };
+    struct SwitchControl {
+        const char* name;
+        CheckBox CorvaneForm::*box;
+        void (CorvaneForm::*click)();
+    };
+    struct OptionControl {
+        const char* name;
+        OptionButton CorvaneForm::*button;
+        void (CorvaneForm::*click)();
+    };
+    struct ComboControl {
+        const char* name;
+        ComboBox CorvaneForm::*box;
+        void (CorvaneForm::*click)();
+    };
+    static std::span<const ParameterControl> parameterControls();
+    static std::span<const SwitchControl> switchControls();
+    static std::span<const OptionControl> optionControls();
+    static std::span<const ComboControl> comboControls();
+
+    // As if the user typed text into the named box (then its key-release handler runs), clicked the
+    // named check box to value (0 or 1) or option button (value 1 selects it), or chose item in the
+    // named combo box. False when there is no such control or it cannot take the value.
+    bool typeText(const std::string& name, const std::string& text);
+    bool setSwitch(const std::string& name, int value);
+    bool chooseItem(const std::string& name, const std::string& item);
+
+    double& lightCurve(int channel, int point) {
+        return LightCurve[static_cast<std::size_t>(channel) * (LightCurveMaxPoint + 1) + static_cast<std::size_t>(point)];
+    }
+
+private:
+    platform::Dialogs& dialogs_;
+    std::string radius2Text_ = "0.45"; // txtRadius2 as the last refresh left it
+    bool inRefresh_ = false;
+    bool refreshPending_ = false;
+
+    void refreshOnce();
+    void clampAndStore();
+    void fillRocheList();
+    void fillSizeLists();
+    void selectOption(OptionButton& chosen);
+    bool autoBlocksRadius2();
+    roche::ShapeInputs shapeInputs() const;
+};
+
+std::string versionText();
+
+} // namespace corvane::app

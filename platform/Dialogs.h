@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace corvane::platform {
+
+enum class MessageButtons { Ok, OkCancel, YesNo };
+enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+// Modal message boxes. The window shows real ones; tests and the batch tool answer from a script.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Shows text in a box titled title with the given buttons and returns the button chosen.
+    virtual MessageAnswer message(const std::string& text, const std::string& title, MessageButtons buttons) = 0;
+};
+
+// Answers from a queue (the first button of the box when the queue is empty) and records every box.
+class ScriptedDialogs final : public Dialogs {
+public:
+    struct Shown {
+        std::string text;
+        std::string title;
+        MessageButtons buttons;
+    };
+
+    MessageAnswer message(const std::string& text, const std::string& title, MessageButtons buttons) override {
+        shown.push_back({text, title, buttons});
+        if (!answers.empty()) {
+            const MessageAnswer a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    }
+
+    std::deque<MessageAnswer> answers;
+    std::vector<Shown> shown;
+};
+
+} // namespace corvane::platform

@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#pragma once
+
+#include "app/CorvaneForm.h"
+#include "platform/Dialogs.h"
+
+#include <QMainWindow>
+
+#include <map>
+#include <string>
+
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QRadioButton;
+class QComboBox;
+class QScrollBar;
+class QWidget;
+class QLabel;
+
+namespace corvane::ui {
+
+// Message boxes shown as real modal boxes over the window.
+class WidgetDialogs final : public platform::Dialogs {
+public:
+    explicit WidgetDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+    platform::MessageAnswer message(const std::string& text, const std::string& title,
+                                    platform::MessageButtons buttons) override;
+
+private:
+    QWidget* parent_;
+};
+
+// The main window "Corvane": builds one widget per control of the headless form (objectName = the
+// control's name), forwards each widget event to the form's handler of the same name, and mirrors
+// the form's state back into the widgets after every event.
+class CorvaneWindow final : public QMainWindow {
+public:
+    explicit CorvaneWindow(app::CorvaneForm& form, QWidget* parent = nullptr);
+
+    // Copies the form's state into the widgets.
+    void syncFromForm();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* buildParameterRow(const app::CorvaneForm::ParameterControl& control);
+    QWidget* buildStarFrame(QGroupBox*& frame, const char* name, std::initializer_list<const char*> boxes);
+    QWidget* buildSystemFrame();
+    QWidget* buildSettingsFrame();
+    QWidget* buildSpotFrame();
+    QWidget* buildInformation();
+    QWidget* buildPictures();
+    void buildMenus();
+    const app::CorvaneForm::ParameterControl& parameter(const char* name) const;
+    template <typename Handler>
+    void run(Handler handler);
+
+    app::CorvaneForm& form_;
+    std::map<std::string, QLineEdit*> textBoxes_;
+    std::map<int, QScrollBar*> spinners_;
+    std::map<std::string, QCheckBox*> checkBoxes_;
+    std::map<std::string, QRadioButton*> optionButtons_;
+    QComboBox* cmbStarSpot1_ = nullptr;
+    QGroupBox* frameStar1_ = nullptr;
+    QGroupBox* frameStar2_ = nullptr;
+    QListWidget* rocheList_ = nullptr;
+    QListWidget* starSizeList_ = nullptr;
+    QPlainTextEdit* text1_ = nullptr;
+    QLabel* lblMessage_ = nullptr;
+    QWidget* picture1_ = nullptr;
+    QWidget* picturePlot_ = nullptr;
+    bool syncing_ = false;
+};
+
+} // namespace corvane::ui
