@@ -104,6 +104,20 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     lists->fallthrough();
     equator->fallthrough();
 
+    // Name a mistyped command rather than just asking for one.
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--set") {
+            ++i;
+        } else if (!a.empty() && a[0] != '-') {
+            if (a != "lists" && a != "equator") {
+                err << "corvane-cli: unknown command '" << a << "' (commands: lists, equator)\n";
+                return 2;
+            }
+            break;
+        }
+    }
+
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         cliApp.parse(reversed);

@@ -111,15 +111,17 @@ double StarSpinRadius(ShapeState& s, double Phi, double RotPeriodSec) {
     const double c = std::cos(Phi);
     const double k = (R * R * R * 4.0 * Pi * Pi * c * c) / (T * T * G * M);
     double r = 1.0 / (1.0 - k * 0.5);
-    if (!std::isfinite(r)) {
-        r = 1.0;
+    if (!std::isfinite(r) || r <= 0.0) {
+        s.SpinUnstable = true;
+        return 1.0;
     }
     s.IterCount = 0;
     do {
         ++s.IterCount;
         s.RadiusPrev = r;
         const double candidate = 1.0 / (1.0 - 0.5 * r * r * k);
-        if (!std::isfinite(candidate)) {
+        // Spin beyond break-up: the iterate leaves the positive radii and would only look settled.
+        if (!std::isfinite(candidate) || candidate <= 0.0) {
             s.IterCount = 10;
             break;
         }

@@ -74,8 +74,9 @@ double StarShape(ShapeState& s, const ShapeInputs& in, ShapeCache& cache, int P,
 // Radius of a single star flattened by its own rotation, in units of its polar radius, with
 // R = 6.95e8 m, G = 6.672e-11, M = 1.989e30 kg and T = RotPeriodSec seconds:
 //   r <- 1 / (1 - 0.5 r^2 R^3 4 pi^2 cos(Phi)^2 / (T^2 G M))
-// to a relative change of 0.01 within 10 passes. Sets s.SpinUnstable when it does not settle (the
-// last iterate is returned anyway, as long as it is finite). A period that is not positive and
+// to a relative change of 0.01 within 10 passes. Sets s.SpinUnstable when it does not settle, and
+// returns the last iterate anyway; an iterate that is not positive and finite (spin beyond
+// break-up) also counts as not settling, and the last positive one is returned. A period that is not positive and
 // finite is taken as no rotation (radius 1).
 double StarSpinRadius(ShapeState& s, double Phi, double RotPeriodSec);
 

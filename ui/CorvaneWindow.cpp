@@ -114,7 +114,7 @@ const CorvaneForm::ParameterControl& CorvaneWindow::parameter(const char* name) 
 }
 
 template <typename Handler>
-void CorvaneWindow::run(Handler handler) {
+void CorvaneWindow::run(const Handler& handler) {
     if (syncing_) {
         return;
     }
@@ -132,13 +132,9 @@ QWidget* CorvaneWindow::buildParameterRow(const CorvaneForm::ParameterControl& c
     edit->setObjectName(control.name);
     edit->setMinimumWidth(60);
     textBoxes_[control.name] = edit;
-    const auto box = control.box;
-    const auto keyUp = control.keyUp;
-    connect(edit, &QLineEdit::textEdited, this, [this, box, keyUp](const QString& text) {
-        run([&] {
-            (form_.*box).Text = text.toStdString();
-            (form_.*keyUp)();
-        });
+    const std::string name = control.name;
+    connect(edit, &QLineEdit::textEdited, this, [this, name](const QString& text) {
+        run([this, &name, &text] { form_.typeText(name, text.toStdString()); });
     });
     layout->addWidget(edit, 1);
 
@@ -151,7 +147,7 @@ QWidget* CorvaneWindow::buildParameterRow(const CorvaneForm::ParameterControl& c
         spinners_[n] = spinner;
         // Qt's upper arrow lowers its value; the form's spinners run the other way.
         connect(spinner, &QScrollBar::valueChanged, this, [this, n](int value) {
-            run([&] { form_.VScroll_Change(n, app::ScrollBar::Max - value); });
+            run([this, n, value] { form_.VScroll_Change(n, app::ScrollBar::Max - value); });
         });
         layout->addWidget(spinner);
     }
@@ -199,13 +195,9 @@ QWidget* CorvaneWindow::buildSettingsFrame() {
         auto* box = new QCheckBox(qs((form_.*(c.box)).Caption));
         box->setObjectName(c.name);
         checkBoxes_[c.name] = box;
-        const auto member = c.box;
-        const auto click = c.click;
-        connect(box, &QCheckBox::clicked, this, [this, member, click](bool on) {
-            run([&] {
-                (form_.*member).Value = on ? 1 : 0;
-                (form_.*click)();
-            });
+        const std::string name = c.name;
+        connect(box, &QCheckBox::clicked, this, [this, name](bool on) {
+            run([this, &name, on] { form_.setSwitch(name, on ? 1 : 0); });
         });
         grid->addWidget(box, i / 3, i % 3);
         ++i;
@@ -216,7 +208,7 @@ QWidget* CorvaneWindow::buildSettingsFrame() {
         button->setObjectName(o.name);
         optionButtons_[o.name] = button;
         const std::string name = o.name;
-        connect(button, &QRadioButton::clicked, this, [this, name] { run([&] { form_.setSwitch(name, 1); }); });
+        connect(button, &QRadioButton::clicked, this, [this, name] { run([this, name] { form_.setSwitch(name, 1); }); });
         modes->addWidget(button);
     }
     grid->addLayout(modes, i / 3 + 1, 0, 1, 3);
@@ -231,15 +223,12 @@ QWidget* CorvaneWindow::buildSpotFrame() {
     active->setObjectName("chkSpot1");
     checkBoxes_["chkSpot1"] = active;
     connect(active, &QCheckBox::clicked, this, [this](bool on) {
-        run([&] {
-            form_.chkSpot1.Value = on ? 1 : 0;
-            form_.chkSpot1_Click();
-        });
+        run([this, on] { form_.setSwitch("chkSpot1", on ? 1 : 0); });
     });
     cmbStarSpot1_ = new QComboBox;
     cmbStarSpot1_->setObjectName("cmbStarSpot1");
     connect(cmbStarSpot1_, &QComboBox::activated, this, [this](int index) {
-        run([&] { form_.chooseItem("cmbStarSpot1", cmbStarSpot1_->itemText(index).toStdString()); });
+        run([this, index] { form_.chooseItem("cmbStarSpot1", cmbStarSpot1_->itemText(index).toStdString()); });
     });
     grid->addWidget(new QLabel("Star"), 0, 0);
     grid->addWidget(cmbStarSpot1_, 0, 1);
@@ -320,7 +309,7 @@ void CorvaneWindow::buildMenus() {
     QAction* refresh = file->addAction("&Refresh");
     refresh->setObjectName("mnuRefresh");
     refresh->setShortcut(QKeySequence::Refresh);
-    connect(refresh, &QAction::triggered, this, [this] { run([&] { form_.mnuRefresh_Click(); }); });
+    connect(refresh, &QAction::triggered, this, [this] { run([this] { form_.mnuRefresh_Click(); }); });
     file->addSeparator();
     QAction* exitAction = file->addAction("E&xit");
     exitAction->setObjectName("mnuExit");
@@ -332,12 +321,12 @@ void CorvaneWindow::buildMenus() {
     QMenu* tools = menuBar()->addMenu("&Tools");
     QAction* equator = tools->addAction("&Equator Data");
     equator->setObjectName("mnuEquator");
-    connect(equator, &QAction::triggered, this, [this] { run([&] { form_.mnuEquator_Click(); }); });
+    connect(equator, &QAction::triggered, this, [this] { run([this] { form_.mnuEquator_Click(); }); });
 }
 
 bool CorvaneWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == picture1_ && event->type() == QEvent::Resize) {
-        run([&] {
+        run([this] {
             form_.setPictureSize(picture1_->width(), picture1_->height());
             form_.Form_Resize();
         });

@@ -60,7 +60,7 @@ private:
     void buildMenus();
     const app::CorvaneForm::ParameterControl& parameter(const char* name) const;
     template <typename Handler>
-    void run(Handler handler);
+    void run(const Handler& handler);
 
     app::CorvaneForm& form_;
     std::map<std::string, QLineEdit*> textBoxes_;

@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#include "ui/CorvaneWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace corvane::ui {
+namespace {
+
+// One application for the whole run, never destroyed: Qt's input devices must outlive every widget,
+// which a static destroyed at exit does not guarantee.
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "test_ui";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// Constructed before the fixture's widgets.
+struct ApplicationHolder {
+    ApplicationHolder() { application(); }
+};
+
+struct WindowFixture : ::testing::Test, ApplicationHolder {
+    WindowFixture() {
+        window.show();
+        QApplication::processEvents();
+    }
+    platform::ScriptedDialogs dialogs;
+    app::CorvaneForm form{dialogs};
+    CorvaneWindow window{form};
+
+    template <typename T>
+    T* find(const char* name) {
+        T* w = window.findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    void retype(const char* name, const QString& text) {
+        QLineEdit* edit = find<QLineEdit>(name);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+    }
+};
+
+TEST_F(WindowFixture, ShowsTheCaptionAndEveryControl) {
+    EXPECT_EQ(window.objectName(), "Corvane");
+    EXPECT_EQ(window.windowTitle(), "Corvane Pro 2.1.39 - Eclipsing Binary Stars ");
+    for (const auto& c : app::CorvaneForm::parameterControls()) {
+        EXPECT_NE(window.findChild<QLineEdit*>(c.name), nullptr) << c.name;
+        if (c.scroll > 0) {
+            EXPECT_NE(window.findChild<QScrollBar*>(QString("VScroll%1").arg(c.scroll)), nullptr) << c.name;
+        }
+    }
+    for (const auto& c : app::CorvaneForm::switchControls()) {
+        EXPECT_NE(window.findChild<QCheckBox*>(c.name), nullptr) << c.name;
+    }
+    EXPECT_EQ(find<QListWidget>("RocheList")->count(), 3);
+    EXPECT_EQ(find<QLineEdit>("txtN1")->text(), "10");
+}
+
+TEST_F(WindowFixture, TypingIntoABoxRefreshesTheLists) {
+    retype("Qratio", "1");
+    EXPECT_EQ(form.Qratio.Text, "1");
+    EXPECT_EQ(find<QListWidget>("RocheList")->item(2)->text(), "Omega = 3.75");
+}
+
+TEST_F(WindowFixture, AClampedValueIsWrittenBackIntoTheBox) {
+    retype("txtIota", "120");
+    EXPECT_EQ(find<QLineEdit>("txtIota")->text(), "90");
+}
+
+TEST_F(WindowFixture, TheUpperArrowRaisesTheValue) {
+    QScrollBar* spinner = find<QScrollBar>("VScroll14");
+    spinner->triggerAction(QAbstractSlider::SliderSingleStepSub); // the upper arrow
+    EXPECT_EQ(find<QLineEdit>("Qratio")->text(), "2.5");
+    spinner->triggerAction(QAbstractSlider::SliderSingleStepAdd); // the lower arrow
+    EXPECT_EQ(find<QLineEdit>("Qratio")->text(), "2.4");
+}
+
+TEST_F(WindowFixture, ContactFramesAreCaptionedInRed) {
+    // The default system overflows both lobes.
+    EXPECT_EQ(find<QGroupBox>("FrameStar1")->title(), " Star 1 - Contact ");
+    retype("txtRadius1", "0.1");
+    retype("txtRadius2", "0.1");
+    EXPECT_EQ(find<QGroupBox>("FrameStar1")->title(), " Star 1 ");
+    EXPECT_EQ(find<QGroupBox>("FrameStar2")->title(), " Star 2 ");
+}
+
+TEST_F(WindowFixture, ResizingThePictureRefreshesWithItsSize) {
+    window.resize(1300, 900);
+    QApplication::processEvents();
+    QWidget* picture = find<QWidget>("Picture1");
+    EXPECT_EQ(form.Picture1Width, picture->width());
+    EXPECT_EQ(form.Picture1Height, picture->height());
+}
+
+} // namespace
+} // namespace corvane::ui
