@@ -72,13 +72,15 @@ std::string versionText() { return CORVANE_VERSION; }
 
 CorvaneForm::CorvaneForm(platform::Dialogs& dialogs)
     : LightCurve(static_cast<std::size_t>(LightCurveChannels) * (LightCurveMaxPoint + 1), 0.0), dialogs_(dialogs) {
-    ShapeCache.resize(LatLines);
+    Scene.ShapeCache.resize(LatLines);
+    Scene.Picture1.resize(Picture1Width, Picture1Height);
 }
 
 void CorvaneForm::setPictureSize(int width, int height) {
     Picture1Width = std::max(1, width);
     Picture1Height = std::max(1, height);
     PicturePlotWidth = Picture1Width;
+    Scene.Picture1.resize(Picture1Width, Picture1Height);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -163,8 +165,56 @@ void CorvaneForm::refreshOnce() {
     fillSizeLists();
 
     lblMessage.Caption = "Rendering Stars";
-    ShapeCache.resize(LatLines);
+    Scene.ShapeCache.resize(LatLines);
     radius2Text_ = txtRadius2.Text;
+
+    DrawStar();
+}
+
+render::SceneInputs CorvaneForm::sceneInputs() const {
+    render::SceneInputs in;
+    in.Radius1 = Radius1;
+    in.Radius2 = Radius2;
+    in.Limb1 = Limb1;
+    in.Limb2 = Limb2;
+    in.Temp1 = Temp1;
+    in.Temp2 = Temp2;
+    in.LatLines = LatLines;
+    in.LatLines2 = LatLines2;
+    in.LonLines = LonLines;
+    in.Eta = Eta;
+    in.Iota = Iota;
+    in.Gamma = Gamma;
+    in.QRatio = QRatio;
+    in.TwoStars = TwoStarsCheck.checked();
+    in.Neck = chkNeck.checked();
+    in.SimAreas = chkSimAreas.checked();
+    in.Granulation = chkGran.checked();
+    in.Mode = chkGrid.Value ? render::DrawMode::Grid : chkDots.Value ? render::DrawMode::Dots : render::DrawMode::Paint;
+    in.Colour.Stefan = chkStefan.checked();
+    in.Colour.TempMax = TempMax;
+    in.Colour.SpotActive = chkSpot1.checked();
+    in.Colour.SpotTemp = SpotTemp;
+    in.Colour.SpotLat = SpotLat;
+    in.Colour.SpotLon = SpotLon;
+    in.Colour.SpotRadius = SpotRadius;
+    in.Shape = shapeInputs();
+    in.View.Tidal = chkSpherical.checked();
+    in.View.TwoStars = TwoStarsCheck.checked();
+    in.View.RotPeriodSec = RotPeriodSec;
+    in.View.ZoomScale = ZoomScale;
+    in.View.HalfWidth = static_cast<float>(Scene.Picture1.width() / 2.0);
+    in.View.HalfHeight = static_cast<float>(Scene.Picture1.height() / 2.0);
+    return in;
+}
+
+void CorvaneForm::DrawStar() {
+    Scene.Shape.SpinUnstable = false;
+    render::DrawStar(Scene, sceneInputs());
+    LonCount = Scene.LonCount;
+    if (Scene.Shape.SpinUnstable) {
+        FrameStar1 = Frame{" Star 1 - Unstable ", ColorRed};
+    }
 }
 
 void CorvaneForm::clampAndStore() {
@@ -253,7 +303,8 @@ void CorvaneForm::fillSizeLists() {
         const char* names[3] = {"(point) = ", "(side) = ", "(back) = "};
         const std::string prefix = star == 1 ? "r1" : "r2";
         for (int n = 0; n < 3; ++n) {
-            const double r = roche::StarShape(Shape, in, ShapeCache, star, 0.0, thetas[static_cast<std::size_t>(n)], 0, n, 0, true);
+            const double r = roche::StarShape(Scene.Shape, in, Scene.ShapeCache, star, 0.0,
+                                              thetas[static_cast<std::size_t>(n)], 0, n, 0, true);
             StarSizeList.AddItem(prefix + names[n] + Format(r, "0.####"));
         }
     };
@@ -407,7 +458,11 @@ void CorvaneForm::chkStefan_Click() { Refresh_Click(); }
 void CorvaneForm::chkSimAreas_Click() { Refresh_Click(); }
 void CorvaneForm::chkMag_Click() { Refresh_Click(); }
 void CorvaneForm::chkPaint_Click() { Refresh_Click(); }
-void CorvaneForm::chkGran_Click() { Refresh_Click(); }
+void CorvaneForm::chkGran_Click() {
+    // Refilled on every click, on or off, from the running generator.
+    Scene.Gran.fill(Random);
+    Refresh_Click();
+}
 void CorvaneForm::chkSpot1_Click() { Refresh_Click(); }
 void CorvaneForm::cmbStarSpot1_Click() { Refresh_Click(); }
 void CorvaneForm::chkPhotometry_Click() {}

@@ -4,6 +4,8 @@
 
 #include "app/Controls.h"
 #include "platform/Dialogs.h"
+#include "platform/UniformRandom.h"
+#include "render/Scene.h"
 #include "roche/Roche.h"
 #include "roche/StarShape.h"
 
@@ -117,14 +119,19 @@ public:
     double RocheRadius = 0;
 
     roche::RocheState Roche;
-    roche::ShapeState Shape;
-    roche::ShapeCache ShapeCache;
+    // The drawing state: the picture Picture1, the shape cache, the granulation table, the cells.
+    render::Scene Scene;
+    platform::UniformRandom Random;
 
     // Size of the drawing picture Picture1 and width of the plot picture, in pixels.
     int Picture1Width = 800;
     int Picture1Height = 500;
     int PicturePlotWidth = 800;
     void setPictureSize(int width, int height);
+
+    // Draws the frame of the current rotation angle into Picture1.
+    void DrawStar();
+    render::SceneInputs sceneInputs() const;
 
     // --- Start-up, shut-down, refresh ---
     void Form_Load();

@@ -4,10 +4,12 @@
 
 #include "app/CorvaneForm.h"
 #include "platform/Dialogs.h"
+#include "platform/NumberFormat.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <ostream>
 #include <sstream>
 
@@ -36,6 +38,8 @@ const char* kFooter =
     "  corvane-cli --set Qratio=1 lists\n"
     "  corvane-cli --set Qratio=0.3 --set txtRadius1=0.48 --set chkAuto=1 lists\n"
     "  corvane-cli --set txtN1=5 equator\n"
+    "  corvane-cli --set chkSpherical=0 --set txtIota=90 render --out a.png\n"
+    "  corvane-cli render --eta 90 --size 1024x640 --out quarter.bmp\n"
     "\nExit status: 0 done, 1 failed, 2 bad command line (unknown control or value).\n";
 
 // Applies one NAME=VALUE; returns an error text, empty when it was taken.
@@ -99,19 +103,31 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         ->type_name("NAME=VALUE")
         ->take_all();
 
+    std::string size = "800x500";
+    cliApp.add_option("--size", size, "Picture size in pixels, WIDTHxHEIGHT (default 800x500)")->type_name("WxH");
+
     CLI::App* lists = cliApp.add_subcommand("lists", "Print the \"Roche Lobe\" and \"Current Parameters\" lists");
     CLI::App* equator = cliApp.add_subcommand("equator", "Run \"Equator Data\" and print its table");
-    lists->fallthrough();
-    equator->fallthrough();
+    CLI::App* render = cliApp.add_subcommand("render", "Draw the current frame and write it as PNG (or BMP for .bmp)");
+    std::string outFile;
+    double etaDegrees = 0;
+    render->add_option("--out", outFile, "The picture file to write")->required()->type_name("FILE");
+    CLI::Option* etaOption =
+        render->add_option("--eta", etaDegrees, "Rotation angle in degrees, set before drawing")->type_name("DEGREES");
+    for (CLI::App* sub : {lists, equator, render}) {
+        sub->fallthrough();
+    }
 
     // Name a mistyped command rather than just asking for one.
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--set") {
             ++i;
+        } else if (a == "--size" || a == "--out" || a == "--eta") {
+            ++i;
         } else if (!a.empty() && a[0] != '-') {
-            if (a != "lists" && a != "equator") {
-                err << "corvane-cli: unknown command '" << a << "' (commands: lists, equator)\n";
+            if (a != "lists" && a != "equator" && a != "render") {
+                err << "corvane-cli: unknown command '" << a << "' (commands: lists, equator, render)\n";
                 return 2;
             }
             break;
@@ -129,14 +145,33 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         return 2;
     }
 
+    int width = 0;
+    int height = 0;
+    char x = 0;
+    std::istringstream sizeText(size);
+    if (!(sizeText >> width >> x >> height) || (x != 'x' && x != 'X') || width < 16 || height < 16 || width > 10000 ||
+        height > 10000 || sizeText.peek() != EOF) {
+        err << "corvane-cli: --size expects WIDTHxHEIGHT between 16 and 10000 pixels, got '" << size << "'\n";
+        return 2;
+    }
+
     platform::ScriptedDialogs dialogs;
     app::CorvaneForm form(dialogs);
+    form.setPictureSize(width, height);
     form.Form_Load();
     for (const std::string& setting : settings) {
         if (const std::string problem = applySetting(form, setting); !problem.empty()) {
             err << "corvane-cli: " << problem << '\n';
             return 2;
         }
+    }
+    if (etaOption->count() > 0) {
+        if (!std::isfinite(etaDegrees)) {
+            err << "corvane-cli: --eta expects a number of degrees\n";
+            return 2;
+        }
+        form.txtEta.Text = platform::GeneralNumber(etaDegrees);
+        form.txtEta_KeyUp();
     }
     form.Refresh_Click();
     for (const auto& shown : dialogs.shown) {
@@ -156,6 +191,11 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             }
         }
         out << plain;
+    } else if (render->parsed()) {
+        if (!form.Scene.Picture1.save(outFile)) {
+            err << "corvane-cli: could not write the picture to '" << outFile << "'\n";
+            return 1;
+        }
     }
     return 0;
 }

@@ -2,7 +2,15 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "Canvas.h"
 
+#include <QImage>
+#include <QString>
+
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <system_error>
+#include <unistd.h>
 
 namespace corvane::platform {
 
@@ -10,6 +18,199 @@ void Canvas::resize(int width, int height) {
     width_ = std::max(1, width);
     height_ = std::max(1, height);
     pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0u);
+}
+
+void Canvas::span(int y, int x0, int x1, Pixel color) {
+    x0 = std::max(x0, 0);
+    x1 = std::min(x1, width_ - 1);
+    if (y < 0 || y >= height_ || x0 > x1) {
+        return;
+    }
+    Pixel* row = pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+    std::fill(row + x0, row + x1 + 1, color);
+}
+
+void Canvas::polygon(std::span<const IntPoint> points, Pixel fill, Pixel outline) {
+    const std::size_t n = std::min(points.size(), MaxPolygonPoints);
+    if (n == 0) {
+        return;
+    }
+    long long minY = points[0].y;
+    long long maxY = points[0].y;
+    for (std::size_t i = 1; i < n; ++i) {
+        minY = std::min<long long>(minY, points[i].y);
+        maxY = std::max<long long>(maxY, points[i].y);
+    }
+    const int yStart = static_cast<int>(std::max<long long>(minY, 0));
+    const int yEnd = static_cast<int>(std::min<long long>(maxY, height_ - 1));
+
+    std::array<double, MaxPolygonPoints> xs{};
+    for (int y = yStart; y <= yEnd; ++y) {
+        const double yc = y;
+        std::size_t count = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const IntPoint a = points[i];
+            const IntPoint b = points[(i + 1) % n];
+            if (a.y == b.y) {
+                continue;
+            }
+            const double ya = a.y;
+            const double yb = b.y;
+            if ((yc >= ya && yc < yb) || (yc >= yb && yc < ya)) {
+                xs[count++] = a.x + (yc - ya) * (static_cast<double>(b.x) - a.x) / (yb - ya);
+            }
+        }
+        std::sort(xs.begin(), xs.begin() + static_cast<std::ptrdiff_t>(count));
+        for (std::size_t k = 0; k + 1 < count; k += 2) {
+            // Pixel x is inside when its centre x lies in [left, right).
+            const double left = std::ceil(xs[k]);
+            const double right = std::ceil(xs[k + 1]) - 1;
+            if (right < 0 || left >= width_) {
+                continue;
+            }
+            span(y, static_cast<int>(std::max(left, 0.0)), static_cast<int>(std::min<double>(right, width_ - 1)), fill);
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const IntPoint a = points[i];
+        const IntPoint b = points[(i + 1) % n];
+        line(a.x, a.y, b.x, b.y, outline);
+    }
+}
+
+void Canvas::line(int x0, int y0, int x1, int y1, Pixel color) {
+    // Clip to the picture (Liang-Barsky) so that far-off ends cost nothing.
+    const auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x < width_ && y < height_; };
+    if (!inside(x0, y0) || !inside(x1, y1)) {
+        double t0 = 0.0;
+        double t1 = 1.0;
+        const double dx = static_cast<double>(x1) - x0;
+        const double dy = static_cast<double>(y1) - y0;
+        const double p[4] = {-dx, dx, -dy, dy};
+        const double q[4] = {static_cast<double>(x0), width_ - 1.0 - x0, static_cast<double>(y0), height_ - 1.0 - y0};
+        for (int k = 0; k < 4; ++k) {
+            if (p[k] == 0.0) {
+                if (q[k] < 0.0) {
+                    return;
+                }
+            } else {
+                const double t = q[k] / p[k];
+                if (p[k] < 0.0) {
+                    t0 = std::max(t0, t);
+                } else {
+                    t1 = std::min(t1, t);
+                }
+            }
+        }
+        if (t0 > t1) {
+            return;
+        }
+        const double ax = x0 + t0 * dx;
+        const double ay = y0 + t0 * dy;
+        const double bx = x0 + t1 * dx;
+        const double by = y0 + t1 * dy;
+        x0 = static_cast<int>(std::lround(ax));
+        y0 = static_cast<int>(std::lround(ay));
+        x1 = static_cast<int>(std::lround(bx));
+        y1 = static_cast<int>(std::lround(by));
+    }
+    const int dx = std::abs(x1 - x0);
+    const int dy = -std::abs(y1 - y0);
+    const int sx = x0 < x1 ? 1 : -1;
+    const int sy = y0 < y1 ? 1 : -1;
+    int err = dx + dy;
+    for (;;) {
+        plot(x0, y0, color);
+        if (x0 == x1 && y0 == y1) {
+            break;
+        }
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x0 += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y0 += sy;
+        }
+    }
+}
+
+void Canvas::circle(int cx, int cy, int r, Pixel color) {
+    if (r <= 0) {
+        plot(cx, cy, color);
+        return;
+    }
+    if (static_cast<long long>(cx) + r < 0 || static_cast<long long>(cx) - r >= width_ ||
+        static_cast<long long>(cy) + r < 0 || static_cast<long long>(cy) - r >= height_) {
+        return;
+    }
+    int x = r;
+    int y = 0;
+    int err = 1 - r;
+    while (x >= y) {
+        plot(cx + x, cy + y, color);
+        plot(cx + y, cy + x, color);
+        plot(cx - y, cy + x, color);
+        plot(cx - x, cy + y, color);
+        plot(cx - x, cy - y, color);
+        plot(cx - y, cy - x, color);
+        plot(cx + y, cy - x, color);
+        plot(cx + x, cy - y, color);
+        ++y;
+        if (err < 0) {
+            err += 2 * y + 1;
+        } else {
+            --x;
+            err += 2 * (y - x) + 1;
+        }
+    }
+}
+
+void Canvas::box(int x0, int y0, int x1, int y1, Pixel color, bool filled) {
+    if (x0 > x1) {
+        std::swap(x0, x1);
+    }
+    if (y0 > y1) {
+        std::swap(y0, y1);
+    }
+    if (filled) {
+        for (int y = std::max(y0, 0); y <= std::min(y1, height_ - 1); ++y) {
+            span(y, x0, x1, color);
+        }
+        return;
+    }
+    line(x0, y0, x1, y0, color);
+    line(x1, y0, x1, y1, color);
+    line(x1, y1, x0, y1, color);
+    line(x0, y1, x0, y0, color);
+}
+
+bool Canvas::save(const std::filesystem::path& path) const {
+    QImage image(width_, height_, QImage::Format_RGB32);
+    for (int y = 0; y < height_; ++y) {
+        auto* row = reinterpret_cast<Pixel*>(image.scanLine(y));
+        const Pixel* src = pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+        for (int x = 0; x < width_; ++x) {
+            row[x] = src[x] | 0xFF000000u;
+        }
+    }
+    std::string ext = path.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const char* format = ext == ".bmp" ? "BMP" : "PNG";
+    const std::filesystem::path temp = path.string() + ".part" + std::to_string(::getpid());
+    if (!image.save(QString::fromStdString(temp.string()), format)) {
+        std::error_code ec;
+        std::filesystem::remove(temp, ec);
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::rename(temp, path, ec);
+    if (ec) {
+        std::filesystem::remove(temp, ec);
+        return false;
+    }
+    return true;
 }
 
 } // namespace corvane::platform

@@ -4,16 +4,39 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <vector>
 
 namespace corvane::platform {
 
-// A 32-bit picture laid out like a top-down device-independent bitmap: one std::uint32_t per
-// pixel holding the bytes blue, green, red, reserved (0x00RRGGBB read as a little-endian word),
-// rows from the top. Width and height are in pixels; a new or cleared canvas is black.
+// A pixel as the picture stores it: 0x00RRGGBB, i.e. the bytes blue, green, red, reserved in memory.
+using Pixel = std::uint32_t;
+
+constexpr Pixel pixelFromRgb(int r, int g, int b) {
+    return (static_cast<Pixel>(r & 0xFF) << 16) | (static_cast<Pixel>(g & 0xFF) << 8) | static_cast<Pixel>(b & 0xFF);
+}
+
+// A colour reference as the form holds colours (red + 256 green + 65536 blue) to a pixel.
+constexpr Pixel pixelFromColorRef(std::uint32_t ref) {
+    return pixelFromRgb(static_cast<int>(ref & 0xFF), static_cast<int>((ref >> 8) & 0xFF),
+                        static_cast<int>((ref >> 16) & 0xFF));
+}
+
+struct IntPoint {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+
+// A 32-bit picture laid out like a top-down device-independent bitmap: one Pixel per pixel, rows
+// from the top, x to the right. Coordinates are whole pixels and a point (x, y) is the centre of
+// pixel (x, y), so polygon fills and outlines that share vertices meet without gaps. Nothing is
+// anti-aliased: every drawn pixel has exactly the colour asked for. Drawing outside the picture is
+// clipped, whatever the coordinates.
 class Canvas {
 public:
+    static constexpr std::size_t MaxPolygonPoints = 16;
+
     Canvas() = default;
     Canvas(int width, int height) { resize(width, height); }
 
@@ -23,13 +46,40 @@ public:
 
     int width() const { return width_; }
     int height() const { return height_; }
-    std::span<const std::uint32_t> pixels() const { return pixels_; }
-    std::uint32_t pixel(int x, int y) const { return pixels_[static_cast<std::size_t>(y) * width_ + x]; }
+    std::span<const Pixel> pixels() const { return pixels_; }
+    Pixel pixel(int x, int y) const { return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)]; }
+
+    // One closed polygon (up to MaxPolygonPoints points; more are ignored). Its interior, the pixels
+    // whose centres lie inside it by the even-odd rule (a centre on a left or top edge is inside, on
+    // a right or bottom edge outside, so polygons sharing an edge never both paint a pixel there), is
+    // filled with fill; then its edges, closing edge included, are drawn one pixel wide in outline.
+    void polygon(std::span<const IntPoint> points, Pixel fill, Pixel outline);
+
+    // A one-pixel line from (x0, y0) to (x1, y1), both ends included.
+    void line(int x0, int y0, int x1, int y1, Pixel color);
+
+    // The outline of a circle of radius r about (cx, cy).
+    void circle(int cx, int cy, int r, Pixel color);
+
+    // The rectangle with corners (x0, y0) and (x1, y1), both included: outlined, or filled.
+    void box(int x0, int y0, int x1, int y1, Pixel color, bool filled);
+
+    // Writes the picture as a BMP file (extension .bmp) or a PNG file (any other extension). The file
+    // is written to a temporary name beside it and renamed, so a failure leaves no partial file.
+    // Returns false on failure.
+    bool save(const std::filesystem::path& path) const;
 
 private:
+    void plot(int x, int y, Pixel color) {
+        if (x >= 0 && y >= 0 && x < width_ && y < height_) {
+            pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)] = color;
+        }
+    }
+    void span(int y, int x0, int x1, Pixel color);
+
     int width_ = 0;
     int height_ = 0;
-    std::vector<std::uint32_t> pixels_;
+    std::vector<Pixel> pixels_;
 };
 
 } // namespace corvane::platform

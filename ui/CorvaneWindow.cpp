@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "CorvaneWindow.h"
 
+#include "PictureBox.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -268,12 +270,8 @@ QWidget* CorvaneWindow::buildPictures() {
     auto* panel = new QWidget;
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
-    picture1_ = new QWidget;
+    picture1_ = new PictureBox(form_.Scene.Picture1);
     picture1_->setObjectName("Picture1");
-    picture1_->setAutoFillBackground(true);
-    QPalette black = picture1_->palette();
-    black.setColor(QPalette::Window, Qt::black);
-    picture1_->setPalette(black);
     picture1_->setMinimumSize(200, 150);
     picture1_->installEventFilter(this);
     layout->addWidget(picture1_, 1);
@@ -377,6 +375,7 @@ void CorvaneWindow::syncFromForm() {
         text1_->setPlainText(qs(form_.Text1.Text).remove('\r'));
     }
     lblMessage_->setText(qs(form_.lblMessage.Caption));
+    picture1_->update();
 
     if (!form_.FocusControl.empty()) {
         if (auto it = textBoxes_.find(form_.FocusControl); it != textBoxes_.end()) {

@@ -1,0 +1,230 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#include "Scene.h"
+
+#include "roche/Constants.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace corvane::render {
+
+using platform::pixelFromRgb;
+
+void GranTable::fill(platform::UniformRandom& random) {
+    for (int b = 0; b < Size; ++b) {
+        for (int a = 0; a < Size; ++a) {
+            values_[static_cast<std::size_t>(b) * Size + static_cast<std::size_t>(a)] = random.next();
+        }
+    }
+}
+
+namespace {
+
+constexpr std::uint32_t White = 0xFFFFFF;
+constexpr std::uint32_t Grey = 0x555555;
+
+// Whole picture units, halves to the even neighbour; far-off points are pinned well outside the
+// picture so the conversion to 32 bits stays defined.
+std::int32_t toPixel(double v) {
+    return static_cast<std::int32_t>(std::nearbyint(std::clamp(v, -1.0e8, 1.0e8)));
+}
+
+int floorMod100(int v) { return v - 100 * static_cast<int>(std::floor(v / 100.0)); }
+
+// Steps 1 to 6: centre, visibility, polygon points. False when the cell is not drawn.
+bool placeCell(Scene& s, int TB) {
+    const auto& c = s.Corner;
+    s.CellCentre = {(c[0].X + c[1].X + c[2].X + c[3].X) / 4, (c[0].Y + c[1].Y + c[2].Y + c[3].Y) / 4,
+                    (c[0].Z + c[1].Z + c[2].Z + c[3].Z) / 4};
+    const double ax = c[0].X - s.CellCentre.X, ay = c[0].Y - s.CellCentre.Y, az = c[0].Z - s.CellCentre.Z;
+    const double bx = c[3].X - s.CellCentre.X, by = c[3].Y - s.CellCentre.Y, bz = c[3].Z - s.CellCentre.Z;
+    const double aa = ax * ax + ay * ay + az * az;
+    const double bb = bx * bx + by * by + bz * bz;
+    const double ab = ax * bx + ay * by + az * bz;
+    const double area2 = aa * bb - ab * ab;
+    s.CosView = area2 > 0 ? (ay * bz - az * by) / std::sqrt(area2) : 0.0;
+    if (!std::isfinite(s.CosView)) {
+        s.CosView = 0.0;
+    }
+    if (TB == 0) {
+        s.CosView = -s.CosView;
+    }
+    s.DotColor = s.CosView > 0 ? White : Grey;
+    if (!(s.CosView > 0)) {
+        return false;
+    }
+    for (std::size_t k = 0; k < 5; ++k) {
+        s.CellPoints[k] = {toPixel(c[k].Y), toPixel(c[k].Z)};
+    }
+    s.CellCounts[0] = 5;
+    return true;
+}
+
+// Steps 10 to 14: whole intensities, drawing mode, polygon and dot.
+void paintCell(Scene& s, const SceneInputs& in) {
+    for (double* v : {&s.CellR, &s.CellG, &s.CellB}) {
+        *v = std::fabs(std::floor(*v * s.CellBright));
+        // A negative limb-darkening coefficient brightens the centre beyond white: keep it white.
+        if (*v > 255 || !std::isfinite(*v)) {
+            *v = 255;
+        }
+    }
+    const platform::Pixel colour = pixelFromRgb(static_cast<int>(s.CellR), static_cast<int>(s.CellG), static_cast<int>(s.CellB));
+    const platform::Pixel fill = in.Mode == DrawMode::Paint ? colour : 0u;
+    const platform::Pixel outline = in.Mode == DrawMode::Dots ? 0u : colour;
+    s.Picture1.polygon(std::span(s.CellPoints.data(), static_cast<std::size_t>(s.CellCounts[0])), fill, outline);
+    if (in.Mode == DrawMode::Dots) {
+        s.Picture1.circle(toPixel(s.CellCentre.Y), toPixel(s.CellCentre.Z), 1, platform::pixelFromColorRef(s.DotColor));
+    }
+    ++s.CellsDrawn;
+}
+
+double limbDarkened(double WW, double cosView) { return 1 - WW * std::fabs(1 - std::fabs(cosView)); }
+
+} // namespace
+
+void DrawCell(Scene& s, const SceneInputs& in, double /*R*/, double WW, double T, int TB, int i, int j, int StarNum,
+              double Phi, double Theta) {
+    if (!placeCell(s, TB)) {
+        return;
+    }
+    s.CellBright = limbDarkened(WW, s.CosView);
+    if (in.Granulation) {
+        s.CellBright *= 0.95 + 0.05 * s.Gran.at(floorMod100(i), floorMod100(j + 111 * TB));
+    }
+    const Rgb rgb = StarColor(T, StarNum, Phi, Theta, in.Colour, &s.SpotDist);
+    s.CellR = rgb.R;
+    s.CellG = rgb.G;
+    s.CellB = rgb.B;
+    paintCell(s, in);
+}
+
+void DrawNeckCell(Scene& s, const SceneInputs& in, double /*R*/, double WW, double T, int TB, int i, int j) {
+    if (!placeCell(s, TB)) {
+        return;
+    }
+    s.CellBright = limbDarkened(WW, s.CosView);
+    if (in.Granulation) {
+        s.CellBright *= 0.95 + 0.05 * s.Gran.at(floorMod100(i), floorMod100(j));
+    }
+    constexpr int NeckStarNum = 0; // never star 1: the neck never carries the spot
+    const Rgb rgb = StarColor(T, NeckStarNum, s.CellPhi, s.CellTheta, in.Colour, &s.SpotDist);
+    s.CellR = rgb.R;
+    s.CellG = rgb.G;
+    s.CellB = rgb.B;
+    if (in.Colour.Stefan && T != in.Temp1 && T != in.Temp2) {
+        auto scale = [&](double t) {
+            if (t > 0) {
+                const double r = T / t;
+                const double f = (r * r) * (r * r);
+                s.CellR *= f;
+                s.CellG *= f;
+                s.CellB *= f;
+            }
+        };
+        if (in.Temp1 <= in.Temp2) {
+            scale(in.Temp2);
+        }
+        if (in.Temp2 <= in.Temp1) {
+            scale(in.Temp1);
+        }
+    }
+    paintCell(s, in);
+}
+
+void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
+    const bool one = StarNum == 1;
+    const int star = one ? 1 : 2;
+    s.CurRadius = one ? in.Radius1 : in.Radius2;
+    s.CurLimb = one ? in.Limb1 : in.Limb2;
+    s.CurLatLines = one ? in.LatLines : in.LatLines2;
+    s.CurTemp = one ? in.Temp1 : in.Temp2;
+    const int N = std::max(1, s.CurLatLines);
+
+    roche::ViewGeometry view = in.View;
+    view.CentreX = s.CentreX;
+    view.CentreY = s.CentreY;
+
+    auto bandSize = [&](int i) {
+        return in.SimAreas ? static_cast<int>(std::floor(4.0 * N * std::cos(i * Pi / (2.0 * N)) + 0.5)) : 2 * N;
+    };
+    auto phi = [&](double x) { return x * Pi / (2.0 * N); };
+
+    auto corner = [&](int k, double cellPhi, double cellTheta, int i, int j) {
+        s.CellPhi = cellPhi;
+        s.CellTheta = cellTheta;
+        s.Corner[static_cast<std::size_t>(k - 1)] = roche::CT(s.Shape, in.Shape, s.ShapeCache, view, star, cellPhi,
+                                                                cellTheta, in.Eta, in.Iota, in.Gamma, i, j, k);
+    };
+
+    for (int i = N - 1; i >= 0; --i) {
+        s.LatIndex = i;
+        s.CellPhi = phi(i);
+        const int M = s.LonCount = bandSize(i);
+        auto theta = [&](double x) { return TwoPi * x / M - HalfPi; };
+        for (int j = 0; j < M; ++j) {
+            s.LonIndex = j;
+            corner(1, phi(i), theta(j), i, j);
+            corner(2, phi(i + 1), theta(j), i, j);
+            corner(3, phi(i + 1), theta(j + 1), i, j);
+            corner(4, phi(i), theta(j + 1), i, j);
+            corner(5, phi(i - 1), theta(j + 0.5), i, j);
+            DrawCell(s, in, s.CurRadius, s.CurLimb, s.CurTemp, 0, i, j, StarNum, s.CellPhi, s.CellTheta);
+        }
+    }
+    for (int i = 0; i < N; ++i) {
+        s.LatIndex = i;
+        s.CellPhi = phi(i);
+        const int M = s.LonCount = bandSize(i);
+        auto theta = [&](double x) { return TwoPi * x / M - HalfPi; };
+        for (int j = 0; j < M; ++j) {
+            s.LonIndex = j;
+            corner(1, -phi(i), theta(j), i, j + M);
+            corner(2, -phi(i + 1), theta(j), i, j + M);
+            corner(3, -phi(i + 1), theta(j + 1), i, j + M);
+            corner(4, -phi(i), theta(j + 1), i, j + M);
+            corner(5, -phi(i), theta(j + 0.5), i, j + M);
+            DrawCell(s, in, s.CurRadius, s.CurLimb, s.CurTemp, 1, i, j, StarNum, s.CellPhi, s.CellTheta);
+        }
+    }
+}
+
+void DrawStar(Scene& s, const SceneInputs& in) {
+    s.Picture1.clear();
+    s.CellsDrawn = 0;
+    s.CentreX = 0;
+    s.CentreY = 0;
+    if (!in.TwoStars) {
+        MakeStar(s, in, 1);
+        return;
+    }
+    const double a = in.Eta + HalfPi;
+    const double z = in.View.ZoomScale;
+    const double q = in.QRatio;
+    const double sinA = std::sin(a);
+    const double cosA = std::cos(a);
+    const double cosI = std::cos(in.Iota);
+    auto placeStar2 = [&] {
+        s.CentreX = z * sinA * 2 / (1 + q);
+        s.CentreY = -z * cosA * cosI * 2 / (1 + q);
+    };
+    auto placeStar1 = [&] {
+        s.CentreX = -z * sinA * 2 * q / (1 + q);
+        s.CentreY = z * cosA * cosI * 2 * q / (1 + q);
+    };
+    // The contact mesh and the neck come with contact systems; until then both bodies are drawn whole.
+    if (cosA > 0) {
+        placeStar2();
+        MakeStar(s, in, 2);
+        placeStar1();
+        MakeStar(s, in, 1);
+    } else {
+        placeStar1();
+        MakeStar(s, in, 1);
+        placeStar2();
+        MakeStar(s, in, 2);
+    }
+}
+
+} // namespace corvane::render
