@@ -31,6 +31,69 @@ void Canvas::span(int y, int x0, int x1, Pixel color) {
 }
 
 void Canvas::polygon(std::span<const IntPoint> points, Pixel fill, Pixel outline) {
+    fillPolygon(points, fill);
+    const std::size_t n = std::min(points.size(), MaxPolygonPoints);
+    for (std::size_t i = 0; i < n; ++i) {
+        edge(points[i], points[(i + 1) % n], outline);
+    }
+}
+
+void Canvas::edge(IntPoint a, IntPoint b, Pixel color) {
+    // Walk the major axis one pixel at a time; in each step plot every pixel of the minor axis whose
+    // square the segment crosses within that column (or row). Far-off parts are skipped by clipping
+    // the walk to the picture.
+    const double dx = static_cast<double>(b.x) - a.x;
+    const double dy = static_cast<double>(b.y) - a.y;
+    if (std::fabs(dx) >= std::fabs(dy)) {
+        if (a.x > b.x) {
+            std::swap(a, b);
+        }
+        if (dx == 0) {
+            plot(a.x, a.y, color);
+            return;
+        }
+        const double slope = (static_cast<double>(b.y) - a.y) / (static_cast<double>(b.x) - a.x);
+        const long long xStart = std::max<long long>(a.x, 0);
+        const long long xEnd = std::min<long long>(b.x, width_ - 1);
+        for (long long x = xStart; x <= xEnd; ++x) {
+            const double lo = std::max(x - 0.5, static_cast<double>(a.x));
+            const double hi = std::min(x + 0.5, static_cast<double>(b.x));
+            double y0 = a.y + (lo - a.x) * slope;
+            double y1 = a.y + (hi - a.x) * slope;
+            if (y0 > y1) {
+                std::swap(y0, y1);
+            }
+            const double first = std::max(std::floor(y0 - 0.5) + 1, 0.0);
+            const double last = std::min(std::ceil(y1 + 0.5) - 1, height_ - 1.0);
+            for (double y = first; y <= last; ++y) {
+                plot(static_cast<int>(x), static_cast<int>(y), color);
+            }
+        }
+    } else {
+        if (a.y > b.y) {
+            std::swap(a, b);
+        }
+        const double slope = (static_cast<double>(b.x) - a.x) / (static_cast<double>(b.y) - a.y);
+        const long long yStart = std::max<long long>(a.y, 0);
+        const long long yEnd = std::min<long long>(b.y, height_ - 1);
+        for (long long y = yStart; y <= yEnd; ++y) {
+            const double lo = std::max(y - 0.5, static_cast<double>(a.y));
+            const double hi = std::min(y + 0.5, static_cast<double>(b.y));
+            double x0 = a.x + (lo - a.y) * slope;
+            double x1 = a.x + (hi - a.y) * slope;
+            if (x0 > x1) {
+                std::swap(x0, x1);
+            }
+            const double first = std::max(std::floor(x0 - 0.5) + 1, 0.0);
+            const double last = std::min(std::ceil(x1 + 0.5) - 1, width_ - 1.0);
+            for (double x = first; x <= last; ++x) {
+                plot(static_cast<int>(x), static_cast<int>(y), color);
+            }
+        }
+    }
+}
+
+void Canvas::fillPolygon(std::span<const IntPoint> points, Pixel fill) {
     const std::size_t n = std::min(points.size(), MaxPolygonPoints);
     if (n == 0) {
         return;
@@ -70,11 +133,6 @@ void Canvas::polygon(std::span<const IntPoint> points, Pixel fill, Pixel outline
             }
             span(y, static_cast<int>(std::max(left, 0.0)), static_cast<int>(std::min<double>(right, width_ - 1)), fill);
         }
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        const IntPoint a = points[i];
-        const IntPoint b = points[(i + 1) % n];
-        line(a.x, a.y, b.x, b.y, outline);
     }
 }
 

@@ -49,10 +49,15 @@ public:
     std::span<const Pixel> pixels() const { return pixels_; }
     Pixel pixel(int x, int y) const { return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)]; }
 
-    // One closed polygon (up to MaxPolygonPoints points; more are ignored). Its interior, the pixels
-    // whose centres lie inside it by the even-odd rule (a centre on a left or top edge is inside, on
-    // a right or bottom edge outside, so polygons sharing an edge never both paint a pixel there), is
-    // filled with fill; then its edges, closing edge included, are drawn one pixel wide in outline.
+    // The interior of one closed polygon (up to MaxPolygonPoints points; more are ignored): the
+    // pixels whose centres lie inside it by the even-odd rule. A centre on a left or top edge is
+    // inside, on a right or bottom edge outside, so polygons sharing an edge never both paint a
+    // pixel there and leave no gap between them.
+    void fillPolygon(std::span<const IntPoint> points, Pixel fill);
+
+    // fillPolygon, then the outline: every pixel that an edge (closing edge included) passes
+    // through, so the polygon covers each pixel it touches and slivers thinner than a pixel between
+    // neighbouring polygons that do not share vertices are painted too.
     void polygon(std::span<const IntPoint> points, Pixel fill, Pixel outline);
 
     // A one-pixel line from (x0, y0) to (x1, y1), both ends included.
@@ -76,6 +81,7 @@ private:
         }
     }
     void span(int y, int x0, int x1, Pixel color);
+    void edge(IntPoint a, IntPoint b, Pixel color);
 
     int width_ = 0;
     int height_ = 0;

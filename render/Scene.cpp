@@ -86,6 +86,7 @@ double limbDarkened(double WW, double cosView) { return 1 - WW * std::fabs(1 - s
 
 void DrawCell(Scene& s, const SceneInputs& in, double /*R*/, double WW, double T, int TB, int i, int j, int StarNum,
               double Phi, double Theta) {
+    ++s.CellsVisited;
     if (!placeCell(s, TB)) {
         return;
     }
@@ -101,6 +102,7 @@ void DrawCell(Scene& s, const SceneInputs& in, double /*R*/, double WW, double T
 }
 
 void DrawNeckCell(Scene& s, const SceneInputs& in, double /*R*/, double WW, double T, int TB, int i, int j) {
+    ++s.CellsVisited;
     if (!placeCell(s, TB)) {
         return;
     }
@@ -133,6 +135,10 @@ void DrawNeckCell(Scene& s, const SceneInputs& in, double /*R*/, double WW, doub
     paintCell(s, in);
 }
 
+int BandSize(int N, int i, bool similarAreas) {
+    return similarAreas ? static_cast<int>(std::floor(4.0 * N * std::cos(i * Pi / (2.0 * N)) + 0.5)) : 2 * N;
+}
+
 void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
     const bool one = StarNum == 1;
     const int star = one ? 1 : 2;
@@ -146,9 +152,7 @@ void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
     view.CentreX = s.CentreX;
     view.CentreY = s.CentreY;
 
-    auto bandSize = [&](int i) {
-        return in.SimAreas ? static_cast<int>(std::floor(4.0 * N * std::cos(i * Pi / (2.0 * N)) + 0.5)) : 2 * N;
-    };
+    auto bandSize = [&](int i) { return BandSize(N, i, in.SimAreas); };
     auto phi = [&](double x) { return x * Pi / (2.0 * N); };
 
     auto corner = [&](int k, double cellPhi, double cellTheta, int i, int j) {
@@ -192,6 +196,7 @@ void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
 
 void DrawStar(Scene& s, const SceneInputs& in) {
     s.Picture1.clear();
+    s.CellsVisited = 0;
     s.CellsDrawn = 0;
     s.CentreX = 0;
     s.CentreY = 0;

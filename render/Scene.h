@@ -71,8 +71,13 @@ struct Scene {
     int LatIndex = 0, LonIndex = 0, LonCount = 0;
     double CellPhi = 0, CellTheta = 0;
     double CentreX = 0, CentreY = 0;
-    int CellsDrawn = 0; // visible cells painted in the last frame
+    int CellsVisited = 0; // cells handed to DrawCell in the last frame
+    int CellsDrawn = 0;   // of those, the visible ones that were painted
 };
+
+// Cells in the band at latitude index i of a star with N latitude lines: floor(4N cos(i pi / 2N) + 0.5)
+// with "Similar Areas", else 2N.
+int BandSize(int N, int i, bool similarAreas);
 
 // One star cell from Corner1..Corner5 (set by the caller):
 //   centre C = mean of corners 1..4;  a = Corner1 - C, b = Corner4 - C

@@ -384,18 +384,27 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-TEST_F(FormFixture, EquatorDataBeforeAnyDrawingUsesTheEquatorBandOfTheGrid) {
-    ASSERT_EQ(form.LonCount, 0);
+TEST(EquatorData, BeforeAnyDrawingUsesTheEquatorBandOfTheGrid) {
+    platform::ScriptedDialogs dialogs;
+    CorvaneForm fresh(dialogs);
+    ASSERT_EQ(fresh.LonCount, 0);
+    fresh.mnuEquator_Click();
+    EXPECT_TRUE(fresh.Text1.Visible);
+    const auto rows = lines(fresh.Text1.Text);
+    EXPECT_EQ(rows[0], std::to_string(fresh.LonLines));
+    EXPECT_EQ(rows.size(), 3u + 2u * static_cast<std::size_t>(fresh.LonLines) + 1u);
+}
+
+TEST_F(FormFixture, EquatorDataAfterDrawingUsesTheLastBandDrawn) {
+    // The last band drawn is star 2's southern polar band: 6 cells at 10 latitude lines.
+    EXPECT_EQ(form.LonCount, 6);
     form.mnuEquator_Click();
-    EXPECT_TRUE(form.Text1.Visible);
-    const auto rows = lines(form.Text1.Text);
-    EXPECT_EQ(rows[0], std::to_string(form.LonLines));
-    EXPECT_EQ(rows.size(), 3u + 2u * static_cast<std::size_t>(form.LonLines) + 1u);
+    EXPECT_EQ(lines(form.Text1.Text)[0], "6");
 }
 
 TEST_F(FormFixture, EquatorDataRowsRunFromNinetyDegreesDownward) {
-    form.LonCount = 5;
     type("Qratio", "1");
+    form.LonCount = 5;
     form.mnuEquator_Click();
     const auto rows = lines(form.Text1.Text);
     ASSERT_EQ(rows.size(), 3u + 11u);
@@ -414,8 +423,8 @@ TEST_F(FormFixture, EquatorDataRowsRunFromNinetyDegreesDownward) {
 
 // Regression: the table passed the latitude -pi/2, so every row measured the pole.
 TEST_F(FormFixture, EquatorDataMeasuredThePole) {
-    form.LonCount = 5;
     type("Qratio", "1");
+    form.LonCount = 5;
     form.mnuEquator_Click();
     const auto rows = lines(form.Text1.Text);
     // Row 5 is -90 degrees: straight away from the companion, the lobe's "back" radius.
@@ -429,6 +438,39 @@ TEST_F(FormFixture, EquatorDataMeasuredThePole) {
     EXPECT_GT(back, pole + 0.02) << "the back of the lobe is well beyond its pole";
     // Left and right of the line of centres (-18 and -162 degrees) are mirror images.
     EXPECT_EQ(rows[3 + 3].substr(rows[3 + 3].rfind(',')), rows[3 + 7].substr(rows[3 + 7].rfind(',')));
+}
+
+TEST_F(FormFixture, EveryRefreshDrawsTheFrame) {
+    EXPECT_GT(form.Scene.CellsDrawn, 0);
+    EXPECT_EQ(form.Scene.Picture1.width(), 800);
+    type("txtZoom", "0");
+    EXPECT_EQ(form.Scene.CellsDrawn, 0) << "zoom 0 collapses every cell";
+}
+
+TEST_F(FormFixture, TooFastASpinMarksStarOneUnstable) {
+    ASSERT_TRUE(form.setSwitch("TwoStarsCheck", 0));
+    EXPECT_EQ(form.FrameStar1.Caption.find("Unstable"), std::string::npos);
+    type("txtRotPer", "0.1");
+    EXPECT_EQ(form.FrameStar1.Caption, " Star 1 - Unstable ");
+    EXPECT_EQ(form.FrameStar1.ForeColor, 255u);
+    type("txtRotPer", "1");
+    EXPECT_EQ(form.FrameStar1.Caption, " Star 1 - Contact ") << "the default system's own caption again";
+}
+
+TEST(Granulation, PatternRepeatsFromRunToRunAndChangesOnEveryClick) {
+    platform::ScriptedDialogs d1;
+    platform::ScriptedDialogs d2;
+    CorvaneForm a(d1);
+    CorvaneForm b(d2);
+    a.Form_Load();
+    b.Form_Load();
+    a.setSwitch("chkGran", 1);
+    b.setSwitch("chkGran", 1);
+    EXPECT_EQ(a.Scene.Gran.at(7, 9), b.Scene.Gran.at(7, 9));
+    EXPECT_EQ(a.Scene.Picture1.pixels()[200 * 800 + 300], b.Scene.Picture1.pixels()[200 * 800 + 300]);
+    const double before = a.Scene.Gran.at(7, 9);
+    a.setSwitch("chkGran", 0);
+    EXPECT_NE(a.Scene.Gran.at(7, 9), before) << "refilled when switched off too";
 }
 
 TEST_F(FormFixture, ExitUnloadsTheForm) {

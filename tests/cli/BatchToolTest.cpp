@@ -5,7 +5,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
+#include <unistd.h>
 
 namespace corvane::cli {
 namespace {
@@ -99,17 +104,85 @@ TEST(BatchToolEquator, PrintsTheTable) {
     ASSERT_EQ(r.status, 0) << r.err;
     const auto l = lines(r.out);
     ASSERT_GE(l.size(), 3u);
-    EXPECT_EQ(l[0], "40");
+    EXPECT_EQ(l[0], "6") << "cells in the last band drawn";
     EXPECT_EQ(l[1], "0.5");
     EXPECT_EQ(l[2], "3.75");
-    EXPECT_EQ(l.size(), 3u + 81u);
+    EXPECT_EQ(l.size(), 3u + 13u);
     EXPECT_EQ(r.out.find('\r'), std::string::npos);
+}
+
+struct PictureFile {
+    std::string bytes;
+    static PictureFile read(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::string(std::istreambuf_iterator<char>(in), {})};
+    }
+    std::uint32_t bigEndian(std::size_t at) const {
+        std::uint32_t v = 0;
+        for (std::size_t k = 0; k < 4; ++k) {
+            v = (v << 8) | static_cast<unsigned char>(bytes.at(at + k));
+        }
+        return v;
+    }
+    std::uint32_t littleEndian(std::size_t at) const {
+        std::uint32_t v = 0;
+        for (std::size_t k = 4; k-- > 0;) {
+            v = (v << 8) | static_cast<unsigned char>(bytes.at(at + k));
+        }
+        return v;
+    }
+};
+
+struct RenderFixture : ::testing::Test {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("corvane-cli-" + std::to_string(::getpid()));
+    RenderFixture() { std::filesystem::create_directories(dir); }
+    ~RenderFixture() override { std::filesystem::remove_all(dir); }
+    std::string file(const char* name) const { return (dir / name).string(); }
+};
+
+TEST_F(RenderFixture, WritesAnEightHundredByFiveHundredPng) {
+    const ToolRun r = run({"--set", "chkSpherical=0", "--set", "txtIota=90", "render", "--out", file("a.png")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const PictureFile png = PictureFile::read(dir / "a.png");
+    ASSERT_GT(png.bytes.size(), 24u);
+    EXPECT_EQ(png.bytes.substr(1, 3), "PNG");
+    EXPECT_EQ(png.bigEndian(16), 800u);
+    EXPECT_EQ(png.bigEndian(20), 500u);
+}
+
+TEST_F(RenderFixture, BmpBySuffixAndSizeByOption) {
+    const ToolRun r = run({"--size", "320x200", "render", "--out", file("b.bmp")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const PictureFile bmp = PictureFile::read(dir / "b.bmp");
+    ASSERT_GT(bmp.bytes.size(), 26u);
+    EXPECT_EQ(bmp.bytes.substr(0, 2), "BM");
+    EXPECT_EQ(bmp.littleEndian(18), 320u);
+    EXPECT_EQ(bmp.littleEndian(22), 200u);
+}
+
+TEST_F(RenderFixture, RotationAngleChangesThePicture) {
+    ASSERT_EQ(run({"render", "--out", file("e0.bmp")}).status, 0);
+    ASSERT_EQ(run({"render", "--eta", "0", "--out", file("e0b.bmp")}).status, 0);
+    ASSERT_EQ(run({"render", "--eta", "90", "--out", file("e90.bmp")}).status, 0);
+    EXPECT_EQ(PictureFile::read(dir / "e0.bmp").bytes, PictureFile::read(dir / "e0b.bmp").bytes);
+    EXPECT_NE(PictureFile::read(dir / "e0.bmp").bytes, PictureFile::read(dir / "e90.bmp").bytes);
+}
+
+TEST_F(RenderFixture, RefusesBadSizesAndReportsUnwritableFiles) {
+    for (const char* size : {"800", "0x0", "800x", "axb", "20000x100", "800x500x3"}) {
+        EXPECT_EQ(run({"--size", size, "render", "--out", file("c.png")}).status, 2) << size;
+    }
+    const ToolRun r = run({"render", "--out", (dir / "no-such-folder" / "c.png").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("could not write"));
+    EXPECT_EQ(run({"render"}).status, 2) << "--out is required";
 }
 
 TEST(BatchToolHelp, NamesTheCommandsAndControls) {
     const ToolRun r = run({"--help"});
     EXPECT_EQ(r.status, 0);
-    for (const char* word : {"lists", "equator", "--set", "txtIota", "chkAuto", "Examples", "Exit status"}) {
+    for (const char* word : {"lists", "equator", "render", "--size", "--set", "txtIota", "chkAuto", "Examples",
+                             "Exit status"}) {
         EXPECT_THAT(r.out, HasSubstr(word));
     }
 }

@@ -1,0 +1,228 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#include "render/Scene.h"
+#include "roche/Constants.h"
+#include "roche/Roche.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <set>
+
+namespace corvane::render {
+namespace {
+
+using platform::Pixel;
+
+TEST(BandSize, OneLatitudeLine) {
+    EXPECT_EQ(BandSize(1, 0, false), 2);
+    EXPECT_EQ(BandSize(1, 0, true), 4);
+}
+
+TEST(BandSize, TenLatitudeLinesWithSimilarAreas) {
+    const int expected[] = {40, 40, 38, 36, 32, 28, 24, 18, 12, 6};
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(BandSize(10, i, true), expected[i]) << "band " << i;
+        EXPECT_EQ(BandSize(10, i, false), 20) << "band " << i;
+    }
+}
+
+// A scene of two spheres (no tides) seen from the given inclination, on an 800 x 500 picture.
+struct SceneFixture : ::testing::Test {
+    SceneFixture() {
+        s.Picture1.resize(800, 500);
+        in.View.Tidal = false;
+        in.View.ZoomScale = 100.0 * 500 / 300;
+        in.View.HalfWidth = 400;
+        in.View.HalfHeight = 250;
+        in.LatLines = in.LatLines2 = 10;
+        in.LonLines = 40;
+        in.Radius1 = 0.3;
+        in.Radius2 = 0.3;
+        in.QRatio = 1;
+        in.Limb1 = in.Limb2 = 0;
+        s.ShapeCache.resize(10);
+        roche::RocheState r;
+        r.Q = 1;
+        roche::RochePot(r);
+        in.Shape = {in.Radius1, in.Radius2, 1.0, r.LagrangeX};
+    }
+    void draw() {
+        s.ShapeCache.resize(in.LatLines);
+        in.Shape.Radius1 = in.Radius1;
+        in.Shape.Radius2 = in.Radius2;
+        DrawStar(s, in);
+    }
+    int lit() const {
+        int n = 0;
+        for (Pixel p : s.Picture1.pixels()) {
+            n += p != 0;
+        }
+        return n;
+    }
+    Pixel colourOf(double T) const {
+        const Rgb rgb = StarColorTemp(T, in.Colour);
+        return platform::pixelFromRgb(static_cast<int>(rgb.R), static_cast<int>(rgb.G), static_cast<int>(rgb.B));
+    }
+    Scene s;
+    SceneInputs in;
+};
+
+TEST_F(SceneFixture, CellCountsFollowTheBands) {
+    in.TwoStars = false;
+    in.LatLines = 1;
+    in.SimAreas = false;
+    draw();
+    EXPECT_EQ(s.CellsVisited, 4);
+    in.SimAreas = true;
+    draw();
+    EXPECT_EQ(s.CellsVisited, 8);
+    in.LatLines = 10;
+    draw();
+    EXPECT_EQ(s.CellsVisited, 2 * 274);
+    in.TwoStars = true;
+    in.LatLines2 = 3;
+    draw();
+    EXPECT_EQ(s.CellsVisited, 2 * 274 + 2 * (12 + 10 + 6)) << "star 2 uses its own latitude lines";
+}
+
+TEST_F(SceneFixture, FaceOnSphereCoversItsDisc) {
+    in.TwoStars = false;
+    in.Iota = 0;
+    for (double r : {0.1, 0.3, 0.45}) {
+        in.Radius1 = r;
+        draw();
+        const double radius = 2 * in.View.ZoomScale * r;
+        const double disc = Pi * radius * radius;
+        // The limb is a 40-gon inscribed in the circle; rasterising adds or loses at most a pixel along it.
+        const double polygonArea = 0.5 * 40 * radius * radius * std::sin(TwoPi / 40);
+        EXPECT_NEAR(lit(), polygonArea, 2 * Pi * radius) << "r " << r;
+        EXPECT_NEAR(lit(), disc, 2 * Pi * radius) << "r " << r;
+        // And it sits at the centre of the picture.
+        EXPECT_NE(s.Picture1.pixel(400, 250), 0u);
+        EXPECT_NE(s.Picture1.pixel(400 + static_cast<int>(radius) - 3, 250), 0u);
+        EXPECT_EQ(s.Picture1.pixel(400 + static_cast<int>(radius) + 3, 250), 0u);
+    }
+}
+
+TEST_F(SceneFixture, WithoutLimbDarkeningEveryLitPixelOfAStarHasOneColour) {
+    for (double iota : {0.0, 1.0, HalfPi}) {
+        for (double eta : {0.0, 0.7, 2.0}) {
+            in.Iota = iota;
+            in.Eta = eta;
+            draw();
+            std::set<Pixel> colours;
+            for (Pixel p : s.Picture1.pixels()) {
+                if (p != 0) {
+                    colours.insert(p);
+                }
+            }
+            EXPECT_EQ(colours.size(), 1u) << "Iota " << iota << " Eta " << eta;
+            EXPECT_EQ(*colours.begin(), colourOf(8200));
+        }
+    }
+}
+
+TEST_F(SceneFixture, LimbDarkeningDarkensTowardsTheEdge) {
+    in.TwoStars = false;
+    in.Limb1 = 0.6;
+    draw();
+    const Pixel centre = s.Picture1.pixel(400, 250);
+    const Pixel edge = s.Picture1.pixel(400 + 95, 250); // radius 100
+    EXPECT_GT(centre & 0xFF, edge & 0xFF);
+    EXPECT_GT((centre >> 16) & 0xFF, (edge >> 16) & 0xFF);
+}
+
+TEST_F(SceneFixture, NoHolesInsideTheStars) {
+    // Tides on and off, several views of a detached pair at the default grid: no black pixel has
+    // lit pixels on all four sides. (Very coarse grids, 3 or 4 latitude lines, show slivers where a
+    // band of many cells meets one of few near the poles: the mesh itself leaves them.)
+    for (bool tidal : {false, true}) {
+        for (double iota : {0.0, 0.6, 82 * Pi / 180}) {
+            in.View.Tidal = tidal;
+            in.Iota = iota;
+            in.Radius1 = 0.25;
+            in.Radius2 = 0.3;
+            draw();
+            const auto& p = s.Picture1;
+            int holes = 0;
+            for (int y = 1; y < 499; ++y) {
+                for (int x = 1; x < 799; ++x) {
+                    holes += p.pixel(x, y) == 0 && p.pixel(x - 1, y) && p.pixel(x + 1, y) && p.pixel(x, y - 1) &&
+                             p.pixel(x, y + 1);
+                }
+            }
+            EXPECT_EQ(holes, 0) << "tidal " << tidal << " Iota " << iota;
+        }
+    }
+}
+
+TEST_F(SceneFixture, NearerStarIsDrawnLast) {
+    in.Temp1 = 4000;
+    in.Temp2 = 9000;
+    in.Iota = HalfPi;
+    // A quarter turn on (Eta = 90 degrees) star 2 is in front of star 1, both centred.
+    in.Eta = HalfPi;
+    draw();
+    EXPECT_EQ(s.Picture1.pixel(400, 250), colourOf(9000));
+    // Half a turn further star 1 is in front.
+    in.Eta = HalfPi + Pi;
+    draw();
+    EXPECT_EQ(s.Picture1.pixel(400, 250), colourOf(4000));
+    // At Eta = 0 cos(Eta + pi/2) is a tiny positive number: star 2 first, so where two large
+    // stars side by side overlap, star 1 shows.
+    in.Eta = 0;
+    in.Radius1 = in.Radius2 = 0.6;
+    draw();
+    EXPECT_EQ(s.Picture1.pixel(400, 250), colourOf(4000));
+}
+
+TEST_F(SceneFixture, StarsSitAboutTheCentreOfMass) {
+    in.Iota = HalfPi;
+    in.Eta = 0;
+    in.QRatio = 3; // star 2 three times as heavy: star 1 sits three times farther from the centre
+    in.Radius1 = in.Radius2 = 0.1;
+    in.Temp1 = 4000;
+    in.Temp2 = 9000;
+    draw();
+    const double z = in.View.ZoomScale;
+    const int x1 = static_cast<int>(std::lround(400 - z * 2 * 3 / 4.0));
+    const int x2 = static_cast<int>(std::lround(400 + z * 2 / 4.0));
+    EXPECT_EQ(s.Picture1.pixel(x1, 250), colourOf(4000));
+    EXPECT_EQ(s.Picture1.pixel(x2, 250), colourOf(9000));
+    EXPECT_EQ(s.Picture1.pixel(400, 250), 0u);
+}
+
+TEST_F(SceneFixture, SingleStarIgnoresTheNeckAndStarTwo) {
+    in.TwoStars = false;
+    in.Neck = true;
+    in.Temp2 = 3000;
+    draw();
+    for (Pixel p : s.Picture1.pixels()) {
+        ASSERT_TRUE(p == 0 || p == colourOf(8200));
+    }
+    EXPECT_EQ(s.CentreX, 0.0);
+    EXPECT_EQ(s.CentreY, 0.0);
+}
+
+TEST_F(SceneFixture, HugeZoomDrawsOnlyInsideThePicture) {
+    for (double zoom : {1e4, 1e7, -500.0}) {
+        in.View.ZoomScale = zoom;
+        draw();
+        EXPECT_EQ(s.Picture1.width(), 800);
+        EXPECT_EQ(s.Picture1.pixels().size(), 800u * 500u) << zoom;
+    }
+}
+
+TEST_F(SceneFixture, EachFrameStartsFromBlack) {
+    in.Radius1 = in.Radius2 = 0.4;
+    draw();
+    const int before = lit();
+    in.Radius1 = in.Radius2 = 0.05;
+    draw();
+    EXPECT_LT(lit(), before / 10);
+}
+
+} // namespace
+} // namespace corvane::render
