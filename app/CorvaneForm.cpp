@@ -3,7 +3,10 @@
 #include "CorvaneForm.h"
 
 #include "app/Version.h"
+#include "fitting/LightCurveFile.h"
+#include "platform/AppFolder.h"
 #include "platform/NumberFormat.h"
+#include "platform/TextFile.h"
 #include "roche/Constants.h"
 #include "roche/NeckShape.h"
 
@@ -71,7 +74,7 @@ bool ComboBox::select(const std::string& item) {
 std::string versionText() { return CORVANE_VERSION; }
 
 CorvaneForm::CorvaneForm(platform::Dialogs& dialogs)
-    : LightCurve(static_cast<std::size_t>(LightCurveChannels) * (LightCurveMaxPoint + 1), 0.0), dialogs_(dialogs) {
+    : AppFolder(platform::applicationFolder()), dialogs_(dialogs) {
     Scene.ShapeCache.resize(LatLines);
     Scene.Picture1.resize(Picture1Width, Picture1Height);
 }
@@ -79,8 +82,8 @@ CorvaneForm::CorvaneForm(platform::Dialogs& dialogs)
 void CorvaneForm::setPictureSize(int width, int height) {
     Picture1Width = std::max(1, width);
     Picture1Height = std::max(1, height);
-    PicturePlotWidth = Picture1Width;
     Scene.Picture1.resize(Picture1Width, Picture1Height);
+    PicturePlot.resize(std::min(Picture1Width, lightcurve::MaxPoint + 1), PlotHeight);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -94,8 +97,9 @@ void CorvaneForm::Form_Load() {
     txtEta.Text = "0 ";
     SlideIndex = 1;
     SlideShowOn = false;
-    Channel = 3;
+    Curve.Channel = 3;
     Form_Resize();
+    AddHelp();
     std::fill(ScrollLast.begin() + 1, ScrollLast.end(), 15000);
     PlotMin = -100000;
     PlotMax = 1000000;
@@ -103,10 +107,10 @@ void CorvaneForm::Form_Load() {
     for (const char* item : {"RGB", "LRGB", "L", "R", "G", "B"}) {
         cmbFilter.AddItem(item);
     }
-    ChannelFirst = 1;
-    ChannelLast = 3;
+    Curve.ChannelFirst = 1;
+    Curve.ChannelLast = 3;
     cmbFilter.select("RGB");
-    ObsCount = 0;
+    Curve.ObsCount = 0;
     cmbStarSpot1.Clear();
     cmbStarSpot1.AddItem("1");
     cmbStarSpot1.AddItem("2");
@@ -119,7 +123,8 @@ void CorvaneForm::Form_Load() {
     }
     cmbParameter.select("Inclination");
     cmbParameter2.select("Mass Ratio");
-    Channel = 2;
+    cmbFilter_Click();
+    Curve.Channel = 2;
     Timer1Enabled = true;
 }
 
@@ -151,15 +156,7 @@ void CorvaneForm::Refresh_Click() {
 void CorvaneForm::refreshOnce() {
     clampAndStore();
 
-    LCMax = -1e14;
-    LCMin = 1e14;
-    LCPoints = PicturePlotWidth;
-    const int lastPoint = std::clamp(LCPoints, 0, LightCurveMaxPoint);
-    for (int channel = std::max(ChannelFirst, 0); channel <= std::min(ChannelLast, LightCurveChannels - 1); ++channel) {
-        for (int point = 0; point <= lastPoint; ++point) {
-            lightCurve(channel, point) = 0.0;
-        }
-    }
+    Curve.clearForRefresh(PicturePlot.width());
 
     fillRocheList();
     fillSizeLists();
@@ -214,6 +211,9 @@ void CorvaneForm::DrawStar() {
     LonCount = Scene.LonCount;
     if (Scene.Shape.SpinUnstable) {
         FrameStar1 = Frame{" Star 1 - Unstable ", ColorRed};
+    }
+    if (chkPhotometry.checked()) {
+        Photometry_Click();
     }
 }
 
@@ -387,6 +387,7 @@ void CorvaneForm::txtTempSpot1_KeyUp() { Refresh_Click(); }
 void CorvaneForm::txtSpotLat1_KeyUp() { Refresh_Click(); }
 void CorvaneForm::txtSpotLon1_KeyUp() { Refresh_Click(); }
 void CorvaneForm::txtRadSpot1_KeyUp() { Refresh_Click(); }
+void CorvaneForm::txtFilename_KeyUp() {}
 
 void CorvaneForm::txtEta_KeyUp() {
     storeFinite(Eta, Val(txtEta.Text) * Pi / 180);
@@ -515,6 +516,7 @@ std::span<const CorvaneForm::ParameterControl> CorvaneForm::parameterControls() 
         {"txtSpotLat1", "Latitude (\u00b0)", 0, 0, &CorvaneForm::txtSpotLat1, &CorvaneForm::txtSpotLat1_KeyUp},
         {"txtSpotLon1", "Longitude (\u00b0)", 0, 0, &CorvaneForm::txtSpotLon1, &CorvaneForm::txtSpotLon1_KeyUp},
         {"txtRadSpot1", "Radius (\u00b0)", 0, 0, &CorvaneForm::txtRadSpot1, &CorvaneForm::txtRadSpot1_KeyUp},
+        {"txtFilename", "File Name", 0, 0, &CorvaneForm::txtFilename, &CorvaneForm::txtFilename_KeyUp},
     };
     return table;
 }
@@ -532,6 +534,8 @@ std::span<const CorvaneForm::SwitchControl> CorvaneForm::switchControls() {
         {"AnimCheck", &CorvaneForm::AnimCheck, &CorvaneForm::AnimCheck_Click},
         {"chkPhotometry", &CorvaneForm::chkPhotometry, &CorvaneForm::chkPhotometry_Click},
         {"chkSpot1", &CorvaneForm::chkSpot1, &CorvaneForm::chkSpot1_Click},
+        {"chkSave", &CorvaneForm::chkSave, &CorvaneForm::chkSave_Click},
+        {"chkBMP", &CorvaneForm::chkBMP, &CorvaneForm::chkBMP_Click},
     };
     return table;
 }
@@ -548,6 +552,7 @@ std::span<const CorvaneForm::OptionControl> CorvaneForm::optionControls() {
 std::span<const CorvaneForm::ComboControl> CorvaneForm::comboControls() {
     static const ComboControl table[] = {
         {"cmbStarSpot1", &CorvaneForm::cmbStarSpot1, &CorvaneForm::cmbStarSpot1_Click},
+        {"cmbFilter", &CorvaneForm::cmbFilter, &CorvaneForm::cmbFilter_Click},
     };
     return table;
 }

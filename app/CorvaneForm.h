@@ -5,12 +5,14 @@
 #include "app/Controls.h"
 #include "platform/Dialogs.h"
 #include "platform/UniformRandom.h"
+#include "lightcurve/LightCurve.h"
 #include "render/Scene.h"
 #include "roche/Roche.h"
 #include "roche/StarShape.h"
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <vector>
@@ -78,6 +80,34 @@ public:
     Frame FrameStar1{" Star 1 ", ColorLightGrey};
     Frame FrameStar2{" Star 2 ", ColorLightGrey};
     Label lblMessage{"Computing Light Curve", true};
+    Label frameMessage{"Please wait...", false}; // the wait panel; Visible says whether it shows
+    Label Label16{"https://corvane.example.org", true};
+    ListBox HelpList;
+
+    // The light-curve and animation extras.
+    CheckBox chkSave{"Save Light Curve", 0};
+    TextBox txtFilename{"corvane1.csv"};
+    CheckBox chkBMP{"Create Bitmap Animation Frames", 0};
+
+    // The lower panel: the plot, the "Extras" page or the help page, chosen by three buttons.
+    struct PanelButton {
+        std::string Caption;
+        bool Bold = false;
+        int FontSize = 8;
+        std::uint32_t BackColor = 0x808080; // grey, or ButtonFace
+    };
+    static constexpr std::uint32_t ButtonFace = 0xFFFFFFFF; // the system's button-face colour
+    PanelButton cmdPlot{"Plot", true, 10, ButtonFace};
+    PanelButton cmdExtras{"Extras"};
+    PanelButton HelpButton{"Help"};
+    bool PicturePlotVisible = true;
+    bool TestingAreaFrameVisible = false;
+    bool HelpAreaFrameVisible = false;
+
+    // Saving the light curve.
+    int SavedLines = 0;
+    bool SaveComplete = false;
+    std::filesystem::path LastSavedFile;
 
     // The window's caption and the control that should take the keyboard focus next ("" for none).
     std::string Caption;
@@ -86,18 +116,10 @@ public:
     // --- Form-level variables ---
     int Index = 0;
     std::array<int, 26> ScrollLast{};
-    int ChannelFirst = 1;
-    int ChannelLast = 3;
-    int LCPoints = 0;
-    static constexpr int LightCurveChannels = 5;
-    static constexpr int LightCurveMaxPoint = 5000;
-    std::vector<double> LightCurve; // (channel 0..4, point 0..5000), channel-major
-    double LCMax = -1e14;
-    double LCMin = 1e14;
+    // The light curve, its channels, the plot state and the observed curve.
+    lightcurve::LightCurveState Curve;
     int PlotMin = -100000;
     int PlotMax = 1000000;
-    std::int16_t ObsCount = 0;
-    std::int16_t Channel = 0;
     int SlideIndex = 1;
     bool SlideShowOn = false;
     bool Timer1Enabled = false;
@@ -123,11 +145,17 @@ public:
     render::Scene Scene;
     platform::UniformRandom Random;
 
-    // Size of the drawing picture Picture1 and width of the plot picture, in pixels.
+    // Size of the drawing picture Picture1, in pixels. The plot picture PicturePlot is as wide (one
+    // light-curve point per column) and PlotHeight high.
+    static constexpr int PlotHeight = 264;
     int Picture1Width = 800;
     int Picture1Height = 500;
-    int PicturePlotWidth = 800;
+    platform::Canvas PicturePlot{800, PlotHeight};
     void setPictureSize(int width, int height);
+
+    // The folder output files go into (the application folder; tests and the batch tool may point
+    // it elsewhere).
+    std::filesystem::path AppFolder;
 
     // Draws the frame of the current rotation angle into Picture1.
     void DrawStar();
@@ -159,6 +187,7 @@ public:
     void txtSpotLat1_KeyUp();
     void txtSpotLon1_KeyUp();
     void txtRadSpot1_KeyUp();
+    void txtFilename_KeyUp();
 
     // Spinner N (1..14) moved to newValue.
     void VScroll_Change(int n, int newValue);
@@ -182,6 +211,29 @@ public:
     void mnuRefresh_Click();
     void mnuExit_Click();
     void mnuEquator_Click();
+    void mnuSaveLightCurve_Click();
+    void mnuSaveAnimation_Click();
+
+    void cmbFilter_Click();
+    void Photometry_Click();
+    void Replot();
+    void Timer1_Timer();
+    void chkBMP_Click();
+    void chkSave_Click();
+    void SaveFile();
+    void cmdPlot_Click();
+    void cmdExtras_Click();
+    void HelpButton_Click();
+    void frameMessage_Click();
+    void Label16_Click();
+    void AddHelp();
+    // The standard failure report: "<eDesc> (Error <eNumber>) occured in procedure <LastOP>. " and
+    // two line breaks, in a box titled "Notice" with OK and Cancel.
+    void ShowError(int eNumber, const std::string& eDesc, const std::string& LastOP);
+    static std::string errorText(int eNumber, const std::string& eDesc, const std::string& LastOP);
+
+    // The file a frame of the animation is saved to, for the current Eta.
+    std::filesystem::path frameFile() const;
 
     // --- Named access for the window and the batch tool ---
     struct ParameterControl {
@@ -219,9 +271,6 @@ public:
     bool setSwitch(const std::string& name, int value);
     bool chooseItem(const std::string& name, const std::string& item);
 
-    double& lightCurve(int channel, int point) {
-        return LightCurve[static_cast<std::size_t>(channel) * (LightCurveMaxPoint + 1) + static_cast<std::size_t>(point)];
-    }
 
 private:
     platform::Dialogs& dialogs_;
@@ -234,6 +283,7 @@ private:
     void fillRocheList();
     void fillSizeLists();
     void selectOption(OptionButton& chosen);
+    void showPanel(int which);
     bool autoBlocksRadius2();
     roche::ShapeInputs shapeInputs() const;
 };

@@ -5,10 +5,16 @@
 #include "app/CorvaneForm.h"
 #include "platform/Dialogs.h"
 #include "platform/NumberFormat.h"
+#include "platform/TextFile.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
 #include <cmath>
 #include <ostream>
 #include <sstream>
@@ -33,13 +39,15 @@ const char* kFooter =
     "  check boxes chkAuto, chkNeck, chkSpherical (tidal effects), chkStefan, chkSimAreas, chkMag,\n"
     "              chkGran, TwoStarsCheck, AnimCheck, chkPhotometry, chkSpot1: VALUE is 0 or 1\n"
     "  options     chkPaint, chkGrid, chkDots: VALUE 1 selects the drawing mode\n"
-    "  combo boxes cmbStarSpot1: VALUE is one of its items (1 or 2)\n"
+    "  combo boxes cmbStarSpot1 (1 or 2), cmbFilter (RGB, LRGB, L, R, G, B)\n"
+    "  other       txtFilename (light-curve file name), chkSave, chkBMP\n"
     "\nExamples:\n"
     "  corvane-cli --set Qratio=1 lists\n"
     "  corvane-cli --set Qratio=0.3 --set txtRadius1=0.48 --set chkAuto=1 lists\n"
     "  corvane-cli --set txtN1=5 equator\n"
     "  corvane-cli --set chkSpherical=0 --set txtIota=90 render --out a.png\n"
     "  corvane-cli render --eta 90 --size 1024x640 --out quarter.bmp\n"
+    "  corvane-cli --set cmbFilter=LRGB lightcurve --step 1 --out lc.csv\n"
     "\nExit status: 0 done, 1 failed, 2 bad command line (unknown control or value).\n";
 
 // Applies one NAME=VALUE; returns an error text, empty when it was taken.
@@ -84,6 +92,72 @@ std::string applySetting(app::CorvaneForm& form, const std::string& setting) {
     return "unknown control '" + name + "' (see --help for the names)";
 }
 
+// Runs the animation from Eta = 0 with "Photometry" and "Save Light Curve" on, exactly as the
+// window would, until the file is saved complete; then copies it to outFile.
+int saveLightCurve(app::CorvaneForm& form, platform::ScriptedDialogs& dialogs, const std::string& outFile,
+                   std::ostream& err) {
+    const double step = platform::Val(form.txtAnimSpeed.Text);
+    if (!(step > 0)) {
+        err << "corvane-cli: the animation step is " << form.txtAnimSpeed.Text
+            << " degrees: the system never turns, so no light curve can be measured\n";
+        return 1;
+    }
+    // The save goes into a private folder, so an existing file of the user's is never touched
+    // until the new one is complete.
+    const std::filesystem::path work = std::filesystem::temp_directory_path() /
+                                       ("corvane-cli-" + std::to_string(::getpid()) + "-" + std::to_string(std::rand()));
+    std::filesystem::create_directories(work);
+    form.AppFolder = work;
+    auto cleanup = [&] {
+        std::error_code ec;
+        std::filesystem::remove_all(work, ec);
+    };
+
+    const int channels = form.Curve.ChannelLast - form.Curve.ChannelFirst + 1;
+    const int revolutions = channels + 2;
+    const bool progress = ::isatty(2) != 0;
+    const std::size_t messagesBefore = dialogs.shown.size();
+    form.chkSave.Value = 1;
+    form.chkSave_Click();
+
+    int done = 0;
+    const long long ticksPerRevolution = static_cast<long long>(std::ceil(360.0 / std::min(step, 20.0))) + 2;
+    for (long long tick = 0; form.chkSave.checked() && done < revolutions && tick < ticksPerRevolution * revolutions;
+         ++tick) {
+        form.Timer1_Timer();
+        if (form.Eta == 0) {
+            ++done;
+        }
+        if (progress && tick % 10 == 0) {
+            err << "\rcorvane-cli: revolution " << (done + 1) << " of at most " << revolutions << ", "
+                << static_cast<int>(form.Eta * 180 / 3.14159265358979) << " degrees   " << std::flush;
+        }
+    }
+    if (progress) {
+        err << "\n";
+    }
+    for (std::size_t k = messagesBefore; k < dialogs.shown.size(); ++k) {
+        if (dialogs.shown[k].text.find("cannot be created") != std::string::npos) {
+            err << "corvane-cli: " << dialogs.shown[k].text << '\n';
+        }
+    }
+    if (form.chkSave.checked() || form.LastSavedFile.empty()) {
+        err << "corvane-cli: the light curve was not complete after " << revolutions
+            << " revolutions (some points of the measured channels stayed 0, for example with a black picture)\n";
+        cleanup();
+        return 1;
+    }
+    std::ifstream in(form.LastSavedFile, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string problem = platform::writeFileWhole(outFile, text);
+    cleanup();
+    if (!problem.empty()) {
+        err << "corvane-cli: could not write the light curve to '" << outFile << "': " << problem << '\n';
+        return 1;
+    }
+    return 0;
+}
+
 void printList(std::ostream& out, const char* heading, const app::ListBox& list) {
     out << heading << '\n';
     for (const std::string& item : list.Items) {
@@ -114,7 +188,17 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     render->add_option("--out", outFile, "The picture file to write")->required()->type_name("FILE");
     CLI::Option* etaOption =
         render->add_option("--eta", etaDegrees, "Rotation angle in degrees, set before drawing")->type_name("DEGREES");
-    for (CLI::App* sub : {lists, equator, render}) {
+    CLI::App* lightcurve =
+        cliApp.add_subcommand("lightcurve", "Turn the system through its orbit with photometry on and save the light curve");
+    std::string curveFile;
+    double stepDegrees = 0;
+    lightcurve->add_option("--out", curveFile, "The light-curve file to write (comma-separated)")
+        ->required()
+        ->type_name("FILE");
+    CLI::Option* stepOption =
+        lightcurve->add_option("--step", stepDegrees, "Animation step in degrees (default: the control's value)")
+            ->type_name("DEGREES");
+    for (CLI::App* sub : {lists, equator, render, lightcurve}) {
         sub->fallthrough();
     }
 
@@ -123,11 +207,11 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         const std::string& a = args[i];
         if (a == "--set") {
             ++i;
-        } else if (a == "--size" || a == "--out" || a == "--eta") {
+        } else if (a == "--size" || a == "--out" || a == "--eta" || a == "--step") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
-            if (a != "lists" && a != "equator" && a != "render") {
-                err << "corvane-cli: unknown command '" << a << "' (commands: lists, equator, render)\n";
+            if (a != "lists" && a != "equator" && a != "render" && a != "lightcurve") {
+                err << "corvane-cli: unknown command '" << a << "' (commands: lists, equator, render, lightcurve)\n";
                 return 2;
             }
             break;
@@ -196,6 +280,15 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             err << "corvane-cli: could not write the picture to '" << outFile << "'\n";
             return 1;
         }
+    } else if (lightcurve->parsed()) {
+        if (stepOption->count() > 0) {
+            if (!std::isfinite(stepDegrees)) {
+                err << "corvane-cli: --step expects a number of degrees\n";
+                return 2;
+            }
+            form.typeText("txtAnimSpeed", platform::GeneralNumber(stepDegrees));
+        }
+        return saveLightCurve(form, dialogs, curveFile, err);
     }
     return 0;
 }

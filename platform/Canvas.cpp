@@ -38,12 +38,29 @@ void Canvas::polygon(std::span<const IntPoint> points, Pixel fill, Pixel outline
     }
 }
 
+namespace {
+
+// floor and ceil for finite values well inside the range of long long (every coordinate here is),
+// without a call into the maths library.
+inline long long floorLL(double v) {
+    const auto t = static_cast<long long>(v);
+    return t > v ? t - 1 : t;
+}
+inline long long ceilLL(double v) {
+    const auto t = static_cast<long long>(v);
+    return t < v ? t + 1 : t;
+}
+
+} // namespace
+
 void Canvas::edge(IntPoint a, IntPoint b, Pixel color) {
     // Walk the major axis one pixel at a time; in each step plot every pixel of the minor axis whose
     // square the segment crosses within that column (or row). Far-off parts are skipped by clipping
     // the walk to the picture.
     const double dx = static_cast<double>(b.x) - a.x;
     const double dy = static_cast<double>(b.y) - a.y;
+    Pixel* const data = pixels_.data();
+    const auto stride = static_cast<std::size_t>(width_);
     if (std::fabs(dx) >= std::fabs(dy)) {
         if (a.x > b.x) {
             std::swap(a, b);
@@ -63,10 +80,10 @@ void Canvas::edge(IntPoint a, IntPoint b, Pixel color) {
             if (y0 > y1) {
                 std::swap(y0, y1);
             }
-            const double first = std::max(std::floor(y0 - 0.5) + 1, 0.0);
-            const double last = std::min(std::ceil(y1 + 0.5) - 1, height_ - 1.0);
-            for (double y = first; y <= last; ++y) {
-                plot(static_cast<int>(x), static_cast<int>(y), color);
+            const long long first = std::max<long long>(floorLL(y0 - 0.5) + 1, 0);
+            const long long last = std::min<long long>(ceilLL(y1 + 0.5) - 1, height_ - 1);
+            for (long long y = first; y <= last; ++y) {
+                data[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x)] = color;
             }
         }
     } else {
@@ -84,10 +101,11 @@ void Canvas::edge(IntPoint a, IntPoint b, Pixel color) {
             if (x0 > x1) {
                 std::swap(x0, x1);
             }
-            const double first = std::max(std::floor(x0 - 0.5) + 1, 0.0);
-            const double last = std::min(std::ceil(x1 + 0.5) - 1, width_ - 1.0);
-            for (double x = first; x <= last; ++x) {
-                plot(static_cast<int>(x), static_cast<int>(y), color);
+            const long long first = std::max<long long>(floorLL(x0 - 0.5) + 1, 0);
+            const long long last = std::min<long long>(ceilLL(x1 + 0.5) - 1, width_ - 1);
+            Pixel* row = data + static_cast<std::size_t>(y) * stride;
+            for (long long x = first; x <= last; ++x) {
+                row[x] = color;
             }
         }
     }
@@ -98,40 +116,52 @@ void Canvas::fillPolygon(std::span<const IntPoint> points, Pixel fill) {
     if (n == 0) {
         return;
     }
-    long long minY = points[0].y;
-    long long maxY = points[0].y;
-    for (std::size_t i = 1; i < n; ++i) {
-        minY = std::min<long long>(minY, points[i].y);
-        maxY = std::max<long long>(maxY, points[i].y);
+    // The non-horizontal edges, each with the rows it crosses: [yLow, yHigh).
+    struct Edge {
+        IntPoint a, b;
+        int yLow, yHigh;
+    };
+    std::array<Edge, MaxPolygonPoints> edges;
+    std::size_t edgeCount = 0;
+    int minY = points[0].y;
+    int maxY = points[0].y;
+    for (std::size_t i = 0; i < n; ++i) {
+        const IntPoint a = points[i];
+        const IntPoint b = points[(i + 1) % n];
+        minY = std::min(minY, a.y);
+        maxY = std::max(maxY, a.y);
+        if (a.y != b.y) {
+            edges[edgeCount++] = {a, b, std::min(a.y, b.y), std::max(a.y, b.y)};
+        }
     }
-    const int yStart = static_cast<int>(std::max<long long>(minY, 0));
-    const int yEnd = static_cast<int>(std::min<long long>(maxY, height_ - 1));
+    const int yStart = std::max(minY, 0);
+    const int yEnd = std::min(maxY, height_ - 1);
 
     std::array<double, MaxPolygonPoints> xs{};
     for (int y = yStart; y <= yEnd; ++y) {
         const double yc = y;
         std::size_t count = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            const IntPoint a = points[i];
-            const IntPoint b = points[(i + 1) % n];
-            if (a.y == b.y) {
-                continue;
-            }
-            const double ya = a.y;
-            const double yb = b.y;
-            if ((yc >= ya && yc < yb) || (yc >= yb && yc < ya)) {
-                xs[count++] = a.x + (yc - ya) * (static_cast<double>(b.x) - a.x) / (yb - ya);
+        for (std::size_t e = 0; e < edgeCount; ++e) {
+            const Edge& edge = edges[e];
+            if (y >= edge.yLow && y < edge.yHigh) {
+                const double ya = edge.a.y;
+                const double x = edge.a.x + (yc - ya) * (static_cast<double>(edge.b.x) - edge.a.x) / (edge.b.y - ya);
+                // Insertion into the sorted crossings (there are only a handful).
+                std::size_t k = count++;
+                while (k > 0 && xs[k - 1] > x) {
+                    xs[k] = xs[k - 1];
+                    --k;
+                }
+                xs[k] = x;
             }
         }
-        std::sort(xs.begin(), xs.begin() + static_cast<std::ptrdiff_t>(count));
         for (std::size_t k = 0; k + 1 < count; k += 2) {
             // Pixel x is inside when its centre x lies in [left, right).
-            const double left = std::ceil(xs[k]);
-            const double right = std::ceil(xs[k + 1]) - 1;
-            if (right < 0 || left >= width_) {
-                continue;
+            const long long left = std::max<long long>(ceilLL(xs[k]), 0);
+            const long long right = std::min<long long>(ceilLL(xs[k + 1]) - 1, width_ - 1);
+            if (left <= right) {
+                span(y, static_cast<int>(left), static_cast<int>(right), fill);
             }
-            span(y, static_cast<int>(std::max(left, 0.0)), static_cast<int>(std::min<double>(right, width_ - 1)), fill);
         }
     }
 }

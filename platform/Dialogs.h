@@ -17,6 +17,8 @@ public:
     virtual ~Dialogs() = default;
     // Shows text in a box titled title with the given buttons and returns the button chosen.
     virtual MessageAnswer message(const std::string& text, const std::string& title, MessageButtons buttons) = 0;
+    // Opens a web address in the user's browser without waiting for it.
+    virtual void openAddress(const std::string& address) = 0;
 };
 
 // Answers from a queue (the first button of the box when the queue is empty) and records every box.
@@ -38,8 +40,11 @@ public:
         return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
     }
 
+    void openAddress(const std::string& address) override { opened.push_back(address); }
+
     std::deque<MessageAnswer> answers;
     std::vector<Shown> shown;
+    std::vector<std::string> opened;
 };
 
 } // namespace corvane::platform

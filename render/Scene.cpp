@@ -155,11 +155,19 @@ void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
     auto bandSize = [&](int i) { return BandSize(N, i, in.SimAreas); };
     auto phi = [&](double x) { return x * Pi / (2.0 * N); };
 
+    // CT for each corner, with the frame's view angles worked out once and each vertex's body
+    // direction kept with its cached radius.
+    const roche::ViewTrig trig = roche::ViewTrig::of(in.Eta, in.Iota, in.Gamma);
     auto corner = [&](int k, double cellPhi, double cellTheta, int i, int j) {
         s.CellPhi = cellPhi;
         s.CellTheta = cellTheta;
-        s.Corner[static_cast<std::size_t>(k - 1)] = roche::CT(s.Shape, in.Shape, s.ShapeCache, view, star, cellPhi,
-                                                                cellTheta, in.Eta, in.Iota, in.Gamma, i, j, k);
+        const double r = roche::surfaceRadius(s.Shape, in.Shape, s.ShapeCache, view, star, cellPhi, cellTheta, i, j, k);
+        roche::BodyDirection d;
+        if (!s.ShapeCache.getDirection(i, j, k, star, d)) {
+            d = roche::bodyDirection(cellPhi, cellTheta);
+            s.ShapeCache.putDirection(i, j, k, star, d);
+        }
+        s.Corner[static_cast<std::size_t>(k - 1)] = roche::project(d, 2.0 * view.ZoomScale * r, trig, view);
     };
 
     for (int i = N - 1; i >= 0; --i) {

@@ -16,10 +16,46 @@ void ShapeCache::resize(int latLines) {
     // contact star's far half); corners 0..5; stars 1 and 2.
     ni_ = n + 1;
     nj_ = 12 * n + 1;
-    radii_.assign(static_cast<std::size_t>(ni_) * static_cast<std::size_t>(nj_) * nk_ * 2, 0.0);
+    const std::size_t size = static_cast<std::size_t>(ni_) * static_cast<std::size_t>(nj_) * nk_ * 2;
+    radii_.assign(size, 0.0);
+    directions_.resize(size);
+    haveDirection_.assign(size, 0);
 }
 
-void ShapeCache::clear() { std::fill(radii_.begin(), radii_.end(), 0.0); }
+void ShapeCache::clear() {
+    std::fill(radii_.begin(), radii_.end(), 0.0);
+    std::fill(haveDirection_.begin(), haveDirection_.end(), 0);
+}
+
+bool ShapeCache::getDirection(int i, int j, int k, int star, BodyDirection& out) const {
+    if (!inside(i, j, k, star)) {
+        return false;
+    }
+    const std::size_t at = index(i, j, k, star);
+    if (haveDirection_[at] == 0) {
+        return false;
+    }
+    out = directions_[at];
+    return true;
+}
+
+void ShapeCache::putDirection(int i, int j, int k, int star, const BodyDirection& d) {
+    if (inside(i, j, k, star)) {
+        const std::size_t at = index(i, j, k, star);
+        directions_[at] = d;
+        haveDirection_[at] = 1;
+    }
+}
+
+BodyDirection bodyDirection(double Phi, double Theta) {
+    const double cosPhi = std::cos(Phi);
+    return {std::cos(Theta) * cosPhi, std::sin(Theta) * cosPhi, std::sin(Phi)};
+}
+
+ViewTrig ViewTrig::of(double Eta, double Iota, double Gamma) {
+    const double e = Eta + HalfPi;
+    return {std::cos(e), std::sin(e), std::cos(Iota), std::sin(Iota), std::cos(Gamma), std::sin(Gamma)};
+}
 
 bool ShapeCache::inside(int i, int j, int k, int star) const {
     return i >= 0 && i < ni_ && j >= 0 && j < nj_ && k >= 0 && k < nk_ && (star == 1 || star == 2);
@@ -134,32 +170,38 @@ double StarSpinRadius(ShapeState& s, double Phi, double RotPeriodSec) {
     return r;
 }
 
-ScreenPoint CT(ShapeState& s, const ShapeInputs& in, ShapeCache& cache, const ViewGeometry& view, int P, double Phi,
-               double Theta, double Eta, double Iota, double Gamma, int i, int j, int k) {
+double surfaceRadius(ShapeState& s, const ShapeInputs& in, ShapeCache& cache, const ViewGeometry& view, int P,
+                     double Phi, double Theta, int i, int j, int k) {
     s.CurRadius = P == 1 ? in.Radius1 : in.Radius2;
-    double r = s.CurRadius;
-    if (view.Tidal) {
-        r = view.TwoStars ? StarShape(s, in, cache, P, Phi, Theta, i, j, k, false)
-                          : StarSpinRadius(s, Phi, view.RotPeriodSec) / 2.0;
+    if (!view.Tidal) {
+        return s.CurRadius;
     }
-    const double scale = 2.0 * view.ZoomScale * r;
-    const double cosPhi = std::cos(Phi);
-    const double bodyX = std::cos(Theta) * cosPhi * scale;
-    const double bodyY = std::sin(Theta) * cosPhi * scale;
-    const double bodyZ = std::sin(Phi) * scale;
+    return view.TwoStars ? StarShape(s, in, cache, P, Phi, Theta, i, j, k, false)
+                         : StarSpinRadius(s, Phi, view.RotPeriodSec) / 2.0;
+}
 
-    const double e = Eta + HalfPi;
-    const double tiltX = -bodyX * std::cos(e) + bodyY * std::sin(e);
-    const double tiltY = bodyX * std::sin(e) + bodyY * std::cos(e);
+ScreenPoint project(const BodyDirection& d, double scale, const ViewTrig& t, const ViewGeometry& view) {
+    const double bodyX = d.x * scale;
+    const double bodyY = d.y * scale;
+    const double bodyZ = d.z * scale;
+
+    const double tiltX = -bodyX * t.cosE + bodyY * t.sinE;
+    const double tiltY = bodyX * t.sinE + bodyY * t.cosE;
 
     ScreenPoint out;
-    out.X = bodyZ * std::cos(Iota) + tiltX * std::sin(Iota);
-    const double z1 = bodyZ * std::sin(Iota) - tiltX * std::cos(Iota);
-    out.Y = z1 * std::sin(Gamma) - tiltY * std::cos(Gamma);
-    out.Z = z1 * std::cos(Gamma) + tiltY * std::sin(Gamma);
+    out.X = bodyZ * t.cosI + tiltX * t.sinI;
+    const double z1 = bodyZ * t.sinI - tiltX * t.cosI;
+    out.Y = z1 * t.sinG - tiltY * t.cosG;
+    out.Z = z1 * t.cosG + tiltY * t.sinG;
     out.Y += static_cast<double>(view.HalfWidth) + view.CentreX;
     out.Z += static_cast<double>(view.HalfHeight) + view.CentreY;
     return out;
+}
+
+ScreenPoint CT(ShapeState& s, const ShapeInputs& in, ShapeCache& cache, const ViewGeometry& view, int P, double Phi,
+               double Theta, double Eta, double Iota, double Gamma, int i, int j, int k) {
+    const double r = surfaceRadius(s, in, cache, view, P, Phi, Theta, i, j, k);
+    return project(bodyDirection(Phi, Theta), 2.0 * view.ZoomScale * r, ViewTrig::of(Eta, Iota, Gamma), view);
 }
 
 } // namespace corvane::roche

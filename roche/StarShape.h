@@ -10,9 +10,19 @@
 
 namespace corvane::roche {
 
+// The unit direction of (Phi, Theta) in a star's body frame, as CT scales it:
+// (cos Theta cos Phi, sin Theta cos Phi, sin Phi).
+struct BodyDirection {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+};
+BodyDirection bodyDirection(double Phi, double Theta);
+
 // Radii already computed, per grid cell: indices (i, j, k, star) with i the latitude index, j the
 // longitude index, k the corner (0 for the refresh's own calls) and star 1 or 2. 0 means "not yet
-// computed". Indices outside the sized grid are neither read nor stored.
+// computed". Indices outside the sized grid are neither read nor stored. The same keys also hold
+// each vertex's body direction, which depends on the grid alone.
 class ShapeCache {
 public:
     // Sizes (and clears) the table for a grid of latLines latitude lines.
@@ -20,6 +30,9 @@ public:
     void clear();
     double get(int i, int j, int k, int star) const;
     void put(int i, int j, int k, int star, double radius);
+    // The cached direction of a vertex; false when there is none yet.
+    bool getDirection(int i, int j, int k, int star, BodyDirection& out) const;
+    void putDirection(int i, int j, int k, int star, const BodyDirection& d);
 
 private:
     std::size_t index(int i, int j, int k, int star) const;
@@ -28,6 +41,8 @@ private:
     int ni_ = 0, nj_ = 0;
     static constexpr int nk_ = 6;
     std::vector<double> radii_;
+    std::vector<BodyDirection> directions_;
+    std::vector<unsigned char> haveDirection_;
 };
 
 // What StarShape reads from the form: both pole radii, the mass ratio as typed (Val of the box)
@@ -98,6 +113,20 @@ struct ScreenPoint {
     double Y = 0.0;
     double Z = 0.0;
 };
+
+// The sines and cosines of one frame's view angles: e = Eta + pi/2, Iota and Gamma.
+struct ViewTrig {
+    double cosE = 1, sinE = 0, cosI = 1, sinI = 0, cosG = 1, sinG = 0;
+    static ViewTrig of(double Eta, double Iota, double Gamma);
+};
+
+// The radius CT uses for star P in the direction (Phi, Theta): StarShape (tidal, two stars), half of
+// StarSpinRadius (tidal, single star) or the pole radius (a sphere). Sets s.CurRadius.
+double surfaceRadius(ShapeState& s, const ShapeInputs& in, ShapeCache& cache, const ViewGeometry& view, int P,
+                     double Phi, double Theta, int i, int j, int k);
+
+// Steps 3 to 7 of CT: the body point d * scale turned, inclined, tilted and placed on the picture.
+ScreenPoint project(const BodyDirection& d, double scale, const ViewTrig& t, const ViewGeometry& view);
 
 // Surface point of star P at (Phi, Theta) to picture coordinates, for the rotation angle Eta, the
 // inclination Iota and the axis tilt Gamma. The radius r is StarShape (tidal, two stars), half of

@@ -5,6 +5,11 @@
 #include "PictureBox.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QMouseEvent>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QUrl>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -76,6 +81,10 @@ platform::MessageAnswer WidgetDialogs::message(const std::string& text, const st
     }
 }
 
+void WidgetDialogs::openAddress(const std::string& address) {
+    QDesktopServices::openUrl(QUrl(qs(address)));
+}
+
 CorvaneWindow::CorvaneWindow(CorvaneForm& form, QWidget* parent) : QMainWindow(parent), form_(form) {
     setObjectName("Corvane");
 
@@ -100,10 +109,15 @@ CorvaneWindow::CorvaneWindow(CorvaneForm& form, QWidget* parent) : QMainWindow(p
     setCentralWidget(central);
     buildMenus();
 
+    // The animation timer: it ticks as often as the event loop allows while "Animate" is checked.
+    timer1_ = new QTimer(this);
+    timer1_->setInterval(1);
+    connect(timer1_, &QTimer::timeout, this, [this] { run([this] { form_.Timer1_Timer(); }); });
+
     // Start-up: the form loads its defaults; the first resize of the picture runs the first refresh.
     form_.Form_Load();
     syncFromForm();
-    resize(1034, 735);
+    resize(1034, 760);
 }
 
 const CorvaneForm::ParameterControl& CorvaneWindow::parameter(const char* name) const {
@@ -191,17 +205,11 @@ QWidget* CorvaneWindow::buildSettingsFrame() {
     auto* grid = new QGridLayout(frame);
     int i = 0;
     for (const auto& c : CorvaneForm::switchControls()) {
-        if (std::string(c.name) == "chkSpot1") {
-            continue; // lives in "Star Spots"
-        }
-        auto* box = new QCheckBox(qs((form_.*(c.box)).Caption));
-        box->setObjectName(c.name);
-        checkBoxes_[c.name] = box;
         const std::string name = c.name;
-        connect(box, &QCheckBox::clicked, this, [this, name](bool on) {
-            run([this, &name, on] { form_.setSwitch(name, on ? 1 : 0); });
-        });
-        grid->addWidget(box, i / 3, i % 3);
+        if (name == "chkSpot1" || name == "chkSave" || name == "chkBMP") {
+            continue; // these live in "Star Spots" and on the "Extras" page
+        }
+        grid->addWidget(buildSwitch(c), i / 3, i % 3);
         ++i;
     }
     auto* modes = new QHBoxLayout;
@@ -217,16 +225,27 @@ QWidget* CorvaneWindow::buildSettingsFrame() {
     return frame;
 }
 
+QCheckBox* CorvaneWindow::buildSwitch(const CorvaneForm::SwitchControl& control) {
+    auto* box = new QCheckBox(qs((form_.*(control.box)).Caption));
+    box->setObjectName(control.name);
+    checkBoxes_[control.name] = box;
+    const std::string name = control.name;
+    connect(box, &QCheckBox::clicked, this, [this, name](bool on) {
+        run([this, &name, on] { form_.setSwitch(name, on ? 1 : 0); });
+    });
+    return box;
+}
+
 QWidget* CorvaneWindow::buildSpotFrame() {
     auto* frame = new QGroupBox("Star Spots");
     frame->setObjectName("FrameSpots");
     auto* grid = new QGridLayout(frame);
-    auto* active = new QCheckBox(qs(form_.chkSpot1.Caption));
-    active->setObjectName("chkSpot1");
-    checkBoxes_["chkSpot1"] = active;
-    connect(active, &QCheckBox::clicked, this, [this](bool on) {
-        run([this, on] { form_.setSwitch("chkSpot1", on ? 1 : 0); });
-    });
+    QCheckBox* active = nullptr;
+    for (const auto& c : CorvaneForm::switchControls()) {
+        if (std::string(c.name) == "chkSpot1") {
+            active = buildSwitch(c);
+        }
+    }
     cmbStarSpot1_ = new QComboBox;
     cmbStarSpot1_->setObjectName("cmbStarSpot1");
     connect(cmbStarSpot1_, &QComboBox::activated, this, [this](int index) {
@@ -276,34 +295,107 @@ QWidget* CorvaneWindow::buildPictures() {
     picture1_->installEventFilter(this);
     layout->addWidget(picture1_, 1);
 
+    // The wait panel: "Please wait..." and what is going on; a click hides it.
+    auto* waitPanel = new QFrame;
+    waitPanel->setObjectName("frameMessage");
+    waitPanel->setFrameShape(QFrame::StyledPanel);
+    auto* waitLayout = new QHBoxLayout(waitPanel);
+    waitLayout->setContentsMargins(6, 2, 6, 2);
+    waitLayout->addWidget(new QLabel("Please wait..."));
     lblMessage_ = new QLabel;
     lblMessage_->setObjectName("lblMessage");
-    layout->addWidget(lblMessage_);
+    waitLayout->addWidget(lblMessage_, 1);
+    waitPanel->installEventFilter(this);
+    frameMessage_ = waitPanel;
+    layout->addWidget(waitPanel);
 
-    picturePlot_ = new QWidget;
-    picturePlot_->setObjectName("PicturePlot");
-    picturePlot_->setAutoFillBackground(true);
-    QPalette white = picturePlot_->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    picturePlot_->setPalette(white);
-    picturePlot_->setFixedHeight(160);
-    layout->addWidget(picturePlot_);
+    layout->addWidget(buildLowerPanel());
+    return panel;
+}
 
+QWidget* CorvaneWindow::buildLowerPanel() {
+    auto* panel = new QWidget;
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
     auto* buttons = new QHBoxLayout;
-    auto* cmdPlot = new QPushButton("Plot");
-    cmdPlot->setObjectName("cmdPlot");
-    QFont bold = cmdPlot->font();
-    bold.setBold(true);
-    bold.setPointSize(10);
-    cmdPlot->setFont(bold);
-    buttons->addWidget(cmdPlot);
+    const std::pair<const char*, const char*> names[] = {{"cmdPlot", "Plot"}, {"cmdExtras", "Extras"}, {"HelpButton", "Help"}};
+    for (const auto& [name, caption] : names) {
+        auto* button = new QPushButton(caption);
+        button->setObjectName(name);
+        panelButtons_[name] = button;
+        buttons->addWidget(button);
+    }
+    connect(panelButtons_["cmdPlot"], &QPushButton::clicked, this, [this] { run([this] { form_.cmdPlot_Click(); }); });
+    connect(panelButtons_["cmdExtras"], &QPushButton::clicked, this, [this] { run([this] { form_.cmdExtras_Click(); }); });
+    connect(panelButtons_["HelpButton"], &QPushButton::clicked, this, [this] { run([this] { form_.HelpButton_Click(); }); });
     buttons->addStretch(1);
     layout->addLayout(buttons);
+
+    lowerPanel_ = new QStackedWidget;
+    picturePlot_ = new PictureBox(form_.PicturePlot);
+    picturePlot_->setObjectName("PicturePlot");
+    lowerPanel_->addWidget(picturePlot_);
+    lowerPanel_->addWidget(buildExtras());
+    lowerPanel_->addWidget(buildHelp());
+    lowerPanel_->setFixedHeight(CorvaneForm::PlotHeight);
+    layout->addWidget(lowerPanel_);
     return panel;
+}
+
+QWidget* CorvaneWindow::buildExtras() {
+    auto* frame = new QGroupBox("Extras");
+    frame->setObjectName("TestingAreaFrame");
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(new QLabel("Filter"), 0, 0);
+    cmbFilter_ = new QComboBox;
+    cmbFilter_->setObjectName("cmbFilter");
+    connect(cmbFilter_, &QComboBox::activated, this, [this](int index) {
+        run([this, index] { form_.chooseItem("cmbFilter", cmbFilter_->itemText(index).toStdString()); });
+    });
+    grid->addWidget(cmbFilter_, 0, 1);
+    for (const auto& c : CorvaneForm::switchControls()) {
+        if (std::string(c.name) == "chkSave") {
+            grid->addWidget(buildSwitch(c), 1, 0);
+        } else if (std::string(c.name) == "chkBMP") {
+            grid->addWidget(buildSwitch(c), 2, 0, 1, 2);
+        }
+    }
+    grid->addWidget(buildParameterRow(parameter("txtFilename")), 1, 1);
+    grid->setRowStretch(3, 1);
+    grid->setColumnStretch(2, 1);
+    return frame;
+}
+
+QWidget* CorvaneWindow::buildHelp() {
+    auto* frame = new QWidget;
+    frame->setObjectName("HelpAreaFrame");
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(0, 0, 0, 0);
+    helpList_ = new QListWidget;
+    helpList_->setObjectName("HelpList");
+    layout->addWidget(helpList_, 1);
+    auto* more = new QHBoxLayout;
+    more->addWidget(new QLabel("More Details:"));
+    auto* link = new QPushButton(qs(form_.Label16.Caption));
+    link->setObjectName("Label16");
+    link->setFlat(true);
+    link->setCursor(Qt::PointingHandCursor);
+    connect(link, &QPushButton::clicked, this, [this] { run([this] { form_.Label16_Click(); }); });
+    more->addWidget(link);
+    more->addStretch(1);
+    layout->addLayout(more);
+    return frame;
 }
 
 void CorvaneWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu("&File");
+    QAction* saveCurve = file->addAction("Save &Light Curve...");
+    saveCurve->setObjectName("mnuSaveLightCurve");
+    connect(saveCurve, &QAction::triggered, this, [this] { run([this] { form_.mnuSaveLightCurve_Click(); }); });
+    QAction* saveAnimation = file->addAction("Save &Animation...");
+    saveAnimation->setObjectName("mnuSaveAnimation");
+    connect(saveAnimation, &QAction::triggered, this, [this] { run([this] { form_.mnuSaveAnimation_Click(); }); });
+    file->addSeparator();
     QAction* refresh = file->addAction("&Refresh");
     refresh->setObjectName("mnuRefresh");
     refresh->setShortcut(QKeySequence::Refresh);
@@ -323,6 +415,9 @@ void CorvaneWindow::buildMenus() {
 }
 
 bool CorvaneWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == frameMessage_ && event->type() == QEvent::MouseButtonPress) {
+        run([this] { form_.frameMessage_Click(); });
+    }
     if (watched == picture1_ && event->type() == QEvent::Resize) {
         run([this] {
             form_.setPictureSize(picture1_->width(), picture1_->height());
@@ -375,7 +470,38 @@ void CorvaneWindow::syncFromForm() {
         text1_->setPlainText(qs(form_.Text1.Text).remove('\r'));
     }
     lblMessage_->setText(qs(form_.lblMessage.Caption));
+    frameMessage_->setVisible(form_.frameMessage.Visible);
     picture1_->update();
+    picturePlot_->setMarker(form_.Curve.Line1X);
+    picturePlot_->update();
+
+    if (cmbFilter_->count() != static_cast<int>(form_.cmbFilter.Items.size())) {
+        cmbFilter_->clear();
+        for (const std::string& item : form_.cmbFilter.Items) {
+            cmbFilter_->addItem(qs(item));
+        }
+    }
+    cmbFilter_->setCurrentIndex(form_.cmbFilter.ListIndex);
+    if (helpList_->count() != static_cast<int>(form_.HelpList.Items.size())) {
+        setListItems(helpList_, form_.HelpList.Items);
+    }
+    const std::pair<const char*, const CorvaneForm::PanelButton*> buttons[] = {
+        {"cmdPlot", &form_.cmdPlot}, {"cmdExtras", &form_.cmdExtras}, {"HelpButton", &form_.HelpButton}};
+    for (const auto& [name, state] : buttons) {
+        QPushButton* button = panelButtons_.at(name);
+        QFont font = button->font();
+        font.setBold(state->Bold);
+        font.setPointSize(state->FontSize);
+        button->setFont(font);
+        button->setStyleSheet(state->BackColor == CorvaneForm::ButtonFace ? QString()
+                                                                           : QString("background-color: #808080;"));
+    }
+    lowerPanel_->setCurrentIndex(form_.TestingAreaFrameVisible ? 1 : form_.HelpAreaFrameVisible ? 2 : 0);
+
+    const bool animate = form_.Timer1Enabled && form_.AnimCheck.checked();
+    if (animate != timer1_->isActive()) {
+        animate ? timer1_->start() : timer1_->stop();
+    }
 
     if (!form_.FocusControl.empty()) {
         if (auto it = textBoxes_.find(form_.FocusControl); it != textBoxes_.end()) {

@@ -20,8 +20,13 @@ class QComboBox;
 class QScrollBar;
 class QWidget;
 class QLabel;
+class QPushButton;
+class QStackedWidget;
+class QTimer;
 
 namespace corvane::ui {
+
+class PictureBox;
 
 // Message boxes shown as real modal boxes over the window.
 class WidgetDialogs final : public platform::Dialogs {
@@ -30,6 +35,7 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
     platform::MessageAnswer message(const std::string& text, const std::string& title,
                                     platform::MessageButtons buttons) override;
+    void openAddress(const std::string& address) override;
 
 private:
     QWidget* parent_;
@@ -57,6 +63,10 @@ private:
     QWidget* buildSpotFrame();
     QWidget* buildInformation();
     QWidget* buildPictures();
+    QWidget* buildLowerPanel();
+    QWidget* buildExtras();
+    QWidget* buildHelp();
+    QCheckBox* buildSwitch(const app::CorvaneForm::SwitchControl& control);
     void buildMenus();
     const app::CorvaneForm::ParameterControl& parameter(const char* name) const;
     template <typename Handler>
@@ -74,8 +84,14 @@ private:
     QListWidget* starSizeList_ = nullptr;
     QPlainTextEdit* text1_ = nullptr;
     QLabel* lblMessage_ = nullptr;
-    QWidget* picture1_ = nullptr;
-    QWidget* picturePlot_ = nullptr;
+    QWidget* frameMessage_ = nullptr;
+    PictureBox* picture1_ = nullptr;
+    PictureBox* picturePlot_ = nullptr;
+    QStackedWidget* lowerPanel_ = nullptr;
+    std::map<std::string, QPushButton*> panelButtons_;
+    QComboBox* cmbFilter_ = nullptr;
+    QListWidget* helpList_ = nullptr;
+    QTimer* timer1_ = nullptr;
     bool syncing_ = false;
 };
 

@@ -18,6 +18,17 @@ void PictureBox::paintEvent(QPaintEvent*) {
     const QImage view(reinterpret_cast<const uchar*>(canvas_.pixels().data()), canvas_.width(), canvas_.height(),
                       canvas_.width() * 4, QImage::Format_RGB32);
     painter.drawImage(0, 0, view);
+    if (marker_ >= 0) {
+        painter.setPen(QColor(255, 255, 0));
+        painter.drawLine(marker_, 0, marker_, canvas_.height());
+    }
+}
+
+void PictureBox::setMarker(int x) {
+    if (x != marker_) {
+        marker_ = x;
+        update();
+    }
 }
 
 } // namespace corvane::ui

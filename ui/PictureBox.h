@@ -12,12 +12,15 @@ namespace corvane::ui {
 class PictureBox final : public QWidget {
 public:
     explicit PictureBox(const platform::Canvas& canvas, QWidget* parent = nullptr);
+    // A vertical marker line drawn over the picture at column x (none when negative).
+    void setMarker(int x);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     const platform::Canvas& canvas_;
+    int marker_ = -1;
 };
 
 } // namespace corvane::ui

@@ -48,9 +48,9 @@ TEST_F(FormFixture, StartsUpAsDescribed) {
     EXPECT_EQ(form.LatLines, 10);
     EXPECT_EQ(form.LonLines, 40);
     EXPECT_EQ(form.txtEta.Text, "0 ");
-    EXPECT_EQ(form.Channel, 2);
-    EXPECT_EQ(form.ChannelFirst, 1);
-    EXPECT_EQ(form.ChannelLast, 3);
+    EXPECT_EQ(form.Curve.Channel, 2);
+    EXPECT_EQ(form.Curve.ChannelFirst, 1);
+    EXPECT_EQ(form.Curve.ChannelLast, 3);
     EXPECT_EQ(form.cmbFilter.Text, "RGB");
     EXPECT_THAT(form.cmbFilter.Items, ElementsAre("RGB", "LRGB", "L", "R", "G", "B"));
     EXPECT_THAT(form.cmbStarSpot1.Items, ElementsAre("1", "2"));
@@ -324,19 +324,21 @@ TEST_F(FormFixture, SwitchesRunTheirActions) {
 }
 
 TEST_F(FormFixture, LightCurveIsClearedForTheMeasuredChannels) {
-    form.lightCurve(2, 10) = 5;
-    form.lightCurve(0, 10) = 7;
-    form.lightCurve(3, 800) = 9;
+    ASSERT_TRUE(form.setSwitch("chkPhotometry", 0));
+    form.Curve.at(2, 10) = 5;
+    form.Curve.at(0, 10) = 7;
+    form.Curve.at(3, 800) = 9;
     form.Refresh_Click();
-    EXPECT_EQ(form.lightCurve(2, 10), 0.0);
-    EXPECT_EQ(form.lightCurve(3, 800), 0.0);
-    EXPECT_EQ(form.lightCurve(0, 10), 7.0) << "channel 0 is outside ChannelFirst..ChannelLast";
-    EXPECT_EQ(form.LCMax, -1e14);
-    EXPECT_EQ(form.LCMin, 1e14);
-    EXPECT_EQ(form.LCPoints, form.PicturePlotWidth);
+    EXPECT_EQ(form.Curve.at(2, 10), 0.0);
+    EXPECT_EQ(form.Curve.at(3, 800), 0.0);
+    EXPECT_EQ(form.Curve.at(0, 10), 7.0) << "channel 0 is outside ChannelFirst..ChannelLast";
+    EXPECT_EQ(form.Curve.LCMax, -1e14);
+    EXPECT_EQ(form.Curve.LCMin, 1e14);
+    EXPECT_EQ(form.Curve.LCPoints, form.PicturePlot.width());
+    EXPECT_EQ(form.Curve.LCPoints, 800);
     form.setPictureSize(9000, 500);
     form.Refresh_Click();
-    EXPECT_EQ(form.LCPoints, 9000) << "the clear loop stops at point 5000 on its own";
+    EXPECT_EQ(form.Curve.LCPoints, 5001) << "the plot holds no more columns than the tables hold points";
 }
 
 TEST_F(FormFixture, ZoomScaleFollowsTheSmallerSideOfThePicture) {

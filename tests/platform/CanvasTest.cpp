@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <vector>
 #include <filesystem>
 #include <unistd.h>
 
@@ -188,6 +191,114 @@ TEST(CanvasSave, WritesPngAndBmpThatReadBackExactly) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator{}), 3)
         << "no temporary file is left behind";
     std::filesystem::remove_all(dir);
+}
+
+} // namespace
+} // namespace corvane::platform
+
+namespace corvane::platform {
+namespace {
+
+// A plain restatement of the rasterisation rules, pixel by pixel, to hold the fast scanline code to.
+// Fill: a pixel is inside when its centre (x, y) is inside by the even-odd rule, counting an edge
+// crossing of the row y when y lies in [lower end, upper end) of the edge, and the pixel when x lies
+// in [left crossing, right crossing). Outline: a pixel is on an edge when the edge passes through
+// the open interior of its square.
+struct Reference {
+    int w, h;
+    std::vector<Pixel> px;
+    Reference(int width, int height) : w(width), h(height), px(static_cast<std::size_t>(width * height), 0) {}
+    void set(int x, int y, Pixel c) {
+        if (x >= 0 && y >= 0 && x < w && y < h) {
+            px[static_cast<std::size_t>(y * w + x)] = c;
+        }
+    }
+    void polygon(const std::vector<IntPoint>& p, Pixel fill, Pixel outline) {
+        const std::size_t n = p.size();
+        for (int y = 0; y < h; ++y) {
+            std::vector<double> xs;
+            for (std::size_t i = 0; i < n; ++i) {
+                const IntPoint a = p[i];
+                const IntPoint b = p[(i + 1) % n];
+                if (a.y != b.y && ((y >= a.y && y < b.y) || (y >= b.y && y < a.y))) {
+                    xs.push_back(a.x + (static_cast<double>(y) - a.y) * (static_cast<double>(b.x) - a.x) /
+                                           (static_cast<double>(b.y) - a.y));
+                }
+            }
+            std::sort(xs.begin(), xs.end());
+            for (std::size_t k = 0; k + 1 < xs.size(); k += 2) {
+                for (int x = 0; x < w; ++x) {
+                    if (x >= xs[k] && x < xs[k + 1]) {
+                        set(x, y, fill);
+                    }
+                }
+            }
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const IntPoint a = p[i];
+            const IntPoint b = p[(i + 1) % n];
+            for (int y = 0; y < h; ++y) {
+                for (int x = 0; x < w; ++x) {
+                    if (crosses(a, b, x, y)) {
+                        set(x, y, outline);
+                    }
+                }
+            }
+        }
+    }
+    // Does segment ab meet the open square (x +- 0.5, y +- 0.5)? Clip the segment to the square's
+    // slab in x, then test the y range of what is left against the slab in y.
+    static bool crosses(IntPoint a, IntPoint b, int x, int y) {
+        if (a.x == b.x && a.y == b.y) {
+            return a.x == x && a.y == y;
+        }
+        const bool xMajor = std::abs(b.x - a.x) >= std::abs(b.y - a.y);
+        // Work along the major axis as the canvas does: the pixel's column (or row) must be within
+        // the segment's span, and the segment's extent across that column must overlap the pixel.
+        const double u0 = xMajor ? a.x : a.y, u1 = xMajor ? b.x : b.y;
+        const double v0 = xMajor ? a.y : a.x, v1 = xMajor ? b.y : b.x;
+        const double u = xMajor ? x : y, v = xMajor ? y : x;
+        const double ulo = std::min(u0, u1), uhi = std::max(u0, u1);
+        if (u < ulo || u > uhi) {
+            return false;
+        }
+        const double lo = std::max(u - 0.5, ulo), hi = std::min(u + 0.5, uhi);
+        const double slope = (v1 - v0) / (u1 - u0);
+        const double from = u0 <= u1 ? u0 : u1, vFrom = u0 <= u1 ? v0 : v1;
+        double w0 = vFrom + (lo - from) * slope, w1 = vFrom + (hi - from) * slope;
+        if (w0 > w1) {
+            std::swap(w0, w1);
+        }
+        return v > w0 - 0.5 && v < w1 + 0.5;
+    }
+};
+
+TEST(CanvasPolygon, MatchesThePixelByPixelRules) {
+    std::uint64_t state = 12345;
+    auto next = [&](int lo, int hi) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return lo + static_cast<int>((state >> 33) % static_cast<std::uint64_t>(hi - lo + 1));
+    };
+    for (int trial = 0; trial < 300; ++trial) {
+        const int n = next(3, 6);
+        std::vector<IntPoint> pts;
+        const int cx = next(-10, 70), cy = next(-10, 50);
+        for (int k = 0; k < n; ++k) {
+            pts.push_back({cx + next(-25, 25), cy + next(-25, 25)});
+        }
+        Canvas c(64, 48);
+        Reference r(64, 48);
+        const Pixel fill = pixelFromRgb(1 + trial % 200, 2, 3);
+        const Pixel outline = trial % 3 == 0 ? fill : pixelFromRgb(9, 9, 9);
+        c.polygon(pts, fill, outline);
+        r.polygon(pts, fill, outline);
+        for (int y = 0; y < 48; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                ASSERT_EQ(c.pixel(x, y), r.px[static_cast<std::size_t>(y * 64 + x)])
+                    << "trial " << trial << " pixel " << x << "," << y;
+            }
+        }
+    }
 }
 
 } // namespace

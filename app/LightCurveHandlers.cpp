@@ -1,0 +1,222 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#include "CorvaneForm.h"
+
+#include "fitting/LightCurveFile.h"
+#include "platform/NumberFormat.h"
+#include "platform/TextFile.h"
+#include "roche/Constants.h"
+
+#include <cmath>
+
+// The light curve, the plot panel, the animation and the help texts of the form.
+
+namespace corvane::app {
+
+using platform::MessageButtons;
+using platform::Val;
+
+namespace {
+
+const char* kTitle = "Corvane";
+
+// Whole degrees of an angle for display: Int() of the value, forgiving the last bits of a
+// degrees -> radians -> degrees round trip (5 degrees must not show as 4).
+std::string wholeDegrees(double radians) {
+    return platform::GeneralNumber(std::floor(radians * 180 / Pi + 1e-9));
+}
+
+} // namespace
+
+void CorvaneForm::cmbFilter_Click() {
+    if (const auto f = lightcurve::filterChannels(cmbFilter.Text)) {
+        Curve.ChannelFirst = f->first;
+        Curve.ChannelLast = f->last;
+        Curve.Channel = f->channel;
+    }
+    Refresh_Click();
+}
+
+void CorvaneForm::Photometry_Click() {
+    if (Eta == 0) {
+        if (chkSave.checked()) {
+            SaveFile();
+        }
+        Curve.Channel = lightcurve::nextChannel(Curve.Channel, Curve.ChannelFirst, Curve.ChannelLast, cmbFilter.Text, true);
+    }
+    lightcurve::MeasureFrame(Curve, Scene.Picture1, PicturePlot, Eta, chkMag.checked(), cmbFilter.Text);
+}
+
+void CorvaneForm::Replot() { lightcurve::Replot(Curve, PicturePlot); }
+
+std::filesystem::path CorvaneForm::frameFile() const {
+    return AppFolder / "Animation" / ("frame" + platform::Format(Eta * 180 / Pi, "000") + ".bmp");
+}
+
+void CorvaneForm::Timer1_Timer() {
+    if (!AnimCheck.checked()) {
+        return;
+    }
+    const double step = Val(txtAnimSpeed.Text) * Pi / 180;
+    if (std::isfinite(step)) {
+        Eta += step;
+    }
+    txtEta.Text = wholeDegrees(Eta) + " ";
+    if (Eta >= TwoPi) {
+        Eta = 0;
+    }
+    DrawStar();
+    if (chkBMP.checked()) {
+        // A missing folder makes the save fail; the series goes on without that frame.
+        Scene.Picture1.save(frameFile());
+    }
+    if (chkBMP.checked() && Eta == 0) {
+        chkBMP.Value = 0;
+        AnimCheck.Value = 0;
+        frameMessage.Visible = false;
+        dialogs_.message("All of the Bitmaps have been created.", kTitle, MessageButtons::Ok);
+    }
+}
+
+void CorvaneForm::chkBMP_Click() {
+    if (!chkBMP.checked()) {
+        return;
+    }
+    const std::string question = "A series of Bitmaps images will now be created in the application directory.\n"
+                                 "You can then use IrfanView to convert these images to GIF's and then UnFREEz to "
+                                 "create an animated GIF.\n"
+                                 "Do you want create Bitmap files?";
+    if (dialogs_.message(question, "Bitmaps", MessageButtons::YesNo) != platform::MessageAnswer::Yes) {
+        chkBMP.Value = 0;
+        return;
+    }
+    const std::filesystem::path folder = AppFolder / "Animation";
+    bool created = false;
+    if (!platform::ensureFolder(folder, created)) {
+        chkBMP.Value = 0;
+        ShowError(75, "The folder " + folder.string() + " could not be created", "chkBMP_Click");
+        return;
+    }
+    if (created) {
+        dialogs_.message("An Animation folder has been created at " + folder.string() + ".", kTitle, MessageButtons::Ok);
+    }
+    txtEta.Text = "0";
+    AnimCheck.Value = 1;
+    AnimCheck_Click();
+    Refresh_Click();
+    lblMessage.Caption = "Creating Bitmaps";
+    frameMessage.Visible = true;
+}
+
+void CorvaneForm::chkSave_Click() {
+    if (!chkSave.checked()) {
+        return;
+    }
+    const std::filesystem::path folder = AppFolder / "LightCurves";
+    bool created = false;
+    if (platform::ensureFolder(folder, created) && created) {
+        dialogs_.message("A 'LightCurves' folder has been created at " + folder.string() + ".", kTitle,
+                         MessageButtons::Ok);
+    }
+    const std::filesystem::path file = folder / std::filesystem::path(txtFilename.Text).filename();
+    dialogs_.message("The light curves will be saved to " + file.string() +
+                         ".\nPlease wait until the red, green, and blue light curve have been computed before "
+                         "opening the output file.",
+                     kTitle, MessageButtons::Ok);
+    lblMessage.Caption = "Creating Light Curves";
+    frameMessage.Visible = true;
+    cmdPlot_Click();
+    // Saving needs whole revolutions measured from their start.
+    chkPhotometry.Value = 1;
+    txtEta.Text = "0";
+    AnimCheck.Value = 1;
+    AnimCheck_Click();
+    Refresh_Click();
+}
+
+void CorvaneForm::SaveFile() {
+    SavedLines = 0;
+    SaveComplete = true;
+    // Only a plain file name is taken from the box: the file always goes into "LightCurves".
+    std::filesystem::path name = std::filesystem::path(txtFilename.Text).filename();
+    if (name.empty() || name == "." || name == "..") {
+        name = "corvane1.csv";
+    }
+    const std::filesystem::path file = AppFolder / "LightCurves" / name;
+    const fitting::LightCurveText out = fitting::FormatLightCurve(Curve, chkMag.checked());
+    if (!platform::writeFileWhole(file, out.text).empty()) {
+        SaveComplete = false;
+        dialogs_.message("The output file is open by another application and cannot be created.", kTitle,
+                         MessageButtons::Ok);
+        return;
+    }
+    SavedLines = out.SavedLines;
+    SaveComplete = out.SaveComplete;
+    if (SaveComplete && SavedLines > 0) {
+        chkSave.Value = 0;
+        AnimCheck.Value = 0;
+        frameMessage.Visible = false;
+        LastSavedFile = file;
+        dialogs_.message("The light curves have been saved to " + file.string() + ".", kTitle, MessageButtons::Ok);
+    }
+}
+
+void CorvaneForm::showPanel(int which) {
+    PanelButton* buttons[] = {&cmdPlot, &cmdExtras, &HelpButton};
+    for (int k = 0; k < 3; ++k) {
+        PanelButton& b = *buttons[k];
+        b.Bold = k == which;
+        b.FontSize = k == which ? 10 : 8;
+        b.BackColor = k == which ? ButtonFace : 0x808080;
+    }
+    PicturePlotVisible = which == 0;
+    TestingAreaFrameVisible = which == 1;
+    HelpAreaFrameVisible = which == 2;
+}
+
+void CorvaneForm::cmdPlot_Click() { showPanel(0); }
+void CorvaneForm::cmdExtras_Click() { showPanel(1); }
+void CorvaneForm::HelpButton_Click() { showPanel(2); }
+
+void CorvaneForm::frameMessage_Click() { frameMessage.Visible = false; }
+
+void CorvaneForm::Label16_Click() { dialogs_.openAddress(Label16.Caption); }
+
+void CorvaneForm::mnuSaveLightCurve_Click() {
+    cmdExtras_Click();
+    chkSave.Value = 1;
+    chkSave_Click();
+}
+
+void CorvaneForm::mnuSaveAnimation_Click() {
+    cmdExtras_Click();
+    chkBMP.Value = 1;
+    chkBMP_Click();
+}
+
+void CorvaneForm::AddHelp() {
+    for (const char* line : {"Inclinations are between 90\u00b0 for edge-on orbits and 0\u00b0 for face-on orbits.",
+                             "The mass ratio is the mass of star 2 divided by the mass of star 1.", "",
+                             "Star radii are relative to the stellar separations (0% to 100%).",
+                             "'Latitude Lines' are the number of lines from the equator to the pole.",
+                             "Limb darkening coefficients range from 0 to 1. ",
+                             "Stellar temperatures range from about 3000 K to 50,000 K.", "",
+                             "Orbit animation steps should be between 0\u00b0 and 20\u00b0.",
+                             "If 'Tidal Effects' is unchecked then the stars will be assumed to be spherical.",
+                             "When the Stefan-Boltzmann Law is applied some stars may not be visible",
+                             "if the temperature differences between the two stars is too great.",
+                             "The comma delimited output data file is saved to the application directory.",
+                             "and can be read with a spread sheet application or text viewer.", ""}) {
+        HelpList.AddItem(line);
+    }
+}
+
+std::string CorvaneForm::errorText(int eNumber, const std::string& eDesc, const std::string& LastOP) {
+    return eDesc + " (Error " + std::to_string(eNumber) + ") occured in procedure " + LastOP + ". \r\n\r\n";
+}
+
+void CorvaneForm::ShowError(int eNumber, const std::string& eDesc, const std::string& LastOP) {
+    dialogs_.message(errorText(eNumber, eDesc, LastOP), "Notice", MessageButtons::OkCancel);
+}
+
+} // namespace corvane::app

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#include "LightCurveFile.h"
+
+#include "platform/NumberFormat.h"
+#include "roche/Constants.h"
+
+#include <algorithm>
+
+namespace corvane::fitting {
+
+using platform::GeneralNumber;
+
+LightCurveText FormatLightCurve(const lightcurve::LightCurveState& s, bool magnitudeScale) {
+    LightCurveText out;
+    out.text = "Phase, Red, Green, Blue, Luminance\n";
+    out.SaveComplete = true;
+    const int lastPoint = std::clamp(s.LCPoints, 0, lightcurve::MaxPoint);
+    auto value = [&](int channel, int i) {
+        const double v = s.at(channel, i);
+        return magnitudeScale ? s.LCMax - v : v / s.LCMax;
+    };
+    for (double shift : {-0.25, 0.75}) {
+        for (int i = 0; i <= lastPoint; ++i) {
+            bool any = false;
+            for (int channel = 0; channel <= 3; ++channel) {
+                any = any || s.at(channel, i) > 0;
+            }
+            if (!any) {
+                continue;
+            }
+            out.text += GeneralNumber(s.PhaseAt[static_cast<std::size_t>(i)] / (2 * Pi) + shift);
+            for (int channel : {3, 2, 1, 0}) {
+                out.text += ", " + GeneralNumber(value(channel, i));
+            }
+            out.text += "\n";
+            for (int channel = std::max(s.ChannelFirst, 0); channel <= std::min(s.ChannelLast, 3); ++channel) {
+                if (s.at(channel, i) == 0) {
+                    out.SaveComplete = false;
+                }
+            }
+            ++out.SavedLines;
+        }
+    }
+    out.SaveComplete = out.SaveComplete && out.SavedLines > 0;
+    return out;
+}
+
+} // namespace corvane::fitting

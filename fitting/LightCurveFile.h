@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#pragma once
+
+#include "lightcurve/LightCurve.h"
+
+#include <string>
+
+namespace corvane::fitting {
+
+// The light-curve file, comma-separated:
+//   "Phase, Red, Green, Blue, Luminance"
+//   then, for every point 0..LCPoints with a channel above 0, the phase PhaseAt / 2 pi - 0.25 and
+//   the red, green, blue and luminance values, joined by ", ";
+//   then the same points again with the phase PhaseAt / 2 pi + 0.75.
+// A value is LCMax - v on the magnitude scale and v / LCMax otherwise; numbers in shortest general
+// form. Lines end in LF.
+struct LightCurveText {
+    std::string text;
+    int SavedLines = 0;        // data lines written
+    bool SaveComplete = false; // every written point has all the filter's channels measured
+};
+
+// Builds the file. A point counts as complete when each channel ChannelFirst..ChannelLast of it
+// has been measured (its stored value is not 0); the file is complete when it has data lines and
+// every one of them is.
+LightCurveText FormatLightCurve(const lightcurve::LightCurveState& s, bool magnitudeScale);
+
+} // namespace corvane::fitting
