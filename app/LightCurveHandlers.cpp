@@ -123,8 +123,6 @@ void CorvaneForm::chkSave_Click() {
                          ".\nPlease wait until the red, green, and blue light curve have been computed before "
                          "opening the output file.",
                      kTitle, MessageButtons::Ok);
-    lblMessage.Caption = "Creating Light Curves";
-    frameMessage.Visible = true;
     cmdPlot_Click();
     // Saving needs whole revolutions measured from their start.
     chkPhotometry.Value = 1;
@@ -132,6 +130,8 @@ void CorvaneForm::chkSave_Click() {
     AnimCheck.Value = 1;
     AnimCheck_Click();
     Refresh_Click();
+    lblMessage.Caption = "Creating Light Curves";
+    frameMessage.Visible = true;
 }
 
 void CorvaneForm::SaveFile() {

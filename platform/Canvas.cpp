@@ -72,18 +72,30 @@ void Canvas::edge(IntPoint a, IntPoint b, Pixel color) {
         const double slope = (static_cast<double>(b.y) - a.y) / (static_cast<double>(b.x) - a.x);
         const long long xStart = std::max<long long>(a.x, 0);
         const long long xEnd = std::min<long long>(b.x, width_ - 1);
-        for (long long x = xStart; x <= xEnd; ++x) {
-            const double lo = std::max(x - 0.5, static_cast<double>(a.x));
-            const double hi = std::min(x + 0.5, static_cast<double>(b.x));
-            double y0 = a.y + (lo - a.x) * slope;
-            double y1 = a.y + (hi - a.x) * slope;
+        const double ax = a.x;
+        const double ay = a.y;
+        const double bx = b.x;
+        const long long yMax = height_ - 1;
+        auto column = [&](long long x, double lo, double hi) {
+            double y0 = ay + (lo - ax) * slope;
+            double y1 = ay + (hi - ax) * slope;
             if (y0 > y1) {
                 std::swap(y0, y1);
             }
             const long long first = std::max<long long>(floorLL(y0 - 0.5) + 1, 0);
-            const long long last = std::min<long long>(ceilLL(y1 + 0.5) - 1, height_ - 1);
+            const long long last = std::min<long long>(ceilLL(y1 + 0.5) - 1, yMax);
+            Pixel* p = data + static_cast<std::size_t>(x);
             for (long long y = first; y <= last; ++y) {
-                data[static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x)] = color;
+                p[static_cast<std::size_t>(y) * stride] = color;
+            }
+        };
+        // The end columns are cut by the segment's ends; every column between spans a whole pixel.
+        for (long long x = xStart; x <= xEnd; ++x) {
+            const double xd = static_cast<double>(x);
+            if (x == a.x || x == b.x) {
+                column(x, std::max(xd - 0.5, ax), std::min(xd + 0.5, bx));
+            } else {
+                column(x, xd - 0.5, xd + 0.5);
             }
         }
     } else {
@@ -93,16 +105,22 @@ void Canvas::edge(IntPoint a, IntPoint b, Pixel color) {
         const double slope = (static_cast<double>(b.x) - a.x) / (static_cast<double>(b.y) - a.y);
         const long long yStart = std::max<long long>(a.y, 0);
         const long long yEnd = std::min<long long>(b.y, height_ - 1);
+        const double ax = a.x;
+        const double ay = a.y;
+        const double by = b.y;
+        const long long xMax = width_ - 1;
         for (long long y = yStart; y <= yEnd; ++y) {
-            const double lo = std::max(y - 0.5, static_cast<double>(a.y));
-            const double hi = std::min(y + 0.5, static_cast<double>(b.y));
-            double x0 = a.x + (lo - a.y) * slope;
-            double x1 = a.x + (hi - a.y) * slope;
+            const double yd = static_cast<double>(y);
+            const bool end = y == a.y || y == b.y;
+            const double lo = end ? std::max(yd - 0.5, ay) : yd - 0.5;
+            const double hi = end ? std::min(yd + 0.5, by) : yd + 0.5;
+            double x0 = ax + (lo - ay) * slope;
+            double x1 = ax + (hi - ay) * slope;
             if (x0 > x1) {
                 std::swap(x0, x1);
             }
             const long long first = std::max<long long>(floorLL(x0 - 0.5) + 1, 0);
-            const long long last = std::min<long long>(ceilLL(x1 + 0.5) - 1, width_ - 1);
+            const long long last = std::min<long long>(ceilLL(x1 + 0.5) - 1, xMax);
             Pixel* row = data + static_cast<std::size_t>(y) * stride;
             for (long long x = first; x <= last; ++x) {
                 row[x] = color;

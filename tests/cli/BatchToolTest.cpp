@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -176,6 +177,43 @@ TEST_F(RenderFixture, RefusesBadSizesAndReportsUnwritableFiles) {
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("could not write"));
     EXPECT_EQ(run({"render"}).status, 2) << "--out is required";
+}
+
+TEST_F(RenderFixture, LightCurveFileHasTheEclipsesWhereTheGeometryPutsThem) {
+    const ToolRun r = run({"--size", "200x125", "--set", "txtRadius1=0.2", "--set", "txtRadius2=0.25", "lightcurve",
+                           "--step", "10", "--out", file("lc.csv")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::ifstream in(dir / "lc.csv");
+    std::string header;
+    std::getline(in, header);
+    EXPECT_EQ(header, "Phase, Red, Green, Blue, Luminance");
+    // Within the first pass (phases -0.25 to 0.75) the faintest red points are the two eclipses,
+    // at phase 0 (star 2 in front) and 0.5.
+    std::vector<std::pair<double, double>> points;
+    for (std::string line; std::getline(in, line) && points.size() < 36;) {
+        double phase = 0, red = 0;
+        char comma = 0;
+        std::istringstream fields(line);
+        fields >> phase >> comma >> red;
+        points.emplace_back(red, phase);
+    }
+    ASSERT_EQ(points.size(), 36u);
+    std::sort(points.begin(), points.end());
+    std::vector<double> faintest{points[0].second, points[1].second};
+    std::sort(faintest.begin(), faintest.end());
+    EXPECT_NEAR(faintest[0], 0.0, 1e-9);
+    EXPECT_NEAR(faintest[1], 0.5, 1e-9);
+}
+
+TEST_F(RenderFixture, LightCurveThatCannotCompleteSaysWhy) {
+    const ToolRun black = run({"--size", "100x60", "--set", "txtZoom=0", "lightcurve", "--step", "20", "--out",
+                               file("none.csv")});
+    EXPECT_EQ(black.status, 1);
+    EXPECT_THAT(black.err, HasSubstr("not complete"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.csv"));
+    const ToolRun still = run({"lightcurve", "--step", "0", "--out", file("none.csv")});
+    EXPECT_EQ(still.status, 1);
+    EXPECT_THAT(still.err, HasSubstr("never turns"));
 }
 
 TEST(BatchToolHelp, NamesTheCommandsAndControls) {

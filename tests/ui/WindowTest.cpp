@@ -7,7 +7,9 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QStackedWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -95,6 +97,33 @@ TEST_F(WindowFixture, ContactFramesAreCaptionedInRed) {
     retype("txtRadius2", "0.1");
     EXPECT_EQ(find<QGroupBox>("FrameStar1")->title(), " Star 1 ");
     EXPECT_EQ(find<QGroupBox>("FrameStar2")->title(), " Star 2 ");
+}
+
+TEST_F(WindowFixture, AnimateTurnsTheSystemOnTheTimer) {
+    find<QLineEdit>("txtAnimSpeed");
+    retype("txtAnimSpeed", "10");
+    find<QCheckBox>("AnimCheck")->click();
+    EXPECT_TRUE(form.AnimCheck.checked());
+    QTest::qWait(200);
+    EXPECT_GT(form.Eta, 0.0) << "ticks have advanced the rotation angle";
+    EXPECT_NE(find<QLineEdit>("txtEta")->text(), "0 ");
+    find<QCheckBox>("AnimCheck")->click();
+    const double stopped = form.Eta;
+    QTest::qWait(50);
+    EXPECT_EQ(form.Eta, stopped);
+}
+
+TEST_F(WindowFixture, PanelButtonsSwitchTheLowerPanel) {
+    auto* stack = window.findChild<QStackedWidget*>();
+    ASSERT_NE(stack, nullptr);
+    find<QPushButton>("HelpButton")->click();
+    EXPECT_EQ(stack->currentWidget()->objectName(), "HelpAreaFrame");
+    EXPECT_EQ(find<QListWidget>("HelpList")->count(), 15);
+    EXPECT_TRUE(find<QPushButton>("HelpButton")->font().bold());
+    find<QPushButton>("cmdExtras")->click();
+    EXPECT_EQ(stack->currentWidget()->objectName(), "TestingAreaFrame");
+    find<QPushButton>("cmdPlot")->click();
+    EXPECT_EQ(stack->currentWidget()->objectName(), "PicturePlot");
 }
 
 TEST_F(WindowFixture, ResizingThePictureRefreshesWithItsSize) {
