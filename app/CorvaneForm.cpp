@@ -74,7 +74,7 @@ bool ComboBox::select(const std::string& item) {
 std::string versionText() { return CORVANE_VERSION; }
 
 CorvaneForm::CorvaneForm(platform::Dialogs& dialogs)
-    : AppFolder(platform::applicationFolder()), dialogs_(dialogs) {
+    : AppFolder(platform::applicationFolder()), dialogs_(&dialogs) {
     Scene.ShapeCache.resize(LatLines);
     Scene.Picture1.resize(Picture1Width, Picture1Height);
 }
@@ -90,9 +90,10 @@ void CorvaneForm::setPictureSize(int width, int height) {
 // Start-up and shut-down
 
 void CorvaneForm::Form_Load() {
-    // The catalogue is not built in yet, so entry 5 is the design texts of the parameter boxes.
+    AddStars();
     Index = 5;
     Caption = "Corvane Pro " + versionText() + " - Eclipsing Binary Stars ";
+    loadCatalogueEntry(Index);
     txtN1.Text = "10";
     txtEta.Text = "0 ";
     SlideIndex = 1;
@@ -122,7 +123,10 @@ void CorvaneForm::Form_Load() {
         }
     }
     cmbParameter.select("Inclination");
+    cmbParameter_Click();
     cmbParameter2.select("Mass Ratio");
+    cmbParameter2_Click();
+    txtLCName.Text = (AppFolder / "NGC188_V3_L2.csv").string();
     cmbFilter_Click();
     Curve.Channel = 2;
     Timer1Enabled = true;
@@ -166,6 +170,13 @@ void CorvaneForm::refreshOnce() {
     radius2Text_ = txtRadius2.Text;
 
     DrawStar();
+
+    if (chkError.checked()) {
+        if (Curve.ObsCount > 0) {
+            RelativeError();
+        }
+        chkError.Value = 0;
+    }
 }
 
 render::SceneInputs CorvaneForm::sceneInputs() const {
@@ -398,7 +409,7 @@ bool CorvaneForm::autoBlocksRadius2() {
     if (!chkAuto.checked()) {
         return false;
     }
-    dialogs_.message(kAutoMessage, "Corvane", platform::MessageButtons::Ok);
+    dialogs_->message(kAutoMessage, "Corvane", platform::MessageButtons::Ok);
     FocusControl = "txtRadius1";
     return true;
 }
@@ -517,6 +528,14 @@ std::span<const CorvaneForm::ParameterControl> CorvaneForm::parameterControls() 
         {"txtSpotLon1", "Longitude (\u00b0)", 0, 0, &CorvaneForm::txtSpotLon1, &CorvaneForm::txtSpotLon1_KeyUp},
         {"txtRadSpot1", "Radius (\u00b0)", 0, 0, &CorvaneForm::txtRadSpot1, &CorvaneForm::txtRadSpot1_KeyUp},
         {"txtFilename", "File Name", 0, 0, &CorvaneForm::txtFilename, &CorvaneForm::txtFilename_KeyUp},
+        {"txtLCName", "File", 0, 0, &CorvaneForm::txtLCName, &CorvaneForm::txtFilename_KeyUp},
+        {"txtBMPName", "File", 0, 0, &CorvaneForm::txtBMPName, &CorvaneForm::txtFilename_KeyUp},
+        {"txtInitial", "Initial", 0, 0, &CorvaneForm::txtInitial, &CorvaneForm::txtFilename_KeyUp},
+        {"txtFinal", "Final", 0, 0, &CorvaneForm::txtFinal, &CorvaneForm::txtFilename_KeyUp},
+        {"txtSteps", "Steps", 0, 0, &CorvaneForm::txtSteps, &CorvaneForm::txtFilename_KeyUp},
+        {"txtInitial2", "Initial", 0, 0, &CorvaneForm::txtInitial2, &CorvaneForm::txtFilename_KeyUp},
+        {"txtFinal2", "Final", 0, 0, &CorvaneForm::txtFinal2, &CorvaneForm::txtFilename_KeyUp},
+        {"txtSteps2", "Steps", 0, 0, &CorvaneForm::txtSteps2, &CorvaneForm::txtFilename_KeyUp},
     };
     return table;
 }
@@ -536,6 +555,7 @@ std::span<const CorvaneForm::SwitchControl> CorvaneForm::switchControls() {
         {"chkSpot1", &CorvaneForm::chkSpot1, &CorvaneForm::chkSpot1_Click},
         {"chkSave", &CorvaneForm::chkSave, &CorvaneForm::chkSave_Click},
         {"chkBMP", &CorvaneForm::chkBMP, &CorvaneForm::chkBMP_Click},
+        {"chkError", &CorvaneForm::chkError, &CorvaneForm::chkError_Click},
     };
     return table;
 }
@@ -553,6 +573,8 @@ std::span<const CorvaneForm::ComboControl> CorvaneForm::comboControls() {
     static const ComboControl table[] = {
         {"cmbStarSpot1", &CorvaneForm::cmbStarSpot1, &CorvaneForm::cmbStarSpot1_Click},
         {"cmbFilter", &CorvaneForm::cmbFilter, &CorvaneForm::cmbFilter_Click},
+        {"cmbParameter", &CorvaneForm::cmbParameter, &CorvaneForm::cmbParameter_Click},
+        {"cmbParameter2", &CorvaneForm::cmbParameter2, &CorvaneForm::cmbParameter2_Click},
     };
     return table;
 }

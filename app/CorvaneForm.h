@@ -3,6 +3,8 @@
 #pragma once
 
 #include "app/Controls.h"
+#include "catalogue/Catalogue.h"
+#include "fitting/GridSearch.h"
 #include "platform/Dialogs.h"
 #include "platform/UniformRandom.h"
 #include "lightcurve/LightCurve.h"
@@ -11,6 +13,8 @@
 #include "roche/StarShape.h"
 
 #include <array>
+#include <atomic>
+#include <functional>
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -103,6 +107,37 @@ public:
     bool PicturePlotVisible = true;
     bool TestingAreaFrameVisible = false;
     bool HelpAreaFrameVisible = false;
+
+    // The catalogue and its slide show.
+    ListBox StarNameList; // headed "Virederez Adeza Stars"
+    int StarNameListIndex = -1;
+    std::vector<catalogue::CatalogueEntry> Cat; // index 1..StarCount; element 0 unused
+    int StarCount = 0;
+    Label SlideShow{"Start Slide Show", true}; // the button; its caption tells the state
+    Label lblSlideShow{"", false};
+    bool Timer2Enabled = false;
+
+    // The observed light curve and the relative error.
+    CheckBox chkError{"Compute Light Curve Relative Error", 0};
+    Label lblError{"Relative Error:", true};
+    Label frmLoadLight{"Load Light Curve", false}; // the load panel
+    TextBox txtLCName;
+    std::vector<double> ModelAtObs = std::vector<double>(lightcurve::MaxPoint + 1, 0.0);
+    double ModelMax = -1e14;
+    double ModelMin = 1e14;
+    std::string LastLoadProblems; // what the last load skipped or cut, or why it failed
+
+    // The save panel for pictures and parameter sets.
+    Label frameSaveBMP{"", false};
+    Label lblSaveAs{"Save Bitmap As . . . ", true};
+    TextBox txtBMPName;
+    Label cmbSaveBMP{"Save", true}; // the panel's action button
+
+    // The grid search ("Differential Corrections").
+    CheckBox chkDC{" Activate", 0};
+    TextBox txtInitial{"80"}, txtFinal{"85"}, txtSteps{"10"};
+    TextBox txtInitial2{"0.3"}, txtFinal2{"0.5"}, txtSteps2{"10"};
+    Label lblDCProgress{"", true};
 
     // Saving the light curve.
     int SavedLines = 0;
@@ -213,6 +248,48 @@ public:
     void mnuEquator_Click();
     void mnuSaveLightCurve_Click();
     void mnuSaveAnimation_Click();
+    void mnuLoadLightCurve_Click();
+    void mnuSaveBitmap_Click();
+    void mnuSaveStar_Click();
+    void mnuLoadStar_Click();
+
+    // Catalogue and slide show.
+    void AddStars();
+    void loadCatalogueEntry(int index);
+    void StarNameList_Click(const std::string& selected);
+    void SlideShow_Click();
+    void Timer2_Timer();
+
+    // Observed curve, relative error, files.
+    void cmdLoadLight_Click();
+    void Command1_Click();
+    void chkError_Click();
+    void RelativeError();
+    void cmbSaveBMP_Click();
+    void cmdCancel_Click();
+    // The three steps of loading: read the file into the observed tables (false when nothing could
+    // be read; the tables are then unchanged), draw the model at every observed phase, and finish
+    // (messages, refresh, relative error). cmdLoadLight_Click runs all three.
+    bool readObservedCurve();
+    void computeModelAtObs(const std::function<void(int done, int total)>& progress = {},
+                           const std::atomic<bool>* cancel = nullptr);
+    void finishObservedCurve();
+
+    // Grid search.
+    void cmbParameter_Click();
+    void cmbParameter2_Click();
+    // Runs the grid over the two chosen parameters against the loaded curve and writes the file into
+    // folder (the "RelativeErrors" folder beside the application when empty). Returns the file
+    // written, or an empty path with the reason in `why`.
+    std::filesystem::path runGridSearch(int threads, const std::function<void(const fitting::GridProgress&)>& progress,
+                                        const std::atomic<bool>& cancel, std::string& why,
+                                        const std::filesystem::path& folder = {});
+    // The text box a grid-search parameter name sets.
+    TextBox* parameterBox(const std::string& name);
+
+    // A copy of this form that computes on its own (for worker threads), answering its messages
+    // from a script.
+    void setDialogs(platform::Dialogs& dialogs) { dialogs_ = &dialogs; }
 
     void cmbFilter_Click();
     void Photometry_Click();
@@ -273,9 +350,10 @@ public:
 
 
 private:
-    platform::Dialogs& dialogs_;
+    platform::Dialogs* dialogs_;
     std::string radius2Text_ = "0.45"; // txtRadius2 as the last refresh left it
     bool inRefresh_ = false;
+    bool modelPass_ = false;
     bool refreshPending_ = false;
 
     void refreshOnce();

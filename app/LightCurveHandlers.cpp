@@ -38,7 +38,9 @@ void CorvaneForm::cmbFilter_Click() {
 }
 
 void CorvaneForm::Photometry_Click() {
-    if (Eta == 0) {
+    // Frames drawn at observed phases are measurements of one curve in one channel: a phase that
+    // lands on Eta = 0 there is not the start of a revolution.
+    if (Eta == 0 && !modelPass_) {
         if (chkSave.checked()) {
             SaveFile();
         }
@@ -74,7 +76,7 @@ void CorvaneForm::Timer1_Timer() {
         chkBMP.Value = 0;
         AnimCheck.Value = 0;
         frameMessage.Visible = false;
-        dialogs_.message("All of the Bitmaps have been created.", kTitle, MessageButtons::Ok);
+        dialogs_->message("All of the Bitmaps have been created.", kTitle, MessageButtons::Ok);
     }
 }
 
@@ -86,7 +88,7 @@ void CorvaneForm::chkBMP_Click() {
                                  "You can then use IrfanView to convert these images to GIF's and then UnFREEz to "
                                  "create an animated GIF.\n"
                                  "Do you want create Bitmap files?";
-    if (dialogs_.message(question, "Bitmaps", MessageButtons::YesNo) != platform::MessageAnswer::Yes) {
+    if (dialogs_->message(question, "Bitmaps", MessageButtons::YesNo) != platform::MessageAnswer::Yes) {
         chkBMP.Value = 0;
         return;
     }
@@ -98,7 +100,7 @@ void CorvaneForm::chkBMP_Click() {
         return;
     }
     if (created) {
-        dialogs_.message("An Animation folder has been created at " + folder.string() + ".", kTitle, MessageButtons::Ok);
+        dialogs_->message("An Animation folder has been created at " + folder.string() + ".", kTitle, MessageButtons::Ok);
     }
     txtEta.Text = "0";
     AnimCheck.Value = 1;
@@ -115,11 +117,11 @@ void CorvaneForm::chkSave_Click() {
     const std::filesystem::path folder = AppFolder / "LightCurves";
     bool created = false;
     if (platform::ensureFolder(folder, created) && created) {
-        dialogs_.message("A 'LightCurves' folder has been created at " + folder.string() + ".", kTitle,
+        dialogs_->message("A 'LightCurves' folder has been created at " + folder.string() + ".", kTitle,
                          MessageButtons::Ok);
     }
     const std::filesystem::path file = folder / std::filesystem::path(txtFilename.Text).filename();
-    dialogs_.message("The light curves will be saved to " + file.string() +
+    dialogs_->message("The light curves will be saved to " + file.string() +
                          ".\nPlease wait until the red, green, and blue light curve have been computed before "
                          "opening the output file.",
                      kTitle, MessageButtons::Ok);
@@ -146,7 +148,7 @@ void CorvaneForm::SaveFile() {
     const fitting::LightCurveText out = fitting::FormatLightCurve(Curve, chkMag.checked());
     if (!platform::writeFileWhole(file, out.text).empty()) {
         SaveComplete = false;
-        dialogs_.message("The output file is open by another application and cannot be created.", kTitle,
+        dialogs_->message("The output file is open by another application and cannot be created.", kTitle,
                          MessageButtons::Ok);
         return;
     }
@@ -157,7 +159,7 @@ void CorvaneForm::SaveFile() {
         AnimCheck.Value = 0;
         frameMessage.Visible = false;
         LastSavedFile = file;
-        dialogs_.message("The light curves have been saved to " + file.string() + ".", kTitle, MessageButtons::Ok);
+        dialogs_->message("The light curves have been saved to " + file.string() + ".", kTitle, MessageButtons::Ok);
     }
 }
 
@@ -180,7 +182,7 @@ void CorvaneForm::HelpButton_Click() { showPanel(2); }
 
 void CorvaneForm::frameMessage_Click() { frameMessage.Visible = false; }
 
-void CorvaneForm::Label16_Click() { dialogs_.openAddress(Label16.Caption); }
+void CorvaneForm::Label16_Click() { dialogs_->openAddress(Label16.Caption); }
 
 void CorvaneForm::mnuSaveLightCurve_Click() {
     cmdExtras_Click();
@@ -216,7 +218,7 @@ std::string CorvaneForm::errorText(int eNumber, const std::string& eDesc, const 
 }
 
 void CorvaneForm::ShowError(int eNumber, const std::string& eDesc, const std::string& LastOP) {
-    dialogs_.message(errorText(eNumber, eDesc, LastOP), "Notice", MessageButtons::OkCancel);
+    dialogs_->message(errorText(eNumber, eDesc, LastOP), "Notice", MessageButtons::OkCancel);
 }
 
 } // namespace corvane::app

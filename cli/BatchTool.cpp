@@ -10,6 +10,9 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <atomic>
+#include <iterator>
+#include <thread>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +51,11 @@ const char* kFooter =
     "  corvane-cli --set chkSpherical=0 --set txtIota=90 render --out a.png\n"
     "  corvane-cli render --eta 90 --size 1024x640 --out quarter.bmp\n"
     "  corvane-cli --set cmbFilter=LRGB lightcurve --step 1 --out lc.csv\n"
+    "  corvane-cli --star \"FZ Ori (Ravik)\" lists\n"
+    "  corvane-cli catalogue\n"
+    "  corvane-cli --set chkMag=1 compare --observed curve.csv --listing\n"
+    "  corvane-cli grid --observed curve.csv --p1 Inclination --from 80 --to 85 --steps 5 \\\n"
+    "              --p2 \"Mass Ratio\" --from2 0.3 --to2 0.5 --steps2 5 --out results\n"
     "\nExit status: 0 done, 1 failed, 2 bad command line (unknown control or value).\n";
 
 // Applies one NAME=VALUE; returns an error text, empty when it was taken.
@@ -198,7 +206,43 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     CLI::Option* stepOption =
         lightcurve->add_option("--step", stepDegrees, "Animation step in degrees (default: the control's value)")
             ->type_name("DEGREES");
-    for (CLI::App* sub : {lists, equator, render, lightcurve}) {
+    std::string starName;
+    cliApp.add_option("--star", starName, "Start from this catalogue system (before the --set values)")
+        ->type_name("NAME");
+
+    CLI::App* catalogueCommand =
+        cliApp.add_subcommand("catalogue", "List the catalogue: index, name, q, i, r1, r2, T1, T2");
+
+    CLI::App* compare = cliApp.add_subcommand("compare", "Load an observed curve, draw the model at its phases and "
+                                                         "print the relative error");
+    std::string observedFile;
+    bool listing = false;
+    compare->add_option("--observed", observedFile, "Observed light curve: lines of phase, magnitude")
+        ->required()
+        ->type_name("FILE");
+    compare->add_flag("--listing", listing, "Also print the point-by-point comparison");
+
+    CLI::App* grid = cliApp.add_subcommand("grid", "Grid search: the relative error over two parameters' ranges");
+    std::string gridObserved, p1Name, p2Name, gridOut;
+    double from1 = 0, to1 = 0, from2 = 0, to2 = 0;
+    int steps1 = 0, steps2 = 0;
+    int threads = 0;
+    grid->add_option("--observed", gridObserved, "Observed light curve")->required()->type_name("FILE");
+    grid->add_option("--p1", p1Name, "Parameter #1 (rows): Inclination, \"Mass Ratio\", \"Pole Radius #1\", "
+                                     "\"Temperature #1\" or \"Temperature #2\"")
+        ->required();
+    grid->add_option("--from", from1, "First value of parameter #1")->required();
+    grid->add_option("--to", to1, "Last value of parameter #1")->required();
+    grid->add_option("--steps", steps1, "Number of values of parameter #1 (first and last included)")->required();
+    grid->add_option("--p2", p2Name, "Parameter #2 (columns)")->required();
+    grid->add_option("--from2", from2, "First value of parameter #2")->required();
+    grid->add_option("--to2", to2, "Last value of parameter #2")->required();
+    grid->add_option("--steps2", steps2, "Number of values of parameter #2")->required();
+    grid->add_option("--out", gridOut, "Folder for the result (default: RelativeErrors beside the program)")
+        ->type_name("DIR");
+    grid->add_option("--threads", threads, "Worker threads (default: every core)");
+
+    for (CLI::App* sub : {lists, equator, render, lightcurve, catalogueCommand, compare, grid}) {
         sub->fallthrough();
     }
 
@@ -207,11 +251,15 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         const std::string& a = args[i];
         if (a == "--set") {
             ++i;
-        } else if (a == "--size" || a == "--out" || a == "--eta" || a == "--step") {
+        } else if (a == "--size" || a == "--out" || a == "--eta" || a == "--step" || a == "--star" ||
+                   a == "--observed" || a == "--p1" || a == "--p2" || a == "--from" || a == "--to" ||
+                   a == "--steps" || a == "--from2" || a == "--to2" || a == "--steps2" || a == "--threads") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
-            if (a != "lists" && a != "equator" && a != "render" && a != "lightcurve") {
-                err << "corvane-cli: unknown command '" << a << "' (commands: lists, equator, render, lightcurve)\n";
+            static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue", "compare", "grid"};
+            if (std::none_of(std::begin(commands), std::end(commands), [&](const char* c) { return a == c; })) {
+                err << "corvane-cli: unknown command '" << a
+                    << "' (commands: lists, equator, render, lightcurve, catalogue, compare, grid)\n";
                 return 2;
             }
             break;
@@ -243,6 +291,15 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     app::CorvaneForm form(dialogs);
     form.setPictureSize(width, height);
     form.Form_Load();
+    if (!starName.empty()) {
+        const auto& names = form.StarNameList.Items;
+        if (std::find(names.begin(), names.end(), starName) == names.end()) {
+            err << "corvane-cli: no catalogue system is called '" << starName
+                << "' (corvane-cli catalogue lists them)\n";
+            return 2;
+        }
+        form.StarNameList_Click(starName);
+    }
     for (const std::string& setting : settings) {
         if (const std::string problem = applySetting(form, setting); !problem.empty()) {
             err << "corvane-cli: " << problem << '\n';
@@ -280,6 +337,82 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             err << "corvane-cli: could not write the picture to '" << outFile << "'\n";
             return 1;
         }
+    } else if (catalogueCommand->parsed()) {
+        for (int index = 1; index <= form.StarCount; ++index) {
+            const auto& e = form.Cat[static_cast<std::size_t>(index)];
+            out << index << ',' << e.Name << ',' << platform::GeneralNumber(e.Q) << ','
+                << platform::GeneralNumber(e.Iota) << ',' << platform::GeneralNumber(e.Radius1) << ','
+                << platform::GeneralNumber(e.Radius2) << ',' << platform::GeneralNumber(e.Temp1) << ','
+                << platform::GeneralNumber(e.Temp2) << '\n';
+        }
+    } else if (compare->parsed()) {
+        form.txtLCName.Text = observedFile;
+        form.chkError.Value = 1;
+        const std::size_t before = dialogs.shown.size();
+        form.cmdLoadLight_Click();
+        for (std::size_t k = before; k < dialogs.shown.size(); ++k) {
+            err << "corvane-cli: " << dialogs.shown[k].text << '\n';
+        }
+        if (form.Curve.ObsCount < 1 || form.lblError.Caption == "Relative Error:") {
+            return 1;
+        }
+        if (listing) {
+            std::string plain;
+            for (char ch : form.Text1.Text) {
+                if (ch != '\r') {
+                    plain.push_back(ch);
+                }
+            }
+            out << plain;
+        }
+        out << form.lblError.Caption << '\n';
+    } else if (grid->parsed()) {
+        form.txtLCName.Text = gridObserved;
+        if (!form.readObservedCurve()) {
+            err << "corvane-cli: " << form.LastLoadProblems << '\n';
+            return 1;
+        }
+        if (!form.LastLoadProblems.empty()) {
+            err << "corvane-cli: " << form.LastLoadProblems << '\n';
+        }
+        for (const auto& [box, name] : {std::pair{&form.cmbParameter, p1Name}, std::pair{&form.cmbParameter2, p2Name}}) {
+            if (!box->select(name)) {
+                err << "corvane-cli: '" << name << "' is not a grid parameter (Inclination, Mass Ratio, Pole Radius #1, "
+                    << "Temperature #1, Temperature #2)\n";
+                return 2;
+            }
+        }
+        if (steps1 < 1 || steps2 < 1 || steps1 > 1000 || steps2 > 1000) {
+            err << "corvane-cli: --steps and --steps2 must be between 1 and 1000\n";
+            return 2;
+        }
+        form.txtInitial.Text = platform::GeneralNumber(from1);
+        form.txtFinal.Text = platform::GeneralNumber(to1);
+        form.txtSteps.Text = std::to_string(steps1);
+        form.txtInitial2.Text = platform::GeneralNumber(from2);
+        form.txtFinal2.Text = platform::GeneralNumber(to2);
+        form.txtSteps2.Text = std::to_string(steps2);
+        const int workers = threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        const bool progress = ::isatty(2) != 0;
+        std::atomic<bool> cancel{false};
+        std::string why;
+        const auto file = form.runGridSearch(
+            workers,
+            [&](const fitting::GridProgress& p) {
+                if (progress) {
+                    err << "\rcorvane-cli: " << fitting::progressText(p) << "   " << std::flush;
+                }
+            },
+            cancel, why, gridOut.empty() ? std::filesystem::path{} : std::filesystem::path(gridOut));
+        if (progress) {
+            err << "\n";
+        }
+        if (file.empty()) {
+            err << "corvane-cli: " << why << '\n';
+            return 1;
+        }
+        err << "corvane-cli: " << form.lblDCProgress.Caption << '\n';
+        out << file.string() << '\n';
     } else if (lightcurve->parsed()) {
         if (stepOption->count() > 0) {
             if (!std::isfinite(stepDegrees)) {

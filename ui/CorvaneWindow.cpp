@@ -25,10 +25,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <stdexcept>
+#include <thread>
 
 namespace corvane::ui {
 
@@ -106,6 +108,7 @@ CorvaneWindow::CorvaneWindow(CorvaneForm& form, QWidget* parent) : QMainWindow(p
 
     columns->addWidget(left);
     columns->addWidget(buildPictures(), 1);
+    columns->addWidget(buildCatalogue());
     setCentralWidget(central);
     buildMenus();
 
@@ -113,11 +116,14 @@ CorvaneWindow::CorvaneWindow(CorvaneForm& form, QWidget* parent) : QMainWindow(p
     timer1_ = new QTimer(this);
     timer1_->setInterval(1);
     connect(timer1_, &QTimer::timeout, this, [this] { run([this] { form_.Timer1_Timer(); }); });
+    timer2_ = new QTimer(this);
+    timer2_->setInterval(2000);
+    connect(timer2_, &QTimer::timeout, this, [this] { run([this] { form_.Timer2_Timer(); }); });
 
     // Start-up: the form loads its defaults; the first resize of the picture runs the first refresh.
     form_.Form_Load();
     syncFromForm();
-    resize(1034, 760);
+    resize(1240, 800);
 }
 
 const CorvaneForm::ParameterControl& CorvaneWindow::parameter(const char* name) const {
@@ -206,7 +212,7 @@ QWidget* CorvaneWindow::buildSettingsFrame() {
     int i = 0;
     for (const auto& c : CorvaneForm::switchControls()) {
         const std::string name = c.name;
-        if (name == "chkSpot1" || name == "chkSave" || name == "chkBMP") {
+        if (name == "chkSpot1" || name == "chkSave" || name == "chkBMP" || name == "chkError") {
             continue; // these live in "Star Spots" and on the "Extras" page
         }
         grid->addWidget(buildSwitch(c), i / 3, i % 3);
@@ -309,8 +315,215 @@ QWidget* CorvaneWindow::buildPictures() {
     frameMessage_ = waitPanel;
     layout->addWidget(waitPanel);
 
+    layout->addWidget(buildPanels());
     layout->addWidget(buildLowerPanel());
     return panel;
+}
+
+QWidget* CorvaneWindow::buildPanels() {
+    auto* panel = new QWidget;
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    // The load panel: the observed light curve's file.
+    auto* load = new QFrame;
+    load->setObjectName("frmLoadLight");
+    load->setFrameShape(QFrame::StyledPanel);
+    auto* loadRow = new QHBoxLayout(load);
+    loadRow->addWidget(new QLabel("Light curve file (phase, magnitude):"));
+    loadRow->addWidget(buildParameterRow(parameter("txtLCName")), 1);
+    auto* loadButton = new QPushButton("Load");
+    loadButton->setObjectName("cmdLoadLight");
+    connect(loadButton, &QPushButton::clicked, this, [this] { loadLightCurve(); });
+    auto* loadCancel = new QPushButton("Cancel");
+    loadCancel->setObjectName("Command1");
+    connect(loadCancel, &QPushButton::clicked, this, [this] { run([this] { form_.Command1_Click(); }); });
+    loadRow->addWidget(loadButton);
+    loadRow->addWidget(loadCancel);
+    frmLoadLight_ = load;
+    layout->addWidget(load);
+
+    // The save panel: pictures and parameter sets.
+    auto* save = new QFrame;
+    save->setObjectName("frameSaveBMP");
+    save->setFrameShape(QFrame::StyledPanel);
+    auto* saveRow = new QHBoxLayout(save);
+    lblSaveAs_ = new QLabel;
+    lblSaveAs_->setObjectName("lblSaveAs");
+    saveRow->addWidget(lblSaveAs_);
+    saveRow->addWidget(buildParameterRow(parameter("txtBMPName")), 1);
+    cmbSaveBMP_ = new QPushButton("Save");
+    cmbSaveBMP_->setObjectName("cmbSaveBMP");
+    connect(cmbSaveBMP_, &QPushButton::clicked, this, [this] { run([this] { form_.cmbSaveBMP_Click(); }); });
+    auto* saveCancel = new QPushButton("Cancel");
+    saveCancel->setObjectName("cmdCancel");
+    connect(saveCancel, &QPushButton::clicked, this, [this] { run([this] { form_.cmdCancel_Click(); }); });
+    saveRow->addWidget(cmbSaveBMP_);
+    saveRow->addWidget(saveCancel);
+    frameSaveBMP_ = save;
+    layout->addWidget(save);
+    return panel;
+}
+
+QWidget* CorvaneWindow::buildCatalogue() {
+    auto* panel = new QWidget;
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel("Virederez Adeza Stars"));
+    starNameList_ = new QListWidget;
+    starNameList_->setObjectName("StarNameList");
+    connect(starNameList_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        const std::string name = item->text().toStdString();
+        run([this, name] { form_.StarNameList_Click(name); });
+    });
+    connect(starNameList_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        const std::string name = item->text().toStdString();
+        run([this, name] { form_.StarNameList_Click(name); });
+    });
+    layout->addWidget(starNameList_, 1);
+    slideShow_ = new QPushButton("Start Slide Show");
+    slideShow_->setObjectName("SlideShow");
+    connect(slideShow_, &QPushButton::clicked, this, [this] { run([this] { form_.SlideShow_Click(); }); });
+    layout->addWidget(slideShow_);
+    lblSlideShow_ = new QLabel;
+    lblSlideShow_->setObjectName("lblSlideShow");
+    layout->addWidget(lblSlideShow_);
+    panel->setFixedWidth(180);
+    return panel;
+}
+
+void CorvaneWindow::replay(const platform::ScriptedDialogs& shown) {
+    WidgetDialogs dialogs(this);
+    for (const auto& box : shown.shown) {
+        dialogs.message(box.text, box.title, box.buttons);
+    }
+}
+
+void CorvaneWindow::loadLightCurve() {
+    if (busy_) {
+        return;
+    }
+    if (!form_.chkError.checked()) {
+        run([this] { form_.cmdLoadLight_Click(); });
+        return;
+    }
+    // The model pass draws a frame per observed point: it runs on a copy of the form, off the
+    // window's thread, and its result comes back here.
+    form_.frameMessage.Visible = true;
+    form_.lblMessage.Caption = "Comparing light curves...";
+    form_.frmLoadLight.Visible = false;
+    form_.Timer1Enabled = false;
+    if (!form_.readObservedCurve()) {
+        form_.Timer1Enabled = true;
+        form_.frameMessage.Visible = false;
+        form_.chkError.Value = 0;
+        syncFromForm();
+        WidgetDialogs(this).message(form_.LastLoadProblems, "Corvane", platform::MessageButtons::Ok);
+        return;
+    }
+    syncFromForm();
+    busy_ = true;
+    auto dialogs = std::make_shared<platform::ScriptedDialogs>();
+    auto worker = std::make_shared<CorvaneForm>(form_);
+    worker->setDialogs(*dialogs);
+    cancel_ = std::make_shared<std::atomic<bool>>(false);
+    auto cancel = cancel_;
+    std::thread([this, worker, dialogs, cancel] {
+        worker->computeModelAtObs(
+            [this](int done, int total) {
+                if (done % 10 == 0 || done == total) {
+                    QMetaObject::invokeMethod(this, [this, done, total] {
+                        lblMessage_->setText(QString("Comparing light curves... %1 of %2").arg(done).arg(total));
+                    });
+                }
+            },
+            cancel.get());
+        QMetaObject::invokeMethod(this, [this, worker] {
+            busy_ = false;
+            form_.ModelAtObs = worker->ModelAtObs;
+            form_.ModelMax = worker->ModelMax;
+            form_.ModelMin = worker->ModelMin;
+            run([this] { form_.finishObservedCurve(); });
+        });
+    }).detach();
+}
+
+void CorvaneWindow::toggleGridSearch(bool on) {
+    form_.chkDC.Value = on ? 1 : 0;
+    if (!on) {
+        if (cancel_) {
+            *cancel_ = true;
+        }
+        return;
+    }
+    if (busy_) {
+        form_.chkDC.Value = 0;
+        syncFromForm();
+        return;
+    }
+    busy_ = true;
+    auto snapshot = std::make_shared<CorvaneForm>(form_);
+    auto dialogs = std::make_shared<platform::ScriptedDialogs>();
+    snapshot->setDialogs(*dialogs);
+    cancel_ = std::make_shared<std::atomic<bool>>(false);
+    auto cancel = cancel_;
+    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    std::thread([this, snapshot, dialogs, cancel, threads] {
+        std::string why;
+        const auto file = snapshot->runGridSearch(
+            threads,
+            [this](const fitting::GridProgress& p) {
+                const QString text = QString::fromStdString(fitting::progressText(p));
+                QMetaObject::invokeMethod(this, [this, text] { lblDCProgress_->setText(text); });
+            },
+            *cancel, why);
+        const std::string caption = file.empty() ? "Not done: " + why : snapshot->lblDCProgress.Caption + " " + file.string();
+        QMetaObject::invokeMethod(this, [this, caption, dialogs] {
+            busy_ = false;
+            form_.lblDCProgress.Caption = caption;
+            form_.chkDC.Value = 0;
+            syncFromForm();
+            replay(*dialogs);
+        });
+    }).detach();
+}
+
+QWidget* CorvaneWindow::buildFileAndGridPanel() {
+    auto* frame = new QGroupBox("Differential Corrections");
+    frame->setObjectName("FrameDC");
+    auto* grid = new QGridLayout(frame);
+    chkDC_ = new QCheckBox(qs(form_.chkDC.Caption));
+    chkDC_->setObjectName("chkDC");
+    connect(chkDC_, &QCheckBox::clicked, this, [this](bool on) { toggleGridSearch(on); });
+    grid->addWidget(chkDC_, 0, 0);
+    grid->addWidget(new QLabel("Initial"), 0, 2);
+    grid->addWidget(new QLabel("Final"), 0, 3);
+    grid->addWidget(new QLabel("Steps"), 0, 4);
+    cmbParameter_ = new QComboBox;
+    cmbParameter_->setObjectName("cmbParameter");
+    cmbParameter2_ = new QComboBox;
+    cmbParameter2_->setObjectName("cmbParameter2");
+    connect(cmbParameter_, &QComboBox::activated, this, [this](int index) {
+        run([this, index] { form_.chooseItem("cmbParameter", cmbParameter_->itemText(index).toStdString()); });
+    });
+    connect(cmbParameter2_, &QComboBox::activated, this, [this](int index) {
+        run([this, index] { form_.chooseItem("cmbParameter2", cmbParameter2_->itemText(index).toStdString()); });
+    });
+    grid->addWidget(new QLabel("Parameter #1 (y)"), 1, 0);
+    grid->addWidget(cmbParameter_, 1, 1);
+    grid->addWidget(buildParameterRow(parameter("txtInitial")), 1, 2);
+    grid->addWidget(buildParameterRow(parameter("txtFinal")), 1, 3);
+    grid->addWidget(buildParameterRow(parameter("txtSteps")), 1, 4);
+    grid->addWidget(new QLabel("Parameter #2 (x)"), 2, 0);
+    grid->addWidget(cmbParameter2_, 2, 1);
+    grid->addWidget(buildParameterRow(parameter("txtInitial2")), 2, 2);
+    grid->addWidget(buildParameterRow(parameter("txtFinal2")), 2, 3);
+    grid->addWidget(buildParameterRow(parameter("txtSteps2")), 2, 4);
+    lblDCProgress_ = new QLabel;
+    lblDCProgress_->setObjectName("lblDCProgress");
+    lblDCProgress_->setWordWrap(true);
+    grid->addWidget(lblDCProgress_, 3, 0, 1, 5);
+    return frame;
 }
 
 QWidget* CorvaneWindow::buildLowerPanel() {
@@ -335,7 +548,12 @@ QWidget* CorvaneWindow::buildLowerPanel() {
     picturePlot_ = new PictureBox(form_.PicturePlot);
     picturePlot_->setObjectName("PicturePlot");
     lowerPanel_->addWidget(picturePlot_);
-    lowerPanel_->addWidget(buildExtras());
+    auto* extras = new QScrollArea;
+    extras->setObjectName("TestingAreaScroll");
+    extras->setWidget(buildExtras());
+    extras->setWidgetResizable(true);
+    extras->setFrameShape(QFrame::NoFrame);
+    lowerPanel_->addWidget(extras);
     lowerPanel_->addWidget(buildHelp());
     lowerPanel_->setFixedHeight(CorvaneForm::PlotHeight);
     layout->addWidget(lowerPanel_);
@@ -361,7 +579,16 @@ QWidget* CorvaneWindow::buildExtras() {
         }
     }
     grid->addWidget(buildParameterRow(parameter("txtFilename")), 1, 1);
-    grid->setRowStretch(3, 1);
+    for (const auto& c : CorvaneForm::switchControls()) {
+        if (std::string(c.name) == "chkError") {
+            grid->addWidget(buildSwitch(c), 3, 0, 1, 2);
+        }
+    }
+    lblError_ = new QLabel;
+    lblError_->setObjectName("lblError");
+    grid->addWidget(lblError_, 4, 0, 1, 2);
+    grid->addWidget(buildFileAndGridPanel(), 0, 2, 6, 1);
+    grid->setRowStretch(5, 1);
     grid->setColumnStretch(2, 1);
     return frame;
 }
@@ -395,6 +622,21 @@ void CorvaneWindow::buildMenus() {
     QAction* saveAnimation = file->addAction("Save &Animation...");
     saveAnimation->setObjectName("mnuSaveAnimation");
     connect(saveAnimation, &QAction::triggered, this, [this] { run([this] { form_.mnuSaveAnimation_Click(); }); });
+    file->addSeparator();
+    const std::pair<const char*, void (CorvaneForm::*)()> fileCommands[] = {
+        {"Load Light &Curve...", &CorvaneForm::mnuLoadLightCurve_Click},
+        {"Save &Bitmap...", &CorvaneForm::mnuSaveBitmap_Click},
+        {"Save &Star...", &CorvaneForm::mnuSaveStar_Click},
+        {"L&oad Star...", &CorvaneForm::mnuLoadStar_Click},
+    };
+    const char* fileNames[] = {"mnuLoadLightCurve", "mnuSaveBitmap", "mnuSaveStar", "mnuLoadStar"};
+    int k = 0;
+    for (const auto& [caption, handler] : fileCommands) {
+        QAction* action = file->addAction(caption);
+        action->setObjectName(fileNames[k++]);
+        const auto h = handler;
+        connect(action, &QAction::triggered, this, [this, h] { run([this, h] { (form_.*h)(); }); });
+    }
     file->addSeparator();
     QAction* refresh = file->addAction("&Refresh");
     refresh->setObjectName("mnuRefresh");
@@ -497,6 +739,35 @@ void CorvaneWindow::syncFromForm() {
                                                                            : QString("background-color: #808080;"));
     }
     lowerPanel_->setCurrentIndex(form_.TestingAreaFrameVisible ? 1 : form_.HelpAreaFrameVisible ? 2 : 0);
+
+    if (starNameList_->count() != static_cast<int>(form_.StarNameList.Items.size())) {
+        setListItems(starNameList_, form_.StarNameList.Items);
+    }
+    slideShow_->setText(qs(form_.SlideShow.Caption));
+    lblSlideShow_->setText(qs(form_.lblSlideShow.Caption));
+    lblSlideShow_->setVisible(form_.lblSlideShow.Visible);
+    lblError_->setText(qs(form_.lblError.Caption));
+    if (!busy_) {
+        lblDCProgress_->setText(qs(form_.lblDCProgress.Caption));
+    }
+    chkDC_->setChecked(form_.chkDC.checked());
+    frmLoadLight_->setVisible(form_.frmLoadLight.Visible);
+    frameSaveBMP_->setVisible(form_.frameSaveBMP.Visible);
+    lblSaveAs_->setText(qs(form_.lblSaveAs.Caption));
+    cmbSaveBMP_->setText(qs(form_.cmbSaveBMP.Caption));
+    for (auto [widget, state] : {std::pair{cmbParameter_, &form_.cmbParameter}, std::pair{cmbParameter2_, &form_.cmbParameter2}}) {
+        if (widget->count() != static_cast<int>(state->Items.size())) {
+            widget->clear();
+            for (const std::string& item : state->Items) {
+                widget->addItem(qs(item));
+            }
+        }
+        widget->setCurrentIndex(state->ListIndex);
+    }
+    const bool slides = form_.Timer2Enabled && form_.SlideShowOn;
+    if (slides != timer2_->isActive()) {
+        slides ? timer2_->start() : timer2_->stop();
+    }
 
     const bool animate = form_.Timer1Enabled && form_.AnimCheck.checked();
     if (animate != timer1_->isActive()) {

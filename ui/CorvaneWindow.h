@@ -7,7 +7,9 @@
 
 #include <QMainWindow>
 
+#include <atomic>
 #include <map>
+#include <memory>
 #include <string>
 
 class QCheckBox;
@@ -66,6 +68,12 @@ private:
     QWidget* buildLowerPanel();
     QWidget* buildExtras();
     QWidget* buildHelp();
+    QWidget* buildCatalogue();
+    QWidget* buildFileAndGridPanel();
+    QWidget* buildPanels();
+    void loadLightCurve();
+    void toggleGridSearch(bool on);
+    void replay(const platform::ScriptedDialogs& shown);
     QCheckBox* buildSwitch(const app::CorvaneForm::SwitchControl& control);
     void buildMenus();
     const app::CorvaneForm::ParameterControl& parameter(const char* name) const;
@@ -92,6 +100,21 @@ private:
     QComboBox* cmbFilter_ = nullptr;
     QListWidget* helpList_ = nullptr;
     QTimer* timer1_ = nullptr;
+    QTimer* timer2_ = nullptr;
+    QListWidget* starNameList_ = nullptr;
+    QPushButton* slideShow_ = nullptr;
+    QLabel* lblSlideShow_ = nullptr;
+    QLabel* lblError_ = nullptr;
+    QLabel* lblDCProgress_ = nullptr;
+    QWidget* frmLoadLight_ = nullptr;
+    QWidget* frameSaveBMP_ = nullptr;
+    QLabel* lblSaveAs_ = nullptr;
+    QPushButton* cmbSaveBMP_ = nullptr;
+    QComboBox* cmbParameter_ = nullptr;
+    QComboBox* cmbParameter2_ = nullptr;
+    QCheckBox* chkDC_ = nullptr;
+    bool busy_ = false;
+    std::shared_ptr<std::atomic<bool>> cancel_;
     bool syncing_ = false;
 };
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -30,6 +31,8 @@ ToolRun run(std::vector<std::string> args) {
     const int status = runBatchTool(args, out, err);
     return {status, out.str(), err.str()};
 }
+
+double platform_val(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
@@ -214,6 +217,80 @@ TEST_F(RenderFixture, LightCurveThatCannotCompleteSaysWhy) {
     const ToolRun still = run({"lightcurve", "--step", "0", "--out", file("none.csv")});
     EXPECT_EQ(still.status, 1);
     EXPECT_THAT(still.err, HasSubstr("never turns"));
+}
+
+TEST(BatchToolCatalogue, ListsEverySystemAndLoadsOneByName) {
+    const ToolRun all = run({"catalogue"});
+    ASSERT_EQ(all.status, 0);
+    const auto l = lines(all.out);
+    ASSERT_EQ(l.size(), 324u);
+    EXPECT_EQ(l[0], "1,44i Boo (3),1.997,70.9,0.297,0.412,5800,5553");
+    EXPECT_EQ(l[323], "324,FZ Ori (Ravik),0.79152,67.085,0.3855,0.347,6108,6055");
+    const ToolRun fz = run({"--star", "FZ Ori (Ravik)", "lists"});
+    ASSERT_EQ(fz.status, 0) << fz.err;
+    EXPECT_THAT(fz.out, HasSubstr("r1(pole) = 0.3855\n"));
+    const ToolRun later = run({"--star", "FZ Ori (Ravik)", "--set", "txtRadius1=0.3", "lists"});
+    EXPECT_THAT(later.out, HasSubstr("r1(pole) = 0.3\n")) << "--set values come after the star";
+    const ToolRun unknown = run({"--star", "Nobody", "lists"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_THAT(unknown.err, HasSubstr("Nobody"));
+}
+
+TEST_F(RenderFixture, CompareAndGridAgainstAModelCurve) {
+    // The model's own light curve, in magnitudes, as an observed file.
+    ASSERT_EQ(run({"--size", "200x125", "--set", "chkMag=1", "--set", "cmbFilter=R", "lightcurve", "--step", "15",
+                   "--out", file("model.csv")})
+                  .status,
+              0);
+    std::ifstream in(dir / "model.csv");
+    std::string line;
+    std::getline(in, line);
+    std::ofstream obs(dir / "obs.csv");
+    for (int k = 0; k < 24 && std::getline(in, line); ++k) {
+        const auto c1 = line.find(", ");
+        const auto c2 = line.find(", ", c1 + 2);
+        obs << line.substr(0, c1) << "," << line.substr(c1 + 2, c2 - c1 - 2) << "\n";
+    }
+    obs.close();
+    const ToolRun same = run({"--size", "200x125", "--set", "chkMag=1", "--set", "cmbFilter=R", "compare",
+                              "--observed", file("obs.csv"), "--listing"});
+    ASSERT_EQ(same.status, 0) << same.err;
+    const auto l = lines(same.out);
+    ASSERT_EQ(l.size(), 25u);
+    EXPECT_EQ(l.back(), "Relative Error: 0.");
+    EXPECT_EQ(l[0].substr(0, 2), "1,");
+    const ToolRun tilted = run({"--size", "200x125", "--set", "chkMag=1", "--set", "cmbFilter=R", "--set",
+                                "txtIota=55", "compare", "--observed", file("obs.csv")});
+    ASSERT_EQ(tilted.status, 0) << tilted.err;
+    EXPECT_GT(platform_val(lines(tilted.out).back().substr(16)), 0.02);
+
+    const ToolRun grid = run({"--size", "200x125", "--set", "chkMag=1", "--set", "cmbFilter=R", "grid",
+                              "--observed", file("obs.csv"), "--p1", "Inclination", "--from", "60", "--to", "80",
+                              "--steps", "5", "--p2", "Mass Ratio", "--from2", "0.35", "--to2", "0.55", "--steps2",
+                              "5", "--out", file("grid"), "--threads", "2"});
+    ASSERT_EQ(grid.status, 0) << grid.err;
+    const std::string path = lines(grid.out).at(0);
+    std::ifstream result(path);
+    std::getline(result, line);
+    EXPECT_EQ(line, "q,i,r1,r2,T1,T2,w1,w2,N,Parameter #1 (y),Parameter #2 (x),Relative Error");
+    int rows = 0;
+    double best = 1e9;
+    std::string bestLine;
+    while (std::getline(result, line)) {
+        ++rows;
+        const double e = platform_val(line.substr(line.rfind(',') + 1));
+        if (e < best) {
+            best = e;
+            bestLine = line;
+        }
+    }
+    EXPECT_EQ(rows, 25);
+    EXPECT_THAT(bestLine, HasSubstr(",70,0.45,")) << "the catalogue entry the curve came from";
+    const ToolRun badParameter = run({"grid", "--observed", file("obs.csv"), "--p1", "Colour", "--from", "1", "--to",
+                                      "2", "--steps", "2", "--p2", "Mass Ratio", "--from2", "1", "--to2", "2",
+                                      "--steps2", "2"});
+    EXPECT_EQ(badParameter.status, 2);
+    EXPECT_EQ(run({"compare", "--observed", file("missing.csv")}).status, 1);
 }
 
 TEST(BatchToolHelp, NamesTheCommandsAndControls) {

@@ -83,6 +83,7 @@ TEST_F(WindowFixture, AClampedValueIsWrittenBackIntoTheBox) {
 }
 
 TEST_F(WindowFixture, TheUpperArrowRaisesTheValue) {
+    retype("Qratio", "2.4");
     QScrollBar* spinner = find<QScrollBar>("VScroll14");
     spinner->triggerAction(QAbstractSlider::SliderSingleStepSub); // the upper arrow
     EXPECT_EQ(find<QLineEdit>("Qratio")->text(), "2.5");
@@ -121,9 +122,19 @@ TEST_F(WindowFixture, PanelButtonsSwitchTheLowerPanel) {
     EXPECT_EQ(find<QListWidget>("HelpList")->count(), 15);
     EXPECT_TRUE(find<QPushButton>("HelpButton")->font().bold());
     find<QPushButton>("cmdExtras")->click();
-    EXPECT_EQ(stack->currentWidget()->objectName(), "TestingAreaFrame");
+    EXPECT_EQ(stack->currentWidget()->objectName(), "TestingAreaScroll");
     find<QPushButton>("cmdPlot")->click();
     EXPECT_EQ(stack->currentWidget()->objectName(), "PicturePlot");
+}
+
+TEST_F(WindowFixture, ChoosingACatalogueSystemLoadsIt) {
+    QListWidget* list = find<QListWidget>("StarNameList");
+    ASSERT_EQ(list->count(), 324);
+    QListWidgetItem* item = list->findItems("FZ Ori (Ravik)", Qt::MatchExactly).at(0);
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    EXPECT_EQ(find<QLineEdit>("Qratio")->text(), "0.79152");
+    EXPECT_EQ(find<QLineEdit>("txtTemp2")->text(), "6055");
 }
 
 TEST_F(WindowFixture, ResizingThePictureRefreshesWithItsSize) {

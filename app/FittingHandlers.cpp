@@ -1,0 +1,440 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#include "CorvaneForm.h"
+
+#include "fitting/ObservedCurve.h"
+#include "fitting/RelativeError.h"
+#include "fitting/StarParameters.h"
+#include "platform/NumberFormat.h"
+#include "platform/TextFile.h"
+#include "roche/Constants.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+
+// The catalogue and slide show, the observed curve and its relative error, the parameter and
+// picture files, and the grid search.
+
+namespace corvane::app {
+
+using platform::GeneralNumber;
+using platform::MessageButtons;
+using platform::Val;
+
+namespace {
+
+const char* kTitle = "Corvane";
+
+std::string timeStamp(const char* format) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buf[64];
+    std::strftime(buf, sizeof buf, format, &local);
+    return buf;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Catalogue and slide show
+
+void CorvaneForm::AddStars() {
+    const auto entries = catalogue::entries();
+    Cat.assign(1001, catalogue::CatalogueEntry{"", 0, 0, 0, 0, 0, 0});
+    std::copy(entries.begin(), entries.end(), Cat.begin() + 1);
+    StarCount = static_cast<int>(entries.size());
+    StarNameList.Clear();
+    for (int index = 1; index <= StarCount; ++index) {
+        StarNameList.AddItem(Cat[static_cast<std::size_t>(index)].Name);
+    }
+}
+
+void CorvaneForm::loadCatalogueEntry(int index) {
+    if (index < 1 || index > StarCount) {
+        return;
+    }
+    const catalogue::CatalogueEntry& e = Cat[static_cast<std::size_t>(index)];
+    Qratio.Text = GeneralNumber(e.Q);
+    txtIota.Text = GeneralNumber(e.Iota);
+    txtTemp1.Text = GeneralNumber(e.Temp1);
+    txtTemp2.Text = GeneralNumber(e.Temp2);
+    txtRadius1.Text = GeneralNumber(e.Radius1);
+    txtRadius2.Text = GeneralNumber(e.Radius2);
+}
+
+void CorvaneForm::StarNameList_Click(const std::string& selected) {
+    for (int index = 1; index <= StarCount; ++index) {
+        if (selected == Cat[static_cast<std::size_t>(index)].Name) {
+            loadCatalogueEntry(index);
+            StarNameListIndex = index - 1;
+        }
+    }
+    Refresh_Click();
+}
+
+void CorvaneForm::SlideShow_Click() {
+    txtN1.Text = "15";
+    if (SlideShow.Caption == "Start Slide Show") {
+        SlideShow.Caption = "Stop Slide Show";
+        lblSlideShow.Visible = true;
+        SlideShowOn = true;
+        AnimCheck.Value = 0;
+        AnimCheck_Click();
+        chkPhotometry.Value = 0;
+        chkPhotometry_Click();
+        chkSpherical.Value = 1;
+        chkSpherical_Click();
+        Eta = 0;
+        txtEta.Text = " 0";
+        Timer2Enabled = true;
+        Refresh_Click();
+    } else {
+        Timer2Enabled = false;
+        SlideShow.Caption = "Start Slide Show";
+        SlideShowOn = false;
+        lblSlideShow.Visible = false;
+    }
+}
+
+void CorvaneForm::Timer2_Timer() {
+    if (!SlideShowOn) {
+        return;
+    }
+    ++SlideIndex;
+    if (SlideIndex > StarCount) {
+        SlideIndex = 1;
+    }
+    loadCatalogueEntry(SlideIndex);
+    Refresh_Click();
+    lblSlideShow.Caption = Cat[static_cast<std::size_t>(SlideIndex)].Name;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The observed light curve
+
+void CorvaneForm::mnuLoadLightCurve_Click() {
+    txtLCName.Text = (AppFolder / "NGC188_V3_L2.csv").string();
+    frmLoadLight.Visible = true;
+}
+
+void CorvaneForm::Command1_Click() { frmLoadLight.Visible = false; }
+
+bool CorvaneForm::readObservedCurve() {
+    const fitting::ObservedFile file = fitting::readObservedFile(txtLCName.Text);
+    if (!file.ok()) {
+        LastLoadProblems = "The light curve " + txtLCName.Text + " cannot be loaded: " + file.error + ".";
+        return false;
+    }
+    LastLoadProblems = file.problems();
+    // The tables change only now, all together.
+    auto& c = Curve;
+    c.ObsCount = static_cast<std::int16_t>(file.phases.size());
+    c.ObsMax = -1e14;
+    c.ObsMin = 1e14;
+    for (std::size_t k = 0; k < file.phases.size(); ++k) {
+        c.ObsPhase[k + 1] = file.phases[k];
+        c.ObsRaw[k + 1] = file.values[k];
+        c.ObsMax = std::max(c.ObsMax, file.values[k]);
+        c.ObsMin = std::min(c.ObsMin, file.values[k]);
+    }
+    for (int i = 1; i <= c.ObsCount; ++i) {
+        c.ObsValue[static_cast<std::size_t>(i)] = c.ObsMax + c.ObsMin - c.ObsRaw[static_cast<std::size_t>(i)];
+    }
+    ModelMax = -1e14;
+    ModelMin = 1e14;
+    std::fill(ModelAtObs.begin(), ModelAtObs.end(), 0.0);
+    chkPhotometry.Value = 1;
+    Text1.Visible = true;
+    return true;
+}
+
+void CorvaneForm::computeModelAtObs(const std::function<void(int done, int total)>& progress,
+                                    const std::atomic<bool>* cancel) {
+    const bool photometry = chkPhotometry.checked();
+    chkPhotometry.Value = 1;
+    modelPass_ = true;
+    ModelMax = -1e14;
+    ModelMin = 1e14;
+    for (int i = 1; i <= Curve.ObsCount; ++i) {
+        if (cancel != nullptr && *cancel) {
+            break;
+        }
+        Eta = TwoPi * (Curve.ObsPhase[static_cast<std::size_t>(i)] + 0.25);
+        txtEta.Text = GeneralNumber(std::floor(Eta * 180 / Pi)) + " ";
+        DrawStar();
+        ModelAtObs[static_cast<std::size_t>(i)] = Curve.FrameSum;
+        ModelMax = std::max(ModelMax, Curve.FrameSum);
+        ModelMin = std::min(ModelMin, Curve.FrameSum);
+        if (progress) {
+            progress(i, Curve.ObsCount);
+        }
+    }
+    chkPhotometry.Value = photometry ? 1 : 0;
+    modelPass_ = false;
+}
+
+void CorvaneForm::finishObservedCurve() {
+    if (!LastLoadProblems.empty()) {
+        dialogs_->message(LastLoadProblems, kTitle, MessageButtons::Ok);
+    }
+    Refresh_Click();
+    Timer1Enabled = true;
+    frameMessage.Visible = false;
+}
+
+void CorvaneForm::cmdLoadLight_Click() {
+    frameMessage.Visible = true;
+    lblMessage.Caption = "Comparing light curves...";
+    frmLoadLight.Visible = false;
+    Timer1Enabled = false;
+    if (!readObservedCurve()) {
+        dialogs_->message(LastLoadProblems, kTitle, MessageButtons::Ok);
+        Timer1Enabled = true;
+        frameMessage.Visible = false;
+        chkError.Value = 0;
+        return;
+    }
+    if (chkError.checked()) {
+        computeModelAtObs();
+    }
+    finishObservedCurve();
+}
+
+void CorvaneForm::chkError_Click() {
+    if (Curve.ObsCount < 1 || !chkError.checked()) {
+        return;
+    }
+    cmdLoadLight_Click();
+}
+
+void CorvaneForm::RelativeError() {
+    Text1.Text.clear();
+    Text1.Visible = true;
+    lblError.Caption = "Relative Error: Loading...";
+    const auto n = static_cast<std::size_t>(std::max<int>(Curve.ObsCount, 0));
+    const fitting::RelativeErrorResult r = fitting::computeRelativeError(
+        std::span(Curve.ObsPhase).subspan(1, n), std::span(Curve.ObsValue).subspan(1, n),
+        std::span(ModelAtObs).subspan(1, n));
+    Text1.Text = r.listing;
+    lblError.Caption = fitting::relativeErrorCaption(r);
+    lblError.Visible = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Parameter sets and pictures
+
+void CorvaneForm::mnuSaveBitmap_Click() {
+    cmbSaveBMP.Caption = "Save";
+    lblSaveAs.Caption = "Save Bitmap As . . . ";
+    txtBMPName.Text = (AppFolder / "Stars" / "Star1.bmp").string();
+    frameSaveBMP.Visible = true;
+}
+
+void CorvaneForm::mnuSaveStar_Click() {
+    cmbSaveBMP.Caption = "Save";
+    lblSaveAs.Caption = "Save Star Parameters As . . . ";
+    txtBMPName.Text = (AppFolder / "Stars" / "Star1.txt").string();
+    frameSaveBMP.Visible = true;
+}
+
+void CorvaneForm::mnuLoadStar_Click() {
+    cmbSaveBMP.Caption = "Load";
+    lblSaveAs.Caption = "Load Star Parameters . . . ";
+    txtBMPName.Text = (AppFolder / "Stars" / "Star1.txt").string();
+    frameSaveBMP.Visible = true;
+}
+
+void CorvaneForm::cmdCancel_Click() { frameSaveBMP.Visible = false; }
+
+void CorvaneForm::cmbSaveBMP_Click() {
+    const std::filesystem::path stars = AppFolder / "Stars";
+    bool created = false;
+    if (platform::ensureFolder(stars, created) && created) {
+        dialogs_->message("A 'Stars' folder has been created at " + stars.string() + ".", kTitle, MessageButtons::Ok);
+    }
+    const std::filesystem::path file = txtBMPName.Text;
+    if (lblSaveAs.Caption == "Save Bitmap As . . . ") {
+        if (!Scene.Picture1.save(file)) {
+            ShowError(75, "The picture could not be written to " + file.string(), "FileSave");
+        }
+    } else if (lblSaveAs.Caption == "Load Star Parameters . . . ") {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) {
+            ShowError(53, "The file " + file.string() + " cannot be opened", "FileSave");
+        } else {
+            std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            std::string why;
+            if (text.find('\0') != std::string::npos) {
+                ShowError(13, "The file " + file.string() + " is not a star-parameter file", "FileSave");
+            } else if (const auto values = fitting::parseStarParameters(text, why)) {
+                TextBox* boxes[] = {&Qratio, &txtIota, &txtRadius1, &txtRadius2, &txtTemp1, &txtTemp2, &txtLimb1, &txtLimb2};
+                for (std::size_t k = 0; k < 8; ++k) {
+                    boxes[k]->Text = (*values)[k];
+                }
+                Refresh_Click();
+            } else {
+                ShowError(13, "The file " + file.string() + " cannot be used: " + why, "FileSave");
+            }
+        }
+    } else {
+        const fitting::StarParameters texts{Qratio.Text, txtIota.Text, txtRadius1.Text, txtRadius2.Text,
+                                            txtTemp1.Text, txtTemp2.Text, txtLimb1.Text, txtLimb2.Text};
+        if (const std::string problem = platform::writeFileWhole(file, fitting::formatStarParameters(texts));
+            !problem.empty()) {
+            ShowError(75, "The star parameters could not be written to " + file.string() + " (" + problem + ")",
+                      "FileSave");
+        }
+    }
+    frameSaveBMP.Visible = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Grid search
+
+namespace {
+
+struct ParameterDefaults {
+    const char* name;
+    const char* initial;
+    const char* final;
+    const char* steps;
+};
+
+constexpr ParameterDefaults kDefaults[] = {
+    {"Inclination", "80", "85", "10"},     {"Mass Ratio", "0.3", "0.5", "10"},
+    {"Pole Radius #1", "0.200", "0.300", "10"}, {"Temperature #1", "4500", "5000", "10"},
+    {"Temperature #2", "4500", "5000", "10"},
+};
+
+} // namespace
+
+TextBox* CorvaneForm::parameterBox(const std::string& name) {
+    if (name == "Inclination") {
+        return &txtIota;
+    }
+    if (name == "Mass Ratio") {
+        return &Qratio;
+    }
+    if (name == "Pole Radius #1") {
+        return &txtRadius1;
+    }
+    if (name == "Temperature #1") {
+        return &txtTemp1;
+    }
+    if (name == "Temperature #2") {
+        return &txtTemp2;
+    }
+    return nullptr;
+}
+
+void CorvaneForm::cmbParameter_Click() {
+    for (const ParameterDefaults& d : kDefaults) {
+        if (cmbParameter.Text == d.name) {
+            txtInitial.Text = d.initial;
+            txtFinal.Text = d.final;
+            txtSteps.Text = d.steps;
+        }
+    }
+}
+
+void CorvaneForm::cmbParameter2_Click() {
+    for (const ParameterDefaults& d : kDefaults) {
+        if (cmbParameter2.Text == d.name) {
+            txtInitial2.Text = d.initial;
+            txtFinal2.Text = d.final;
+            txtSteps2.Text = d.steps;
+        }
+    }
+}
+
+std::filesystem::path CorvaneForm::runGridSearch(int threads,
+                                                 const std::function<void(const fitting::GridProgress&)>& progress,
+                                                 const std::atomic<bool>& cancel, std::string& why,
+                                                 const std::filesystem::path& folderIn) {
+    if (Curve.ObsCount < 1) {
+        why = "load an observed light curve first";
+        return {};
+    }
+    if (parameterBox(cmbParameter.Text) == nullptr || parameterBox(cmbParameter2.Text) == nullptr) {
+        why = "choose the two parameters to vary";
+        return {};
+    }
+    auto steps = [](const TextBox& box) { return static_cast<int>(std::clamp(std::floor(Val(box.Text)), 0.0, 1000.0)); };
+    const fitting::GridAxis a1{cmbParameter.Text, Val(txtInitial.Text), Val(txtFinal.Text), steps(txtSteps)};
+    const fitting::GridAxis a2{cmbParameter2.Text, Val(txtInitial2.Text), Val(txtFinal2.Text), steps(txtSteps2)};
+    if (a1.steps < 1 || a2.steps < 1) {
+        why = "the number of steps must be at least 1 for both parameters";
+        return {};
+    }
+    const std::filesystem::path folder = folderIn.empty() ? AppFolder / "RelativeErrors" : folderIn;
+    bool created = false;
+    if (!platform::ensureFolder(folder, created)) {
+        why = "the folder " + folder.string() + " cannot be created";
+        return {};
+    }
+    if (created && folderIn.empty()) {
+        dialogs_->message("A 'RelativeErrors' folder has been created at " + folder.string() + ".", kTitle,
+                          MessageButtons::Ok);
+    }
+
+    // Every grid point starts from this form as it is now, so no point depends on another or on
+    // the thread that computes it.
+    CorvaneForm base(*this);
+    base.chkError.Value = 0;
+    base.chkSave.Value = 0;
+    base.chkBMP.Value = 0;
+    base.AnimCheck.Value = 0;
+    base.SlideShowOn = false;
+    base.chkPhotometry.Value = 1;
+
+    auto makeEvaluator = [&base]() -> fitting::GridEvaluator {
+        auto dialogs = std::make_shared<platform::ScriptedDialogs>();
+        return [&base, dialogs](double p1, double p2) {
+            CorvaneForm worker(base);
+            worker.setDialogs(*dialogs);
+            worker.parameterBox(worker.cmbParameter.Text)->Text = GeneralNumber(p1);
+            worker.parameterBox(worker.cmbParameter2.Text)->Text = GeneralNumber(p2);
+            worker.Refresh_Click();
+            worker.computeModelAtObs();
+            const auto n = static_cast<std::size_t>(worker.Curve.ObsCount);
+            const fitting::RelativeErrorResult r = fitting::computeRelativeError(
+                std::span(worker.Curve.ObsPhase).subspan(1, n), std::span(worker.Curve.ObsValue).subspan(1, n),
+                std::span(worker.ModelAtObs).subspan(1, n));
+            fitting::GridRow row;
+            row.parameters = {worker.Qratio.Text,   worker.txtIota.Text,  worker.txtRadius1.Text,
+                              worker.txtRadius2.Text, worker.txtTemp1.Text, worker.txtTemp2.Text,
+                              worker.txtLimb1.Text,  worker.txtLimb2.Text};
+            for (std::string& t : row.parameters) {
+                t.erase(std::remove(t.begin(), t.end(), ','), t.end());
+            }
+            row.N = worker.LatLines;
+            row.p1 = p1;
+            row.p2 = p2;
+            row.error = r.value;
+            row.reason = r.reason;
+            return row;
+        };
+    };
+    const std::vector<fitting::GridRow> rows = fitting::runGrid(a1, a2, threads, makeEvaluator, progress, cancel);
+    if (cancel) {
+        why = "the grid search was cancelled";
+        return {};
+    }
+    std::filesystem::path file = folder / (timeStamp("%Y%m%d%H%M%S") + ".csv");
+    for (int k = 1; std::filesystem::exists(file); ++k) {
+        file = folder / (timeStamp("%Y%m%d%H%M%S") + "-" + std::to_string(k) + ".csv");
+    }
+    if (const std::string problem = platform::writeFileWhole(file, fitting::formatGridFile(rows)); !problem.empty()) {
+        why = "the file " + file.string() + " could not be written (" + problem + ")";
+        return {};
+    }
+    lblDCProgress.Caption = "Completed At " + timeStamp("%H:%M:%S") + ". Done!";
+    return file;
+}
+
+} // namespace corvane::app
