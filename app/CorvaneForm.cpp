@@ -167,6 +167,7 @@ void CorvaneForm::refreshOnce() {
 
     lblMessage.Caption = "Rendering Stars";
     Scene.ShapeCache.resize(LatLines);
+    Scene.NeckCache.resize(LonLines);
     radius2Text_ = txtRadius2.Text;
 
     DrawStar();
@@ -327,7 +328,7 @@ void CorvaneForm::fillSizeLists() {
     StarSizeList.AddItem("Omega1 = " + Format(Omega1, "##.###"));
     StarSizeList.AddItem(" ");
 
-    RecommendedRadius2 = roche::RecommendedRadius2(Q, Radius1);
+    RecommendedRadius2 = roche::NeckShape2({Q, Radius1, Radius2, Roche.LagrangeX}, 0.0, 1.0);
     StarSizeList.AddItem("r2(pole) = " + Format(RecommendedRadius2, "0.####") + " Recommended");
     StarSizeList.AddItem(" ");
 

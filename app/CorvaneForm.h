@@ -253,6 +253,11 @@ public:
     void mnuSaveStar_Click();
     void mnuLoadStar_Click();
 
+    // The "Special" shortcuts: a random catalogue system, a single spinning star.
+    void mnuRandomBinaryStar_Click();
+    void Command2_Click();
+    int RandomIndex = 0; // the catalogue index the last random pick chose
+
     // Catalogue and slide show.
     void AddStars();
     void loadCatalogueEntry(int index);

@@ -114,6 +114,25 @@ void CorvaneForm::Timer2_Timer() {
     lblSlideShow.Caption = Cat[static_cast<std::size_t>(SlideIndex)].Name;
 }
 
+void CorvaneForm::mnuRandomBinaryStar_Click() {
+    const float product = static_cast<float>(Random.next()) * static_cast<float>(StarCount);
+    // The single-precision product can round up to StarCount itself: keep the index in range.
+    RandomIndex = std::clamp(static_cast<int>(std::floor(product)) + 1, 1, StarCount);
+    Caption = "Corvane Pro " + versionText() + " - Eclipsing Binary Stars " + std::to_string(RandomIndex);
+    loadCatalogueEntry(RandomIndex);
+    Refresh_Click();
+}
+
+void CorvaneForm::Command2_Click() {
+    cmdExtras_Click();
+    txtRotPer.Text = "0.21";
+    txtN1.Text = "15";
+    chkGran.Value = 1;
+    chkGran_Click();
+    TwoStarsCheck.Value = 0;
+    TwoStarsCheck_Click();
+}
+
 // ---------------------------------------------------------------------------------------------
 // The observed light curve
 

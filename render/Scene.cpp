@@ -202,6 +202,107 @@ void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
     }
 }
 
+void MakeStarContact(Scene& s, const SceneInputs& in, int StarNum) {
+    const bool one = StarNum == 1;
+    const int star = one ? 1 : 2;
+    s.CurRadius = one ? in.Radius1 : in.Radius2;
+    s.CurLimb = one ? in.Limb1 : in.Limb2;
+    s.CurLatLines = one ? in.LatLines : in.LatLines2;
+    s.CurTemp = one ? in.Temp1 : in.Temp2;
+    const int N = std::max(1, s.CurLatLines);
+
+    roche::ViewGeometry view = in.View;
+    view.CentreX = s.CentreX;
+    view.CentreY = s.CentreY;
+    const roche::ViewTrig trig = roche::ViewTrig::of(in.Eta, in.Iota, in.Gamma);
+    auto phi = [&](double x) { return x * Pi / (2.0 * N); };
+    auto corner = [&](int k, double cellPhi, double cellTheta, int i, int j) {
+        s.CellPhi = cellPhi;
+        s.CellTheta = cellTheta;
+        const double r = roche::surfaceRadius(s.Shape, in.Shape, s.ShapeCache, view, star, cellPhi, cellTheta, i, j, k);
+        roche::BodyDirection d;
+        if (!s.ShapeCache.getDirection(i, j, k, star, d)) {
+            d = roche::bodyDirection(cellPhi, cellTheta);
+            s.ShapeCache.putDirection(i, j, k, star, d);
+        }
+        s.Corner[static_cast<std::size_t>(k - 1)] = roche::project(d, 2.0 * view.ZoomScale * r, trig, view);
+    };
+    auto bandSize = [&](int i) {
+        return in.SimAreas ? static_cast<int>(std::floor(4.0 * N * std::cos(phi(i)) + 0.5)) : N;
+    };
+
+    for (int half = 0; half < 2; ++half) {
+        const bool north = half == 0;
+        for (int step = 0; step < N; ++step) {
+            const int i = north ? N - 1 - step : step;
+            s.LatIndex = i;
+            s.CellPhi = phi(i);
+            const int M = s.LonCount = bandSize(i);
+            auto theta = [&](double x) { return TwoPi * x / (2.0 * M) - HalfPi; };
+            const double sign = north ? 1.0 : -1.0;
+            for (int j = one ? 0 : M; j < (one ? M : 2 * M); ++j) {
+                s.LonIndex = j;
+                const int key = north ? j : j + M;
+                corner(1, sign * phi(i), theta(j), i, key);
+                corner(2, sign * phi(i + 1), theta(j), i, key);
+                corner(3, sign * phi(i + 1), theta(j + 1), i, key);
+                corner(4, sign * phi(i), theta(j + 1), i, key);
+                corner(5, north ? phi(i - 1) : -phi(i), theta(j + 0.5), i, key);
+                DrawCell(s, in, s.CurRadius, s.CurLimb, s.CurTemp, north ? 0 : 1, i, j, StarNum, s.CellPhi,
+                         s.CellTheta);
+            }
+        }
+    }
+}
+
+void MakeNeck(Scene& s, const SceneInputs& in, int /*StarNum*/) {
+    s.NeckRho = in.Radius1;
+    const double a = in.Eta + HalfPi;
+    const double z = in.View.ZoomScale;
+    const double q = in.QRatio;
+    s.CentreX = -z * std::sin(a) * 2 * q / (1 + q);
+    s.CentreY = z * std::cos(a) * std::cos(in.Iota) * 2 * q / (1 + q);
+    roche::ViewGeometry view = in.View;
+    view.CentreX = s.CentreX;
+    view.CentreY = s.CentreY;
+    const roche::NeckInputs neck{in.Shape.QText, in.Radius1, in.Radius2, in.Shape.LagrangeX};
+    const int L = std::max(1, in.LonLines);
+    // Star 2 is behind when cos(Eta + pi/2) > 0 (as DrawStar decides): then start from its end.
+    const bool fromStar2 = std::cos(a) > 0;
+
+    auto corner = [&](int k, double angle, double zc, int i, int j) {
+        s.NeckZ = zc;
+        s.CellTheta = angle;
+        // Each side takes its own star's values.
+        const bool side1 = zc <= in.Shape.LagrangeX;
+        s.CurRadius = side1 ? in.Radius1 : in.Radius2;
+        s.CurLimb = side1 ? in.Limb1 : in.Limb2;
+        s.CurLatLines = side1 ? in.LatLines : in.LatLines2;
+        s.CurTemp = side1 ? in.Temp1 : in.Temp2;
+        s.NeckRho = roche::NeckShape(neck, s.NeckCache, angle, zc, i, j, k);
+        s.Corner[static_cast<std::size_t>(k - 1)] = roche::CTN(s.NeckRho, angle, zc, in.Eta, in.Iota, in.Gamma, view);
+    };
+    for (int step = 0; step < L; ++step) {
+        const int j = fromStar2 ? L - 1 - step : step;
+        for (int i = 0; i < L; ++i) {
+            const double a0 = TwoPi * i / L;
+            const double a1 = TwoPi * (i + 1) / L;
+            const double zHigh = (j + 1.1) / L;
+            const double zLow = (j - 0.1) / L;
+            corner(1, a1, zHigh, i, j);
+            corner(2, a0, zHigh, i, j);
+            corner(3, a0, zLow, i, j);
+            corner(4, a1, zLow, i, j);
+            corner(5, a1, zLow, i, j);
+            const double lagrange = in.Shape.LagrangeX;
+            if (std::fabs(s.NeckZ - lagrange) < 0.05) {
+                s.CurTemp = in.Temp1 + (in.Temp2 - in.Temp1) * ((s.NeckZ - lagrange) + 0.05) / 0.1;
+            }
+            DrawNeckCell(s, in, s.CurRadius, s.CurLimb, s.CurTemp, 1, i, j);
+        }
+    }
+}
+
 void DrawStar(Scene& s, const SceneInputs& in) {
     s.Picture1.clear();
     s.CellsVisited = 0;
@@ -226,17 +327,23 @@ void DrawStar(Scene& s, const SceneInputs& in) {
         s.CentreX = -z * sinA * 2 * q / (1 + q);
         s.CentreY = z * cosA * cosI * 2 * q / (1 + q);
     };
-    // The contact mesh and the neck come with contact systems; until then both bodies are drawn whole.
+    auto body = [&](int star) { in.Neck ? MakeStarContact(s, in, star) : MakeStar(s, in, star); };
     if (cosA > 0) {
         placeStar2();
-        MakeStar(s, in, 2);
+        body(2);
+        if (in.Neck) {
+            MakeNeck(s, in, 2);
+        }
         placeStar1();
-        MakeStar(s, in, 1);
+        body(1);
     } else {
         placeStar1();
-        MakeStar(s, in, 1);
+        body(1);
+        if (in.Neck) {
+            MakeNeck(s, in, 1);
+        }
         placeStar2();
-        MakeStar(s, in, 2);
+        body(2);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "platform/Canvas.h"
 #include "platform/UniformRandom.h"
 #include "render/StarColor.h"
+#include "roche/NeckShape.h"
 #include "roche/StarShape.h"
 
 #include <array>
@@ -55,6 +56,9 @@ struct Scene {
     GranTable Gran;
     roche::ShapeCache ShapeCache;
     roche::ShapeState Shape;
+    roche::NeckCache NeckCache;
+    double NeckRho = 0;
+    double NeckZ = 0;
 
     std::array<roche::ScreenPoint, 5> Corner{}; // Corner1..Corner5
     roche::ScreenPoint CellCentre;
@@ -101,6 +105,17 @@ void DrawNeckCell(Scene& s, const SceneInputs& in, double R, double WW, double T
 // at latitude index i has M = floor(4N cos(i pi / 2N) + 0.5) cells with "Similar Areas", else 2N.
 // Each cell's corners go through CT with the cache keys (i, j, k), southern ones with (i, j + M, k).
 void MakeStar(Scene& s, const SceneInputs& in, int StarNum);
+
+// A contact star: MakeStar over the hemisphere facing away from the companion only. Bands have
+// M = floor(4N cos(CellPhi) + 0.5) cells with "Similar Areas", else N; longitudes run
+// theta(x) = 2 pi x / 2M - pi/2 with x = j for star 1 (j = 0..M-1) and x = j for star 2 (j = M..2M-1).
+void MakeStarContact(Scene& s, const SceneInputs& in, int StarNum);
+
+// The neck between the stars of a contact system, placed in star 1's frame: LonLines sections along
+// the line of centres, each of LonLines cells around it, the farther sections first; each section
+// overlaps its neighbours by 0.1 of a section. Cells within 0.05 of the inner Lagrangian point blend
+// the two temperatures linearly across it.
+void MakeNeck(Scene& s, const SceneInputs& in, int StarNum);
 
 // One frame: clears Picture1 and draws the farther star first, each about its place around the
 // centre of mass (star 2 at 2/(1+q), star 1 at 2q/(1+q) picture units of ZoomScale from it, the

@@ -4,6 +4,7 @@
 
 #include "Roche.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace corvane::roche {
@@ -44,6 +45,106 @@ double RecommendedRadius2(double qIn, double radius1) {
         }
     }
     return r;
+}
+
+double neckPotential(double q, double ZC, double Rho, double Phi) {
+    const double s = std::sin(Phi);
+    return 1.0 / std::sqrt(ZC * ZC + Rho * Rho) + q * (1.0 / std::sqrt((1.0 - ZC) * (1.0 - ZC) + Rho * Rho) - ZC) +
+           0.5 * (1.0 + q) * (ZC * ZC + Rho * Rho * s * s);
+}
+
+double neckRadius(double qIn, double target, double ZC, double Phi) {
+    const double q = clampMassRatio(qIn);
+    if (!std::isfinite(target) || !std::isfinite(ZC) || !std::isfinite(Phi)) {
+        return MinNeckRadius;
+    }
+    auto f = [&](double rho) { return neckPotential(q, ZC, rho, Phi) - target; };
+    if (!(f(MinNeckRadius) > 0)) {
+        return MinNeckRadius; // the line of centres is outside the surface here
+    }
+    // Step outward for a bracket: fine steps first, so the first crossing is the one found.
+    double lo = MinNeckRadius;
+    double hi = lo;
+    bool found = false;
+    for (double step = 0.005; hi < MaxNeckRadius;) {
+        hi = std::min(lo + step, MaxNeckRadius);
+        if (!(f(hi) > 0)) {
+            found = true;
+            break;
+        }
+        lo = hi;
+        step *= 1.25;
+    }
+    if (!found) {
+        return MaxNeckRadius;
+    }
+    for (int pass = 0; pass < 80 && hi - lo > 1e-9; ++pass) {
+        const double mid = 0.5 * (lo + hi);
+        (f(mid) > 0 ? lo : hi) = mid;
+    }
+    return std::max(0.5 * (lo + hi), MinNeckRadius);
+}
+
+void NeckCache::resize(int lonLines) {
+    n_ = std::max(1, lonLines) + 1;
+    rho_.assign(static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_) * 6, 0.0);
+}
+
+double NeckCache::get(int i, int j, int k) const {
+    if (i < 0 || j < 0 || k < 0 || i >= n_ || j >= n_ || k >= 6) {
+        return 0.0;
+    }
+    return rho_[(static_cast<std::size_t>(k) * static_cast<std::size_t>(n_) + static_cast<std::size_t>(j)) *
+                    static_cast<std::size_t>(n_) +
+                static_cast<std::size_t>(i)];
+}
+
+void NeckCache::put(int i, int j, int k, double rho) {
+    if (i < 0 || j < 0 || k < 0 || i >= n_ || j >= n_ || k >= 6) {
+        return;
+    }
+    rho_[(static_cast<std::size_t>(k) * static_cast<std::size_t>(n_) + static_cast<std::size_t>(j)) *
+             static_cast<std::size_t>(n_) +
+         static_cast<std::size_t>(i)] = rho;
+}
+
+namespace {
+
+double polePotential(double q, double pole) { return 1.0 / pole + q / std::sqrt(1.0 + pole * pole); }
+
+} // namespace
+
+double NeckShape(const NeckInputs& in, NeckCache& cache, double Phi, double ZC, int i, int j, int k) {
+    if (const double cached = cache.get(i, j, k); cached != 0.0) {
+        return cached;
+    }
+    const double q = clampMassRatio(in.Q);
+    double rho = MinNeckRadius;
+    if (ZC <= in.LagrangeX) {
+        if (in.Radius1 > 0) {
+            rho = neckRadius(q, polePotential(q, in.Radius1), ZC, Phi);
+        }
+    } else {
+        const double q2 = clampMassRatio(1.0 / q);
+        if (in.Radius2 > 0) {
+            rho = neckRadius(q2, polePotential(q2, in.Radius2), 1.0 - ZC, Phi);
+        }
+    }
+    cache.put(i, j, k, rho);
+    return rho;
+}
+
+double NeckShape2(const NeckInputs& in, double Phi, double ZC) {
+    const double q = clampMassRatio(in.Q);
+    if (!(in.Radius1 > 0)) {
+        return MinNeckRadius;
+    }
+    return neckRadius(q, polePotential(q, in.Radius1), ZC, Phi);
+}
+
+ScreenPoint CTN(double Rho, double Phi, double ZC, double Eta, double Iota, double Gamma, const ViewGeometry& view) {
+    const BodyDirection d{-ZC, Rho * std::sin(Phi), Rho * std::cos(Phi)};
+    return project(d, 2.0 * view.ZoomScale, ViewTrig::of(Eta, Iota, Gamma), view);
 }
 
 } // namespace corvane::roche

@@ -228,6 +228,10 @@ QWidget* CorvaneWindow::buildSettingsFrame() {
         modes->addWidget(button);
     }
     grid->addLayout(modes, i / 3 + 1, 0, 1, 3);
+    auto* spinning = new QPushButton("Load Single Spinning Star");
+    spinning->setObjectName("Command2");
+    connect(spinning, &QPushButton::clicked, this, [this] { run([this] { form_.Command2_Click(); }); });
+    grid->addWidget(spinning, i / 3 + 2, 0, 1, 3);
     return frame;
 }
 
@@ -649,6 +653,11 @@ void CorvaneWindow::buildMenus() {
         form_.mnuExit_Click();
         close();
     });
+
+    QMenu* special = menuBar()->addMenu("&Special");
+    QAction* random = special->addAction("&Random Binary Star");
+    random->setObjectName("mnuRandomBinaryStar");
+    connect(random, &QAction::triggered, this, [this] { run([this] { form_.mnuRandomBinaryStar_Click(); }); });
 
     QMenu* tools = menuBar()->addMenu("&Tools");
     QAction* equator = tools->addAction("&Equator Data");
