@@ -115,9 +115,7 @@ void CorvaneForm::Timer2_Timer() {
 }
 
 void CorvaneForm::mnuRandomBinaryStar_Click() {
-    const float product = static_cast<float>(Random.next()) * static_cast<float>(StarCount);
-    // The single-precision product can round up to StarCount itself: keep the index in range.
-    RandomIndex = std::clamp(static_cast<int>(std::floor(product)) + 1, 1, StarCount);
+    RandomIndex = catalogue::randomIndex(Random.next(), StarCount);
     Caption = "Corvane Pro " + versionText() + " - Eclipsing Binary Stars " + std::to_string(RandomIndex);
     loadCatalogueEntry(RandomIndex);
     Refresh_Click();

@@ -24,4 +24,9 @@ std::span<const CatalogueEntry> entries();
 
 inline constexpr int StarCount = 324;
 
+// The catalogue index of a uniform number u in [0, 1): Int(u * count) + 1, the product formed in
+// single precision. Rounding can carry that product up to count itself for u just below 1, so the
+// index is kept within 1..count.
+int randomIndex(double u, int count);
+
 } // namespace corvane::catalogue

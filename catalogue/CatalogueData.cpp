@@ -340,4 +340,10 @@ constexpr CatalogueEntry kEntries[] = {
 
 std::span<const CatalogueEntry> entries() { return kEntries; }
 
+int randomIndex(double u, int count) {
+    const float product = static_cast<float>(u) * static_cast<float>(count);
+    const int index = static_cast<int>(product) + 1;
+    return index < 1 ? 1 : (index > count ? count : index);
+}
+
 } // namespace corvane::catalogue

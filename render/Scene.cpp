@@ -255,6 +255,13 @@ void MakeStarContact(Scene& s, const SceneInputs& in, int StarNum) {
     }
 }
 
+double NeckTemperature(double NeckZ, double LagrangeX, double Temp1, double Temp2, double sideTemp) {
+    if (std::fabs(NeckZ - LagrangeX) < 0.05) {
+        return Temp1 + (Temp2 - Temp1) * ((NeckZ - LagrangeX) + 0.05) / 0.1;
+    }
+    return sideTemp;
+}
+
 void MakeNeck(Scene& s, const SceneInputs& in, int /*StarNum*/) {
     s.NeckRho = in.Radius1;
     const double a = in.Eta + HalfPi;
@@ -294,10 +301,7 @@ void MakeNeck(Scene& s, const SceneInputs& in, int /*StarNum*/) {
             corner(3, a0, zLow, i, j);
             corner(4, a1, zLow, i, j);
             corner(5, a1, zLow, i, j);
-            const double lagrange = in.Shape.LagrangeX;
-            if (std::fabs(s.NeckZ - lagrange) < 0.05) {
-                s.CurTemp = in.Temp1 + (in.Temp2 - in.Temp1) * ((s.NeckZ - lagrange) + 0.05) / 0.1;
-            }
+            s.CurTemp = NeckTemperature(s.NeckZ, in.Shape.LagrangeX, in.Temp1, in.Temp2, s.CurTemp);
             DrawNeckCell(s, in, s.CurRadius, s.CurLimb, s.CurTemp, 1, i, j);
         }
     }

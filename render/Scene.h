@@ -117,6 +117,11 @@ void MakeStarContact(Scene& s, const SceneInputs& in, int StarNum);
 // the two temperatures linearly across it.
 void MakeNeck(Scene& s, const SceneInputs& in, int StarNum);
 
+// The temperature of a neck cell whose last corner lies at NeckZ: within 0.05 of the inner
+// Lagrangian point a linear blend, Temp1 + (Temp2 - Temp1) ((NeckZ - LagrangeX) + 0.05) / 0.1 (the
+// mean of the two exactly at the point); elsewhere sideTemp, the temperature of its side's star.
+double NeckTemperature(double NeckZ, double LagrangeX, double Temp1, double Temp2, double sideTemp);
+
 // One frame: clears Picture1 and draws the farther star first, each about its place around the
 // centre of mass (star 2 at 2/(1+q), star 1 at 2q/(1+q) picture units of ZoomScale from it, the
 // vertical offsets foreshortened by cos Iota), or the single star at the centre.

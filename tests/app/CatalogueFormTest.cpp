@@ -283,3 +283,62 @@ TEST_F(CatalogueFixture, GridSearchNeedsAnObservedCurve) {
 
 } // namespace
 } // namespace corvane::app
+
+namespace corvane::app {
+namespace {
+
+TEST(SpecialMenu, RandomPicksRepeatFromRunToRunAndStayInRange) {
+    platform::ScriptedDialogs d1, d2;
+    CorvaneForm a(d1), b(d2);
+    a.setPictureSize(80, 50);
+    b.setPictureSize(80, 50);
+    a.Form_Load();
+    b.Form_Load();
+    a.mnuRandomBinaryStar_Click();
+    b.mnuRandomBinaryStar_Click();
+    EXPECT_EQ(a.RandomIndex, b.RandomIndex);
+    EXPECT_EQ(a.Caption, "Corvane Pro 2.1.39 - Eclipsing Binary Stars " + std::to_string(a.RandomIndex));
+    const auto& e = a.Cat[static_cast<std::size_t>(a.RandomIndex)];
+    EXPECT_EQ(a.Qratio.Text, platform::GeneralNumber(e.Q));
+    EXPECT_EQ(a.txtTemp2.Text, platform::GeneralNumber(e.Temp2));
+    for (int k = 0; k < 20; ++k) {
+        a.mnuRandomBinaryStar_Click();
+        EXPECT_GE(a.RandomIndex, 1);
+        EXPECT_LE(a.RandomIndex, 324);
+    }
+}
+
+TEST(SpecialMenu, SingleSpinningStarPreset) {
+    platform::ScriptedDialogs d;
+    CorvaneForm form(d);
+    form.setPictureSize(80, 50);
+    form.Form_Load();
+    form.typeText("txtN1", "7");
+    form.Command2_Click();
+    EXPECT_EQ(form.txtRotPer.Text, "0.21");
+    EXPECT_EQ(form.txtN1.Text, "15");
+    EXPECT_EQ(form.LatLines, 15);
+    EXPECT_EQ(form.chkGran.Value, 1);
+    EXPECT_EQ(form.TwoStarsCheck.Value, 0);
+    EXPECT_TRUE(form.TestingAreaFrameVisible);
+    EXPECT_NEAR(form.RotPeriodSec, 0.21 * 86400, 1e-9);
+    EXPECT_NE(form.Scene.Gran.at(3, 3), 0.0);
+}
+
+TEST(ContactSystems, AutoOnAWUMaSystemMakesOneEnvelope) {
+    platform::ScriptedDialogs d;
+    CorvaneForm form(d);
+    form.setPictureSize(200, 125);
+    form.Form_Load();
+    form.setSwitch("chkAuto", 1);
+    form.StarNameList_Click("V523 Cas (5)");
+    EXPECT_EQ(form.FrameStar1.Caption, " Star 1 - Contact ");
+    EXPECT_EQ(form.FrameStar2.Caption, " Star 2 - Contact ");
+    EXPECT_EQ(form.chkNeck.Value, 1);
+    EXPECT_EQ(form.txtRadius2.Text, platform::Format(form.RecommendedRadius2, "0.####"));
+    EXPECT_NEAR(form.Omega1, form.Omega2, 1e-3) << "both poles on one surface";
+    EXPECT_GT(form.Scene.CellsDrawn, 0);
+}
+
+} // namespace
+} // namespace corvane::app

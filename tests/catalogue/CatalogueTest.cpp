@@ -71,3 +71,24 @@ TEST(Catalogue, HoldsThreeHundredAndTwentyFourSystemsInRange) {
 
 } // namespace
 } // namespace corvane::catalogue
+
+namespace corvane::catalogue {
+namespace {
+
+TEST(RandomIndex, NeverZeroNorPastTheEnd) {
+    EXPECT_EQ(randomIndex(0.0, 324), 1);
+    EXPECT_EQ(randomIndex(0.5, 324), 163);
+    EXPECT_EQ(randomIndex(1.0 / 324 - 1e-6, 324), 1);
+    EXPECT_EQ(randomIndex(1.0 / 324 + 1e-9, 324), 2);
+    // Just below 1 the single-precision product rounds to 324 itself.
+    EXPECT_EQ(static_cast<float>(0.99999999) * 324.0f, 324.0f);
+    EXPECT_EQ(randomIndex(0.99999999, 324), 324) << "not 325";
+    for (double u = 0; u < 1; u += 0.000731) {
+        const int k = randomIndex(u, 324);
+        ASSERT_GE(k, 1) << u;
+        ASSERT_LE(k, 324) << u;
+    }
+}
+
+} // namespace
+} // namespace corvane::catalogue

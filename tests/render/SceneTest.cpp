@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "render/Scene.h"
 #include "roche/Constants.h"
+#include "roche/NeckShape.h"
 #include "roche/Roche.h"
 
 #include <gtest/gtest.h>
@@ -222,6 +223,91 @@ TEST_F(SceneFixture, EachFrameStartsFromBlack) {
     in.Radius1 = in.Radius2 = 0.05;
     draw();
     EXPECT_LT(lit(), before / 10);
+}
+
+} // namespace
+} // namespace corvane::render
+
+namespace corvane::render {
+namespace {
+
+TEST(NeckTemperature, BlendsLinearlyAcrossTheLagrangePoint) {
+    EXPECT_DOUBLE_EQ(NeckTemperature(0.4, 0.4, 5000, 7000, 5000), 6000) << "the mean exactly at the point";
+    EXPECT_DOUBLE_EQ(NeckTemperature(0.425, 0.4, 5000, 7000, 7000), 6500);
+    EXPECT_DOUBLE_EQ(NeckTemperature(0.375, 0.4, 5000, 7000, 5000), 5500);
+    EXPECT_DOUBLE_EQ(NeckTemperature(0.45, 0.4, 5000, 7000, 7000), 7000) << "0.05 away: its own star's";
+    EXPECT_DOUBLE_EQ(NeckTemperature(0.35, 0.4, 5000, 7000, 5000), 5000);
+    EXPECT_DOUBLE_EQ(NeckTemperature(0.1, 0.4, 5000, 7000, 5000), 5000);
+}
+
+// A W UMa system (q = 0.3, both poles on one surface) seen at the given angles.
+struct ContactFixture : SceneFixture {
+    ContactFixture() {
+        in.View.Tidal = true;
+        in.Neck = true;
+        in.QRatio = 0.3;
+        in.Radius1 = 0.48;
+        in.Radius2 = roche::RecommendedRadius2(0.3, 0.48);
+        in.Limb1 = in.Limb2 = 0.5;
+        roche::RocheState r;
+        r.Q = 0.3;
+        roche::RochePot(r);
+        in.Shape = {in.Radius1, in.Radius2, 0.3, r.LagrangeX};
+        s.NeckCache.resize(in.LonLines);
+    }
+    void drawContact() {
+        s.ShapeCache.resize(in.LatLines);
+        s.NeckCache.resize(in.LonLines);
+        DrawStar(s, in);
+    }
+};
+
+TEST_F(ContactFixture, NeckSectionsAreDrawnFarthestFirst) {
+    in.Eta = 0; // cos(Eta + pi/2) is a tiny positive number: star 2 is behind
+    drawContact();
+    EXPECT_NEAR(s.NeckZ, -0.1 / in.LonLines, 1e-12) << "the last section drawn is star 1's end";
+    in.Eta = HalfPi;
+    drawContact();
+    EXPECT_NEAR(s.NeckZ, (in.LonLines - 1 - 0.1) / in.LonLines, 1e-12) << "now star 2's end comes last";
+}
+
+TEST_F(ContactFixture, NoBlackHolesInsideTheSilhouette) {
+    // Each column crosses the side-by-side system once: nothing black between its first and last
+    // lit pixel.
+    for (double iota : {60.0, 75.0, 90.0}) {
+        for (double eta : {0.0, 20.0, 160.0}) {
+            in.Iota = iota * Pi / 180;
+            in.Eta = eta * Pi / 180;
+            drawContact();
+            int holes = 0;
+            int litColumns = 0;
+            for (int x = 0; x < 800; ++x) {
+                int first = -1, last = -1;
+                for (int y = 0; y < 500; ++y) {
+                    if (s.Picture1.pixel(x, y) != 0) {
+                        first = first < 0 ? y : first;
+                        last = y;
+                    }
+                }
+                litColumns += first >= 0;
+                for (int y = first + 1; first >= 0 && y < last; ++y) {
+                    holes += s.Picture1.pixel(x, y) == 0;
+                }
+            }
+            EXPECT_GT(litColumns, 300);
+            EXPECT_EQ(holes, 0) << "Iota " << iota << " Eta " << eta;
+        }
+    }
+}
+
+TEST_F(ContactFixture, NeckCellsAreDrawnAndStarsAreHalves) {
+    in.Iota = 80 * Pi / 180;
+    in.LatLines = in.LatLines2 = 5;
+    in.LonLines = 20;
+    in.SimAreas = false;
+    drawContact();
+    // 5 cells per band in each half of each star, 20 x 20 neck cells.
+    EXPECT_EQ(s.CellsVisited, 2 * (2 * 5 * 5) + 20 * 20);
 }
 
 } // namespace
