@@ -240,6 +240,17 @@ QCheckBox* CorvaneWindow::buildSwitch(const CorvaneForm::SwitchControl& control)
     box->setObjectName(control.name);
     checkBoxes_[control.name] = box;
     const std::string name = control.name;
+    if (name == "chkError") {
+        // Checking it with a curve loaded compares it again: the model pass runs off this thread.
+        connect(box, &QCheckBox::clicked, this, [this](bool on) {
+            form_.chkError.Value = on ? 1 : 0;
+            if (on && form_.Curve.ObsCount >= 1) {
+                loadLightCurve();
+            }
+            syncFromForm();
+        });
+        return box;
+    }
     connect(box, &QCheckBox::clicked, this, [this, name](bool on) {
         run([this, &name, on] { form_.setSwitch(name, on ? 1 : 0); });
     });
