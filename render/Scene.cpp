@@ -139,41 +139,58 @@ int BandSize(int N, int i, bool similarAreas) {
     return similarAreas ? static_cast<int>(std::floor(4.0 * N * std::cos(i * Pi / (2.0 * N)) + 0.5)) : 2 * N;
 }
 
-void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
-    const bool one = StarNum == 1;
-    const int star = one ? 1 : 2;
-    s.CurRadius = one ? in.Radius1 : in.Radius2;
-    s.CurLimb = one ? in.Limb1 : in.Limb2;
-    s.CurLatLines = one ? in.LatLines : in.LatLines2;
-    s.CurTemp = one ? in.Temp1 : in.Temp2;
-    const int N = std::max(1, s.CurLatLines);
+namespace {
 
-    roche::ViewGeometry view = in.View;
-    view.CentreX = s.CentreX;
-    view.CentreY = s.CentreY;
+// The star being drawn: its values into the Cur* variables, and CT for each of its corners, with the
+// frame's view angles worked out once and each vertex's body direction kept with its cached radius.
+class StarCorners {
+public:
+    StarCorners(Scene& s, const SceneInputs& in, int StarNum)
+        : s_(s), in_(in), star_(StarNum == 1 ? 1 : 2), view_(in.View),
+          trig_(roche::ViewTrig::of(in.Eta, in.Iota, in.Gamma)) {
+        const bool one = star_ == 1;
+        s.CurRadius = one ? in.Radius1 : in.Radius2;
+        s.CurLimb = one ? in.Limb1 : in.Limb2;
+        s.CurLatLines = one ? in.LatLines : in.LatLines2;
+        s.CurTemp = one ? in.Temp1 : in.Temp2;
+        view_.CentreX = s.CentreX;
+        view_.CentreY = s.CentreY;
+    }
+    int latLines() const { return std::max(1, s_.CurLatLines); }
 
-    auto bandSize = [&](int i) { return BandSize(N, i, in.SimAreas); };
-    auto phi = [&](double x) { return x * Pi / (2.0 * N); };
-
-    // CT for each corner, with the frame's view angles worked out once and each vertex's body
-    // direction kept with its cached radius.
-    const roche::ViewTrig trig = roche::ViewTrig::of(in.Eta, in.Iota, in.Gamma);
-    auto corner = [&](int k, double cellPhi, double cellTheta, int i, int j) {
-        s.CellPhi = cellPhi;
-        s.CellTheta = cellTheta;
-        const double r = roche::surfaceRadius(s.Shape, in.Shape, s.ShapeCache, view, star, cellPhi, cellTheta, i, j, k);
+    // Corner k of the current cell at (cellPhi, cellTheta), cached under (i, j, k).
+    void operator()(int k, double cellPhi, double cellTheta, int i, int j) {
+        s_.CellPhi = cellPhi;
+        s_.CellTheta = cellTheta;
+        const double r =
+            roche::surfaceRadius(s_.Shape, in_.Shape, s_.ShapeCache, view_, star_, cellPhi, cellTheta, i, j, k);
         roche::BodyDirection d;
-        if (!s.ShapeCache.getDirection(i, j, k, star, d)) {
+        if (!s_.ShapeCache.getDirection(i, j, k, star_, d)) {
             d = roche::bodyDirection(cellPhi, cellTheta);
-            s.ShapeCache.putDirection(i, j, k, star, d);
+            s_.ShapeCache.putDirection(i, j, k, star_, d);
         }
-        s.Corner[static_cast<std::size_t>(k - 1)] = roche::project(d, 2.0 * view.ZoomScale * r, trig, view);
-    };
+        s_.Corner[static_cast<std::size_t>(k - 1)] = roche::project(d, 2.0 * view_.ZoomScale * r, trig_, view_);
+    }
+
+private:
+    Scene& s_;
+    const SceneInputs& in_;
+    int star_;
+    roche::ViewGeometry view_;
+    roche::ViewTrig trig_;
+};
+
+} // namespace
+
+void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
+    StarCorners corner(s, in, StarNum);
+    const int N = corner.latLines();
+    auto phi = [&](double x) { return x * Pi / (2.0 * N); };
 
     for (int i = N - 1; i >= 0; --i) {
         s.LatIndex = i;
         s.CellPhi = phi(i);
-        const int M = s.LonCount = bandSize(i);
+        const int M = s.LonCount = BandSize(N, i, in.SimAreas);
         auto theta = [&](double x) { return TwoPi * x / M - HalfPi; };
         for (int j = 0; j < M; ++j) {
             s.LonIndex = j;
@@ -188,7 +205,7 @@ void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
     for (int i = 0; i < N; ++i) {
         s.LatIndex = i;
         s.CellPhi = phi(i);
-        const int M = s.LonCount = bandSize(i);
+        const int M = s.LonCount = BandSize(N, i, in.SimAreas);
         auto theta = [&](double x) { return TwoPi * x / M - HalfPi; };
         for (int j = 0; j < M; ++j) {
             s.LonIndex = j;
@@ -203,30 +220,10 @@ void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
 }
 
 void MakeStarContact(Scene& s, const SceneInputs& in, int StarNum) {
+    StarCorners corner(s, in, StarNum);
+    const int N = corner.latLines();
     const bool one = StarNum == 1;
-    const int star = one ? 1 : 2;
-    s.CurRadius = one ? in.Radius1 : in.Radius2;
-    s.CurLimb = one ? in.Limb1 : in.Limb2;
-    s.CurLatLines = one ? in.LatLines : in.LatLines2;
-    s.CurTemp = one ? in.Temp1 : in.Temp2;
-    const int N = std::max(1, s.CurLatLines);
-
-    roche::ViewGeometry view = in.View;
-    view.CentreX = s.CentreX;
-    view.CentreY = s.CentreY;
-    const roche::ViewTrig trig = roche::ViewTrig::of(in.Eta, in.Iota, in.Gamma);
     auto phi = [&](double x) { return x * Pi / (2.0 * N); };
-    auto corner = [&](int k, double cellPhi, double cellTheta, int i, int j) {
-        s.CellPhi = cellPhi;
-        s.CellTheta = cellTheta;
-        const double r = roche::surfaceRadius(s.Shape, in.Shape, s.ShapeCache, view, star, cellPhi, cellTheta, i, j, k);
-        roche::BodyDirection d;
-        if (!s.ShapeCache.getDirection(i, j, k, star, d)) {
-            d = roche::bodyDirection(cellPhi, cellTheta);
-            s.ShapeCache.putDirection(i, j, k, star, d);
-        }
-        s.Corner[static_cast<std::size_t>(k - 1)] = roche::project(d, 2.0 * view.ZoomScale * r, trig, view);
-    };
     auto bandSize = [&](int i) {
         return in.SimAreas ? static_cast<int>(std::floor(4.0 * N * std::cos(phi(i)) + 0.5)) : N;
     };

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "roche/Constants.h"
 #include "roche/Roche.h"
+#include "support/Bisect.h"
 
 #include <gtest/gtest.h>
 
@@ -12,22 +13,11 @@
 namespace corvane::roche {
 namespace {
 
-// Root of a monotone function on [lo, hi] by plain bisection: the independent reference method.
-double bisect(const std::function<double(double)>& f, double lo, double hi) {
-    const bool rising = f(hi) > f(lo);
-    for (int i = 0; i < 200; ++i) {
-        const double mid = 0.5 * (lo + hi);
-        ((f(mid) > 0) == rising ? hi : lo) = mid;
-    }
-    return 0.5 * (lo + hi);
-}
+using corvane::testing::bisect;
+using corvane::testing::potential;
 
 // dOmega/dx on the axis between the centres, written from the potential, not from RochePot's text.
 double axialForce(double q, double x) { return -1 / (x * x) + q * (1 / ((1 - x) * (1 - x)) - 1) + (1 + q) * x; }
-
-double potential(double q, double r, double lambda, double nu) {
-    return 1 / r + q * (1 / std::sqrt(1 - 2 * lambda * r + r * r) - lambda * r) + (1 + q) / 2 * r * r * (1 - nu * nu);
-}
 
 double exactLagrangeX(double q) {
     return bisect([q](double x) { return axialForce(q, x); }, 1e-9, 1 - 1e-9);

@@ -3,6 +3,7 @@
 #include "roche/Constants.h"
 #include "roche/Roche.h"
 #include "roche/StarShape.h"
+#include "support/Bisect.h"
 
 #include <gtest/gtest.h>
 
@@ -12,18 +13,8 @@
 namespace corvane::roche {
 namespace {
 
-double bisect(const std::function<double(double)>& f, double lo, double hi) {
-    const bool rising = f(hi) > f(lo);
-    for (int i = 0; i < 200; ++i) {
-        const double mid = 0.5 * (lo + hi);
-        ((f(mid) > 0) == rising ? hi : lo) = mid;
-    }
-    return 0.5 * (lo + hi);
-}
-
-double potential(double q, double r, double lambda, double nu) {
-    return 1 / r + q * (1 / std::sqrt(1 - 2 * lambda * r + r * r) - lambda * r) + (1 + q) / 2 * r * r * (1 - nu * nu);
-}
+using corvane::testing::bisect;
+using corvane::testing::potential;
 
 ShapeInputs inputs(double q, double r1, double r2) {
     RocheState s;
