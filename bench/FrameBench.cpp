@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: Corvane developers
 #include "app/CorvaneForm.h"
+#include "bench/DesignSystem.h"
 #include "render/Scene.h"
 
 #include <benchmark/benchmark.h>
@@ -16,7 +17,7 @@ using namespace corvane;
 void BM_DrawFrameDefaultSystem(benchmark::State& state) {
     platform::ScriptedDialogs dialogs;
     app::CorvaneForm form(dialogs);
-    form.Form_Load();
+    bench::loadDesignSystem(form);
     const render::SceneInputs in = form.sceneInputs();
     for (auto _ : state) {
         render::DrawStar(form.Scene, in);
@@ -30,7 +31,7 @@ BENCHMARK(BM_DrawFrameDefaultSystem)->Unit(benchmark::kMicrosecond);
 void BM_DrawFrameColdCache(benchmark::State& state) {
     platform::ScriptedDialogs dialogs;
     app::CorvaneForm form(dialogs);
-    form.Form_Load();
+    bench::loadDesignSystem(form);
     const render::SceneInputs in = form.sceneInputs();
     for (auto _ : state) {
         form.Scene.ShapeCache.clear();

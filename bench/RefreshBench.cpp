@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: Corvane developers
 #include "app/CorvaneForm.h"
+#include "bench/DesignSystem.h"
 #include "roche/Constants.h"
 #include "roche/Roche.h"
 #include "roche/StarShape.h"
@@ -42,7 +43,7 @@ BENCHMARK(BM_StarShapeUncached);
 void BM_Refresh(benchmark::State& state) {
     platform::ScriptedDialogs dialogs;
     app::CorvaneForm form(dialogs);
-    form.Form_Load();
+    bench::loadDesignSystem(form);
     for (auto _ : state) {
         form.Refresh_Click();
         benchmark::DoNotOptimize(form.Omega2);

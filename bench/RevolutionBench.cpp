@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: Corvane developers
 #include "app/CorvaneForm.h"
+#include "bench/DesignSystem.h"
 #include "lightcurve/LightCurve.h"
 
 #include <benchmark/benchmark.h>
@@ -32,7 +33,7 @@ double floorSeconds() {
 void BM_RevolutionWithPhotometry(benchmark::State& state) {
     platform::ScriptedDialogs dialogs;
     app::CorvaneForm form(dialogs);
-    form.Form_Load();
+    bench::loadDesignSystem(form);
     form.typeText("txtAnimSpeed", "1");
     form.setSwitch("chkPhotometry", 1);
     form.AnimCheck.Value = 1;
