@@ -83,6 +83,16 @@ platform::MessageAnswer WidgetDialogs::message(const std::string& text, const st
     }
 }
 
+CorvaneWindow::~CorvaneWindow() {
+    // A job still running is told to stop and waited for: it reports back to this window.
+    if (cancel_) {
+        *cancel_ = true;
+    }
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
 void WidgetDialogs::openAddress(const std::string& address) {
     QDesktopServices::openUrl(QUrl(qs(address)));
 }
@@ -443,7 +453,10 @@ void CorvaneWindow::loadLightCurve() {
     worker->setDialogs(*dialogs);
     cancel_ = std::make_shared<std::atomic<bool>>(false);
     auto cancel = cancel_;
-    std::thread([this, worker, dialogs, cancel] {
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    worker_ = std::thread([this, worker, dialogs, cancel] {
         worker->computeModelAtObs(
             [this](int done, int total) {
                 if (done % 10 == 0 || done == total) {
@@ -460,7 +473,7 @@ void CorvaneWindow::loadLightCurve() {
             form_.ModelMin = worker->ModelMin;
             run([this] { form_.finishObservedCurve(); });
         });
-    }).detach();
+    });
 }
 
 void CorvaneWindow::toggleGridSearch(bool on) {
@@ -483,7 +496,10 @@ void CorvaneWindow::toggleGridSearch(bool on) {
     cancel_ = std::make_shared<std::atomic<bool>>(false);
     auto cancel = cancel_;
     const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    std::thread([this, snapshot, dialogs, cancel, threads] {
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    worker_ = std::thread([this, snapshot, dialogs, cancel, threads] {
         std::string why;
         const auto file = snapshot->runGridSearch(
             threads,
@@ -500,7 +516,7 @@ void CorvaneWindow::toggleGridSearch(bool on) {
             syncFromForm();
             replay(*dialogs);
         });
-    }).detach();
+    });
 }
 
 QWidget* CorvaneWindow::buildFileAndGridPanel() {

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 
 class QCheckBox;
 class QGroupBox;
@@ -49,6 +50,7 @@ private:
 class CorvaneWindow final : public QMainWindow {
 public:
     explicit CorvaneWindow(app::CorvaneForm& form, QWidget* parent = nullptr);
+    ~CorvaneWindow() override;
 
     // Copies the form's state into the widgets.
     void syncFromForm();
@@ -114,6 +116,7 @@ private:
     QComboBox* cmbParameter2_ = nullptr;
     QCheckBox* chkDC_ = nullptr;
     bool busy_ = false;
+    std::thread worker_; // the long job running off the window's thread, if any
     std::shared_ptr<std::atomic<bool>> cancel_;
     bool syncing_ = false;
 };

@@ -7,12 +7,19 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 namespace corvane::ui {
 namespace {
@@ -135,6 +142,26 @@ TEST_F(WindowFixture, ChoosingACatalogueSystemLoadsIt) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
     EXPECT_EQ(find<QLineEdit>("Qratio")->text(), "0.79152");
     EXPECT_EQ(find<QLineEdit>("txtTemp2")->text(), "6055");
+}
+
+TEST_F(WindowFixture, ComparingWithAnObservedCurveRunsOffTheWindowThread) {
+    const auto file = std::filesystem::temp_directory_path() / ("corvane-ui-obs-" + std::to_string(::getpid()) + ".csv");
+    {
+        std::ofstream out(file);
+        for (int k = 0; k < 30; ++k) {
+            out << k / 30.0 << "," << 12 + 0.3 * std::cos(k / 30.0 * 4 * 3.14159265358979) << "\n";
+        }
+    }
+    form.mnuLoadLightCurve_Click();
+    window.syncFromForm();
+    retype("txtLCName", QString::fromStdString(file.string()));
+    find<QCheckBox>("chkError")->click();
+    find<QPushButton>("cmdLoadLight")->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.Curve.ObsCount == 30 && form.chkError.Value == 0; }, 10000));
+    EXPECT_EQ(form.lblError.Caption.substr(0, 16), "Relative Error: ");
+    EXPECT_EQ(find<QLabel>("lblError")->text().left(16), "Relative Error: ");
+    EXPECT_TRUE(find<QPlainTextEdit>("Text1")->isVisible());
+    std::filesystem::remove(file);
 }
 
 TEST_F(WindowFixture, ResizingThePictureRefreshesWithItsSize) {
