@@ -471,6 +471,7 @@ void CorvaneWindow::loadLightCurve() {
             form_.ModelAtObs = worker->ModelAtObs;
             form_.ModelMax = worker->ModelMax;
             form_.ModelMin = worker->ModelMin;
+            form_.chkError.Value = 1; // the refresh that finishes the load computes the error
             run([this] { form_.finishObservedCurve(); });
         });
     });
@@ -738,8 +739,15 @@ void CorvaneWindow::syncFromForm() {
     cmbStarSpot1_->setCurrentIndex(form_.cmbStarSpot1.ListIndex);
 
     for (auto [frame, state] : {std::pair{frameStar1_, &form_.FrameStar1}, std::pair{frameStar2_, &form_.FrameStar2}}) {
-        frame->setTitle(qs(state->Caption));
-        frame->setStyleSheet(QString("QGroupBox#%1::title { color: %2; }").arg(frame->objectName(), colorName(state->ForeColor)));
+        if (frame->title() != qs(state->Caption)) {
+            frame->setTitle(qs(state->Caption));
+        }
+        // Style sheets are costly to apply: only when the colour changes (the animation syncs often).
+        const QString sheet =
+            QString("QGroupBox#%1::title { color: %2; }").arg(frame->objectName(), colorName(state->ForeColor));
+        if (frame->styleSheet() != sheet) {
+            frame->setStyleSheet(sheet);
+        }
     }
     setListItems(rocheList_, form_.RocheList.Items);
     setListItems(starSizeList_, form_.StarSizeList.Items);
@@ -770,9 +778,13 @@ void CorvaneWindow::syncFromForm() {
         QFont font = button->font();
         font.setBold(state->Bold);
         font.setPointSize(state->FontSize);
-        button->setFont(font);
-        button->setStyleSheet(state->BackColor == CorvaneForm::ButtonFace ? QString()
-                                                                           : QString("background-color: #808080;"));
+        if (button->font() != font) {
+            button->setFont(font);
+        }
+        const QString sheet = state->BackColor == CorvaneForm::ButtonFace ? QString() : QString("background-color: #808080;");
+        if (button->styleSheet() != sheet) {
+            button->setStyleSheet(sheet);
+        }
     }
     lowerPanel_->setCurrentIndex(form_.TestingAreaFrameVisible ? 1 : form_.HelpAreaFrameVisible ? 2 : 0);
 
