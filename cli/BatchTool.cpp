@@ -399,8 +399,11 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         const auto file = form.runGridSearch(
             workers,
             [&](const fitting::GridProgress& p) {
+                // On a terminal one line kept current; elsewhere a line per finished row.
                 if (progress) {
                     err << "\rcorvane-cli: " << fitting::progressText(p) << "   " << std::flush;
+                } else if (p.cols == 0 || p.done == p.total) {
+                    err << "corvane-cli: " << fitting::progressText(p) << '\n';
                 }
             },
             cancel, why, gridOut.empty() ? std::filesystem::path{} : std::filesystem::path(gridOut));

@@ -27,7 +27,7 @@ struct RocheState {
     double Q = 1.0;            // mass ratio read by RochePot
     double LagrangeX = 0.5;    // x of the inner Lagrangian point, 0 < x < 1
     double OmegaCrit = 3.75;   // potential at LagrangeX
-    double PotSlope = 0.0;     // dOmega/dx at the last Newton point (sign: -dOmega/dx of the text)
+    double PotSlope = 0.0;     // dOmega/dx on the axis at the last Newton point
     double PotCurve = 0.0;     // its derivative
     int IterCount = 0;         // passes of the last iteration loop
     double CurRadius = 0.5;    // first trial radius of StarRadius

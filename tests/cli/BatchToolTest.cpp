@@ -269,6 +269,8 @@ TEST_F(RenderFixture, CompareAndGridAgainstAModelCurve) {
                               "--steps", "5", "--p2", "Mass Ratio", "--from2", "0.35", "--to2", "0.55", "--steps2",
                               "5", "--out", file("grid"), "--threads", "2"});
     ASSERT_EQ(grid.status, 0) << grid.err;
+    EXPECT_THAT(grid.err, HasSubstr("5 rows of 5, 0 cols of 5, 100 percent completed."));
+    EXPECT_THAT(grid.err, HasSubstr("Completed At"));
     const std::string path = lines(grid.out).at(0);
     std::ifstream result(path);
     std::getline(result, line);
