@@ -25,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -133,7 +134,12 @@ CorvaneWindow::CorvaneWindow(CorvaneForm& form, QWidget* parent) : QMainWindow(p
     // Start-up: the form loads its defaults; the first resize of the picture runs the first refresh.
     form_.Form_Load();
     syncFromForm();
-    resize(1240, 800);
+    // As large as a comfortable desktop allows: the scene's scale follows the picture's smaller side.
+    QSize size(1500, 900);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        size = size.boundedTo(screen->availableGeometry().size());
+    }
+    resize(size.expandedTo(QSize(1000, 700)));
 }
 
 const CorvaneForm::ParameterControl& CorvaneWindow::parameter(const char* name) const {
