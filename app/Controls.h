@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The state of the form's controls, without any widget behind them. The window mirrors these into
@@ -57,8 +58,11 @@ struct ScrollBar {
 };
 
 struct Frame {
+    Frame() = default;
+    Frame(std::string caption, std::uint32_t foreColor) : Caption(std::move(caption)), ForeColor(foreColor) {}
     std::string Caption;
     std::uint32_t ForeColor = ColorLightGrey;
+    std::string ToolTip; // why the frame looks as it does, when that needs saying
 };
 
 struct Label {

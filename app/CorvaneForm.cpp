@@ -158,12 +158,39 @@ void CorvaneForm::Refresh_Click() {
 }
 
 void CorvaneForm::refreshOnce() {
+    // While a person is still typing, the model uses the clamped values but every box keeps exactly
+    // what was typed; the clamped text goes back into the box when the edit ends.
+    std::vector<std::string> typed;
+    if (!writeBack_) {
+        for (const ParameterControl& c : parameterControls()) {
+            typed.push_back((this->*(c.box)).Text);
+        }
+    }
     clampAndStore();
+    if (!writeBack_) {
+        std::size_t k = 0;
+        for (const ParameterControl& c : parameterControls()) {
+            std::string& text = (this->*(c.box)).Text;
+            if (text != typed[k]) {
+                writeBackPending_ = true;
+                text = typed[k];
+            }
+            ++k;
+        }
+    } else {
+        writeBackPending_ = false;
+    }
 
+    // Every channel is cleared, not only the filter's: a curve (and a file made from it) never
+    // mixes points of two models.
     Curve.clearForRefresh(PicturePlot.width());
+    if (chkSave.checked()) {
+        restartSave();
+    }
 
     fillRocheList();
     fillSizeLists();
+    fitZoomToPicture();
 
     lblMessage.Caption = "Rendering Stars";
     Scene.ShapeCache.resize(LatLines);
@@ -172,12 +199,108 @@ void CorvaneForm::refreshOnce() {
 
     DrawStar();
 
+    // A relative error on show belongs to the model it was computed for.
+    if (!errorKey_.empty()) {
+        lblError.Caption = modelKey() == errorKey_ ? errorCaption_ : errorCaption_ + " (before the last change)";
+    }
     if (chkError.checked()) {
         if (Curve.ObsCount > 0) {
             RelativeError();
         }
         chkError.Value = 0;
     }
+}
+
+void CorvaneForm::restartSave() {
+    // A save measures whole revolutions of one model: after any change it starts again from the
+    // beginning of a revolution, so every point of the file gets every channel of the filter.
+    Eta = 0;
+    txtEta.Text = "0";
+    SaveRevolutions = 0;
+    if (!(AnimStep > 0)) {
+        endSave("The light curve cannot be saved: the animation step is " + txtAnimSpeed.Text +
+                " degrees, so the system never turns. Set \"Animation Step\" above 0 and save again.");
+    }
+}
+
+void CorvaneForm::fitZoomToPicture() {
+    // The described scale follows the picture's smaller side only; a wide system in a narrow picture
+    // would run off it. Shrink the scale (never enlarge it) until every phase of the orbit, at this
+    // inclination and tilt, fits inside both sides. The zoom still scales the result.
+    if (!TwoStarsCheck.checked()) {
+        return;
+    }
+    const double q = QRatio;
+    const double cosI = std::cos(Iota);
+    const double c = std::cos(Gamma);
+    const double sn = std::sin(Gamma);
+    double extX = 0;
+    double extY = 0;
+    for (const auto& [a, r] : {std::pair{q / (1 + q), MaxRadius1}, std::pair{1 / (1 + q), MaxRadius2}}) {
+        // The star's centre runs round an ellipse of half-axes a and a cos(i), turned by the tilt.
+        const double b = a * cosI;
+        extX = std::max(extX, std::sqrt(a * a * c * c + b * b * sn * sn) + r);
+        extY = std::max(extY, std::sqrt(a * a * sn * sn + b * b * c * c) + r);
+    }
+    // One unit of separation is 2 ZoomScale pixels; keep a pixel of black round the edge.
+    const double fitX = (Picture1Width / 2.0 - 1) / (2 * extX);
+    const double fitY = (Picture1Height / 2.0 - 1) / (2 * extY);
+    const double fit = std::min(fitX, fitY);
+    const double described = std::min(Picture1Width, Picture1Height) / 300.0 * 100;
+    if (std::isfinite(fit) && fit > 0 && fit < described) {
+        storeFinite(ZoomScale, Val(txtZoom.Text) / 100 * fit);
+    }
+}
+
+void CorvaneForm::endSave(const std::string& why) {
+    chkSave.Value = 0;
+    AnimCheck.Value = 0;
+    frameMessage.Visible = false;
+    SaveRevolutions = 0;
+    if (!why.empty()) {
+        dialogs_->message(why, "Corvane", platform::MessageButtons::Ok);
+    }
+}
+
+int CorvaneForm::comparedChannel() const {
+    if (const auto f = lightcurve::filterChannels(cmbFilter.Text); f && f->first == f->last) {
+        return f->first;
+    }
+    return 0;
+}
+
+std::string CorvaneForm::channelName(int channel) {
+    switch (channel) {
+    case 1:
+        return "Blue";
+    case 2:
+        return "Green";
+    case 3:
+        return "Red";
+    default:
+        return "Luminance (R + G + B)";
+    }
+}
+
+std::string CorvaneForm::modelKey() const {
+    std::string key;
+    for (double v : {Iota, Q, Radius1, Radius2, Limb1, Limb2, Temp1, Temp2, TempMax, Gamma, RotPeriodSec, ZoomScale,
+                     SpotTemp, SpotLat, SpotLon, SpotRadius}) {
+        key += GeneralNumber(v) + ",";
+    }
+    key += std::to_string(LatLines) + "," + std::to_string(Picture1Width) + "x" + std::to_string(Picture1Height) + ",";
+    for (const SwitchControl& c : switchControls()) {
+        const std::string name = c.name;
+        if (name != "AnimCheck" && name != "chkSave" && name != "chkBMP" && name != "chkError" &&
+            name != "chkPhotometry") {
+            key += std::to_string((this->*(c.box)).Value);
+        }
+    }
+    for (const OptionControl& o : optionControls()) {
+        key += (this->*(o.button)).Value ? "1" : "0";
+    }
+    key += "," + cmbFilter.Text + "," + cmbStarSpot1.Text + "," + std::to_string(chkMag.Value);
+    return key;
 }
 
 render::SceneInputs CorvaneForm::sceneInputs() const {
@@ -196,7 +319,7 @@ render::SceneInputs CorvaneForm::sceneInputs() const {
     in.Gamma = Gamma;
     in.QRatio = QRatio;
     in.TwoStars = TwoStarsCheck.checked();
-    in.Neck = chkNeck.checked();
+    in.Neck = chkNeck.checked() && ContactPair;
     in.SimAreas = chkSimAreas.checked();
     in.Granulation = chkGran.checked();
     in.Mode = chkGrid.Value ? render::DrawMode::Grid : chkDots.Value ? render::DrawMode::Dots : render::DrawMode::Paint;
@@ -217,13 +340,17 @@ render::SceneInputs CorvaneForm::sceneInputs() const {
     return in;
 }
 
-void CorvaneForm::DrawStar() {
+void CorvaneForm::drawModelFrame() {
     Scene.Shape.SpinUnstable = false;
     render::DrawStar(Scene, sceneInputs());
     LonCount = Scene.LonCount;
     if (Scene.Shape.SpinUnstable) {
         FrameStar1 = Frame{" Star 1 - Unstable ", ColorRed};
     }
+}
+
+void CorvaneForm::DrawStar() {
+    drawModelFrame();
     if (chkPhotometry.checked()) {
         Photometry_Click();
     }
@@ -314,11 +441,16 @@ void CorvaneForm::fillSizeLists() {
         const roche::ShapeInputs in = shapeInputs();
         const char* names[3] = {"(point) = ", "(side) = ", "(back) = "};
         const std::string prefix = star == 1 ? "r1" : "r2";
+        double largest = star == 1 ? Radius1 : Radius2;
         for (int n = 0; n < 3; ++n) {
             const double r = roche::StarShape(Scene.Shape, in, Scene.ShapeCache, star, 0.0,
                                               thetas[static_cast<std::size_t>(n)], 0, n, 0, true);
             StarSizeList.AddItem(prefix + names[n] + Format(r, "0.####"));
+            if (chkSpherical.checked() && std::isfinite(r)) {
+                largest = std::max(largest, std::fabs(r));
+            }
         }
+        (star == 1 ? MaxRadius1 : MaxRadius2) = largest;
     };
 
     StarSizeList.AddItem("r1(pole) = " + Format(Val(txtRadius1.Text), "0.####"));
@@ -355,6 +487,14 @@ void CorvaneForm::fillSizeLists() {
     const bool contact2 = Omega2 < omegaCrit;
     FrameStar1 = contact1 ? Frame{" Star 1 - Contact ", ColorRed} : Frame{" Star 1 ", ColorLightGrey};
     FrameStar2 = contact2 ? Frame{" Star 2 - Contact ", ColorRed} : Frame{" Star 2 ", ColorLightGrey};
+    // A neck exists only where the two stars share an envelope.
+    ContactPair = contact1 && contact2;
+    if (chkNeck.checked() && !ContactPair) {
+        const std::string why = "\"Contact Neck\" has no effect: the stars do not share an envelope. Both must fill "
+                                "their Roche lobes (\"Auto\" sizes star 2 for that once star 1 does).";
+        FrameStar1.ToolTip = why;
+        FrameStar2.ToolTip = why;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -580,15 +720,26 @@ std::span<const CorvaneForm::ComboControl> CorvaneForm::comboControls() {
     return table;
 }
 
-bool CorvaneForm::typeText(const std::string& name, const std::string& text) {
+bool CorvaneForm::typeText(const std::string& name, const std::string& text, bool finished) {
     for (const ParameterControl& c : parameterControls()) {
         if (name == c.name) {
             (this->*(c.box)).Text = text;
+            const bool before = writeBack_;
+            writeBack_ = finished;
             (this->*(c.keyUp))();
+            writeBack_ = before;
             return true;
         }
     }
     return false;
+}
+
+void CorvaneForm::editFinished(const std::string&) {
+    // Only a keystroke refresh that held a clamp back needs another: otherwise every box already
+    // shows the value in use, and leaving a box must not disturb a light curve being built.
+    if (writeBackPending_) {
+        Refresh_Click();
+    }
 }
 
 bool CorvaneForm::setSwitch(const std::string& name, int value) {

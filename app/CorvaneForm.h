@@ -83,9 +83,10 @@ public:
     TextBox Text1{"", false};
     Frame FrameStar1{" Star 1 ", ColorLightGrey};
     Frame FrameStar2{" Star 2 ", ColorLightGrey};
+    bool ContactPair = false; // both stars reach the common surface: the neck is drawn
     Label lblMessage{"Computing Light Curve", true};
     Label frameMessage{"Please wait...", false}; // the wait panel; Visible says whether it shows
-    Label Label16{"https://corvane.example.org", true};
+    Label Label16{"The Corvane manual", true}; // opens the manual that ships with the program
     ListBox HelpList;
 
     // The light-curve and animation extras.
@@ -123,6 +124,14 @@ public:
     Label frmLoadLight{"Load Light Curve", false}; // the load panel
     TextBox txtLCName;
     std::vector<double> ModelAtObs = std::vector<double>(lightcurve::MaxPoint + 1, 0.0);
+    std::string ModelAtObsKey; // modelKey() of the model ModelAtObs was drawn from
+    // The channel the model pass measures: the filter's own for "R", "G", "B" and "L", luminance
+    // (R + G + B of the same frame) for "RGB" and "LRGB"; and its name for the listing.
+    int comparedChannel() const;
+    static std::string channelName(int channel);
+    // Everything the light curve depends on (parameters, switches, filter, picture size), as text:
+    // two states with the same key draw the same model.
+    std::string modelKey() const;
     double ModelMax = -1e14;
     double ModelMin = 1e14;
     std::string LastLoadProblems; // what the last load skipped or cut, or why it failed
@@ -143,6 +152,13 @@ public:
     int SavedLines = 0;
     bool SaveComplete = false;
     std::filesystem::path LastSavedFile;
+    // Where "Save Light Curve" writes: empty for the described place (txtFilename in "LightCurves"),
+    // or a file chosen in the file dialog or named on the batch tool's command line.
+    std::filesystem::path LightCurveTarget;
+    int SaveRevolutions = 0; // revolution starts seen since the save (re)started
+    // Ends a running save: unchecks "Save Light Curve", stops the animation the save started and
+    // takes the wait panel down; shows why when why is not empty.
+    void endSave(const std::string& why);
 
     // The window's caption and the control that should take the keyboard focus next ("" for none).
     std::string Caption;
@@ -158,6 +174,11 @@ public:
     int SlideIndex = 1;
     bool SlideShowOn = false;
     bool Timer1Enabled = false;
+    // Settings the slide show changes, as they were when it started; restored when it stops.
+    struct SlideShowSaved {
+        int AnimCheck = 0, chkPhotometry = 1, chkSpherical = 1;
+        std::string txtN1;
+    } SlideShowBefore;
 
     double Temp1 = 8200, Temp2 = 8200, TempMax = 8200;
     double SpotTemp = 5000, SpotLat = 0, SpotLon = 0, SpotRadius = 0;
@@ -171,6 +192,7 @@ public:
     double AnimStep = 5;
     double Omega1 = 0, Omega2 = 0;
     double RecommendedRadius2 = 0;
+    double MaxRadius1 = 0, MaxRadius2 = 0; // largest radius of each star's surface, for the fit below
     int LonCount = 0;
     double EquatorAngle = 0;
     double RocheRadius = 0;
@@ -349,7 +371,12 @@ public:
     // As if the user typed text into the named box (then its key-release handler runs), clicked the
     // named check box to value (0 or 1) or option button (value 1 selects it), or chose item in the
     // named combo box. False when there is no such control or it cannot take the value.
-    bool typeText(const std::string& name, const std::string& text);
+    // typeText with finished = false is one keystroke of an edit still going on: the model is
+    // recomputed with the clamped value but the box keeps the typed text until editFinished.
+    bool typeText(const std::string& name, const std::string& text, bool finished = true);
+    // The edit of the named box ended (Enter, the box lost the focus): an out-of-range value now
+    // shows its clamp.
+    void editFinished(const std::string& name);
     bool setSwitch(const std::string& name, int value);
     bool chooseItem(const std::string& name, const std::string& item);
 
@@ -358,10 +385,16 @@ private:
     platform::Dialogs* dialogs_;
     std::string radius2Text_ = "0.45"; // txtRadius2 as the last refresh left it
     bool inRefresh_ = false;
-    bool modelPass_ = false;
+    bool writeBack_ = true;         // a refresh writes clamped values back into their boxes
+    bool writeBackPending_ = false; // a keystroke refresh left an out-of-range text in a box
+    std::string errorKey_;          // modelKey() of the shown relative error ("" for none)
+    std::string errorCaption_;
     bool refreshPending_ = false;
 
     void refreshOnce();
+    void restartSave();
+    void fitZoomToPicture();
+    void drawModelFrame();
     void clampAndStore();
     void fillRocheList();
     void fillSizeLists();

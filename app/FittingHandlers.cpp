@@ -59,6 +59,11 @@ void CorvaneForm::loadCatalogueEntry(int index) {
         return;
     }
     const catalogue::CatalogueEntry& e = Cat[static_cast<std::size_t>(index)];
+    // A catalogue system is a binary: undo what the single-spinning-star preset switched (no click
+    // actions: the caller's refresh follows).
+    TwoStarsCheck.Value = 1;
+    chkGran.Value = 0;
+    txtRotPer.Text = "0.3";
     Qratio.Text = GeneralNumber(e.Q);
     txtIota.Text = GeneralNumber(e.Iota);
     txtTemp1.Text = GeneralNumber(e.Temp1);
@@ -78,8 +83,9 @@ void CorvaneForm::StarNameList_Click(const std::string& selected) {
 }
 
 void CorvaneForm::SlideShow_Click() {
-    txtN1.Text = "15";
     if (SlideShow.Caption == "Start Slide Show") {
+        SlideShowBefore = {AnimCheck.Value, chkPhotometry.Value, chkSpherical.Value, txtN1.Text};
+        txtN1.Text = "15";
         SlideShow.Caption = "Stop Slide Show";
         lblSlideShow.Visible = true;
         SlideShowOn = true;
@@ -97,7 +103,13 @@ void CorvaneForm::SlideShow_Click() {
         Timer2Enabled = false;
         SlideShow.Caption = "Start Slide Show";
         SlideShowOn = false;
-        lblSlideShow.Visible = false;
+        // The system on show stays named and selected; what the show switched goes back.
+        txtN1.Text = SlideShowBefore.txtN1;
+        chkPhotometry.Value = SlideShowBefore.chkPhotometry;
+        chkSpherical.Value = SlideShowBefore.chkSpherical;
+        AnimCheck.Value = SlideShowBefore.AnimCheck;
+        AnimCheck_Click();
+        Refresh_Click();
     }
 }
 
@@ -110,6 +122,7 @@ void CorvaneForm::Timer2_Timer() {
         SlideIndex = 1;
     }
     loadCatalogueEntry(SlideIndex);
+    StarNameListIndex = SlideIndex - 1; // the list follows the show
     Refresh_Click();
     lblSlideShow.Caption = Cat[static_cast<std::size_t>(SlideIndex)].Name;
 }
@@ -172,9 +185,10 @@ bool CorvaneForm::readObservedCurve() {
 
 void CorvaneForm::computeModelAtObs(const std::function<void(int done, int total)>& progress,
                                     const std::atomic<bool>* cancel) {
-    const bool photometry = chkPhotometry.checked();
-    chkPhotometry.Value = 1;
-    modelPass_ = true;
+    // Every frame is measured in one fixed channel, whatever channel the colour stepping of the
+    // animation has reached, so one system and one file always give one error.
+    const int channel = comparedChannel();
+    ModelAtObsKey = modelKey();
     ModelMax = -1e14;
     ModelMin = 1e14;
     for (int i = 1; i <= Curve.ObsCount; ++i) {
@@ -183,16 +197,20 @@ void CorvaneForm::computeModelAtObs(const std::function<void(int done, int total
         }
         Eta = TwoPi * (Curve.ObsPhase[static_cast<std::size_t>(i)] + 0.25);
         txtEta.Text = GeneralNumber(std::floor(Eta * 180 / Pi)) + " ";
-        DrawStar();
-        ModelAtObs[static_cast<std::size_t>(i)] = Curve.FrameSum;
-        ModelMax = std::max(ModelMax, Curve.FrameSum);
-        ModelMin = std::min(ModelMin, Curve.FrameSum);
+        drawModelFrame();
+        double value = static_cast<double>(lightcurve::channelSum(Scene.Picture1, channel));
+        if (chkMag.checked()) {
+            // A black frame has no magnitude; its 0 stays, as in the photometry.
+            value = lightcurve::magnitude(value).value_or(value);
+        }
+        Curve.FrameSum = value;
+        ModelAtObs[static_cast<std::size_t>(i)] = value;
+        ModelMax = std::max(ModelMax, value);
+        ModelMin = std::min(ModelMin, value);
         if (progress) {
             progress(i, Curve.ObsCount);
         }
     }
-    chkPhotometry.Value = photometry ? 1 : 0;
-    modelPass_ = false;
 }
 
 void CorvaneForm::finishObservedCurve() {
@@ -237,9 +255,11 @@ void CorvaneForm::RelativeError() {
     const fitting::RelativeErrorResult r = fitting::computeRelativeError(
         std::span(Curve.ObsPhase).subspan(1, n), std::span(Curve.ObsValue).subspan(1, n),
         std::span(ModelAtObs).subspan(1, n));
-    Text1.Text = r.listing;
+    Text1.Text = r.listing + "Channel compared: " + channelName(comparedChannel()) + "\r\n";
     lblError.Caption = fitting::relativeErrorCaption(r);
     lblError.Visible = true;
+    errorKey_ = ModelAtObsKey.empty() ? modelKey() : ModelAtObsKey;
+    errorCaption_ = lblError.Caption;
 }
 
 // ---------------------------------------------------------------------------------------------

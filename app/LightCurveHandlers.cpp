@@ -38,9 +38,7 @@ void CorvaneForm::cmbFilter_Click() {
 }
 
 void CorvaneForm::Photometry_Click() {
-    // Frames drawn at observed phases are measurements of one curve in one channel: a phase that
-    // lands on Eta = 0 there is not the start of a revolution.
-    if (Eta == 0 && !modelPass_) {
+    if (Eta == 0) {
         if (chkSave.checked()) {
             SaveFile();
         }
@@ -112,19 +110,35 @@ void CorvaneForm::chkBMP_Click() {
 
 void CorvaneForm::chkSave_Click() {
     if (!chkSave.checked()) {
+        // Unticked: the save is over, and so is its wait panel.
+        frameMessage.Visible = false;
+        SaveRevolutions = 0;
         return;
     }
-    const std::filesystem::path folder = AppFolder / "LightCurves";
-    bool created = false;
-    if (platform::ensureFolder(folder, created) && created) {
-        dialogs_->message("A 'LightCurves' folder has been created at " + folder.string() + ".", kTitle,
-                         MessageButtons::Ok);
+    if (!(Val(txtAnimSpeed.Text) > 0)) {
+        endSave("The light curve cannot be saved: the animation step is " + txtAnimSpeed.Text +
+                " degrees, so the system never turns. Set \"Animation Step\" above 0 and save again.");
+        return;
     }
-    const std::filesystem::path file = folder / std::filesystem::path(txtFilename.Text).filename();
+    // The animation waits while the person reads what is about to happen.
+    AnimCheck.Value = 0;
+    std::filesystem::path file = LightCurveTarget;
+    if (file.empty()) {
+        const std::filesystem::path folder = AppFolder / "LightCurves";
+        bool created = false;
+        if (platform::ensureFolder(folder, created) && created) {
+            dialogs_->message("A 'LightCurves' folder has been created at " + folder.string() + ".", kTitle,
+                              MessageButtons::Ok);
+        }
+        file = folder / std::filesystem::path(txtFilename.Text).filename();
+    }
     dialogs_->message("The light curves will be saved to " + file.string() +
-                         ".\nPlease wait until the red, green, and blue light curve have been computed before "
-                         "opening the output file.",
-                     kTitle, MessageButtons::Ok);
+                          ".\nPlease wait until the red, green, and blue light curve have been computed before "
+                          "opening the output file.",
+                      kTitle, MessageButtons::Ok);
+    if (!chkSave.checked()) {
+        return; // unticked meanwhile
+    }
     cmdPlot_Click();
     // Saving needs whole revolutions measured from their start.
     chkPhotometry.Value = 1;
@@ -133,34 +147,49 @@ void CorvaneForm::chkSave_Click() {
     AnimCheck_Click();
     Refresh_Click();
     lblMessage.Caption = "Creating Light Curves";
-    frameMessage.Visible = true;
+    frameMessage.Visible = chkSave.checked();
 }
 
 void CorvaneForm::SaveFile() {
     SavedLines = 0;
     SaveComplete = true;
-    // Only a plain file name is taken from the box: the file always goes into "LightCurves".
-    std::filesystem::path name = std::filesystem::path(txtFilename.Text).filename();
-    if (name.empty() || name == "." || name == "..") {
-        name = "corvane1.csv";
+    std::filesystem::path file = LightCurveTarget;
+    if (file.empty()) {
+        // Only a plain file name is taken from the box: the file always goes into "LightCurves".
+        std::filesystem::path name = std::filesystem::path(txtFilename.Text).filename();
+        if (name.empty() || name == "." || name == "..") {
+            name = "corvane1.csv";
+        }
+        file = AppFolder / "LightCurves" / name;
     }
-    const std::filesystem::path file = AppFolder / "LightCurves" / name;
     const fitting::LightCurveText out = fitting::FormatLightCurve(Curve, chkMag.checked());
-    if (!platform::writeFileWhole(file, out.text).empty()) {
-        SaveComplete = false;
-        dialogs_->message("The output file is open by another application and cannot be created.", kTitle,
-                         MessageButtons::Ok);
-        return;
-    }
     SavedLines = out.SavedLines;
     SaveComplete = out.SaveComplete;
-    if (SaveComplete && SavedLines > 0) {
-        chkSave.Value = 0;
-        AnimCheck.Value = 0;
-        frameMessage.Visible = false;
-        LastSavedFile = file;
-        dialogs_->message("The light curves have been saved to " + file.string() + ".", kTitle, MessageButtons::Ok);
+    ++SaveRevolutions;
+    if (!SaveComplete) {
+        // Called at the start of every revolution: the first call of a save has nothing yet, and a
+        // filter of n channels is complete at the start of revolution n + 1. Past that something
+        // keeps points from being measured; say so rather than turn for ever.
+        const int needed = Curve.ChannelLast - Curve.ChannelFirst + 1;
+        if (SaveRevolutions > needed + 2) {
+            endSave("The light curve could not be completed after " + std::to_string(SaveRevolutions - 1) +
+                    " revolutions: some points were never measured in every channel. Nothing was written.");
+        }
+        return; // an incomplete curve is never written: the file on disk stays whole
     }
+    if (!(Curve.LCMax > 0)) {
+        SaveComplete = false;
+        endSave("The light curve was not saved: the picture is black at every phase, so there is no light to "
+                "measure.");
+        return;
+    }
+    if (const std::string problem = platform::writeFileWhole(file, out.text); !problem.empty()) {
+        SaveComplete = false;
+        endSave("The output file is open by another application and cannot be created.");
+        return;
+    }
+    LastSavedFile = file;
+    endSave("The light curves have been saved to " + file.string() + ".");
 }
 
 void CorvaneForm::showPanel(int which) {

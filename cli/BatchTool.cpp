@@ -101,7 +101,8 @@ std::string applySetting(app::CorvaneForm& form, const std::string& setting) {
 }
 
 // Runs the animation from Eta = 0 with "Photometry" and "Save Light Curve" on, exactly as the
-// window would, until the file is saved complete; then copies it to outFile.
+// window would, until the curve is complete; the form then writes it straight to outFile (whole, or
+// not at all), so nothing is left behind anywhere if the run is interrupted.
 int saveLightCurve(app::CorvaneForm& form, platform::ScriptedDialogs& dialogs, const std::string& outFile,
                    std::ostream& err) {
     const double step = platform::Val(form.txtAnimSpeed.Text);
@@ -110,19 +111,9 @@ int saveLightCurve(app::CorvaneForm& form, platform::ScriptedDialogs& dialogs, c
             << " degrees: the system never turns, so no light curve can be measured\n";
         return 1;
     }
-    // The save goes into a private folder, so an existing file of the user's is never touched
-    // until the new one is complete.
-    const std::filesystem::path work = std::filesystem::temp_directory_path() /
-                                       ("corvane-cli-" + std::to_string(::getpid()) + "-" + std::to_string(std::rand()));
-    std::filesystem::create_directories(work);
-    form.AppFolder = work;
-    auto cleanup = [&] {
-        std::error_code ec;
-        std::filesystem::remove_all(work, ec);
-    };
-
+    form.LightCurveTarget = outFile;
     const int channels = form.Curve.ChannelLast - form.Curve.ChannelFirst + 1;
-    const int revolutions = channels + 2;
+    const int revolutions = channels + 3;
     const bool progress = ::isatty(2) != 0;
     const std::size_t messagesBefore = dialogs.shown.size();
     form.chkSave.Value = 1;
@@ -144,23 +135,17 @@ int saveLightCurve(app::CorvaneForm& form, platform::ScriptedDialogs& dialogs, c
     if (progress) {
         err << "\n";
     }
+    const bool saved = !form.LastSavedFile.empty() && !form.chkSave.checked();
     for (std::size_t k = messagesBefore; k < dialogs.shown.size(); ++k) {
-        if (dialogs.shown[k].text.find("cannot be created") != std::string::npos) {
-            err << "corvane-cli: " << dialogs.shown[k].text << '\n';
+        const std::string& text = dialogs.shown[k].text;
+        if (!saved && text.find("will be saved") == std::string::npos) {
+            err << "corvane-cli: " << text << '\n';
         }
     }
-    if (form.chkSave.checked() || form.LastSavedFile.empty()) {
-        err << "corvane-cli: the light curve was not complete after " << revolutions
-            << " revolutions (some points of the measured channels stayed 0, for example with a black picture)\n";
-        cleanup();
-        return 1;
-    }
-    std::ifstream in(form.LastSavedFile, std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::string problem = platform::writeFileWhole(outFile, text);
-    cleanup();
-    if (!problem.empty()) {
-        err << "corvane-cli: could not write the light curve to '" << outFile << "': " << problem << '\n';
+    if (!saved) {
+        if (form.chkSave.checked()) {
+            err << "corvane-cli: the light curve was not complete after " << revolutions << " revolutions\n";
+        }
         return 1;
     }
     return 0;

@@ -20,22 +20,26 @@ LightCurveText FormatLightCurve(const lightcurve::LightCurveState& s, bool magni
         const double v = s.at(channel, i);
         return magnitudeScale ? s.LCMax - v : v / s.LCMax;
     };
+    const int first = std::max(s.ChannelFirst, 0);
+    const int last = std::min(s.ChannelLast, 3);
+    auto inFilter = [&](int channel) { return channel >= first && channel <= last; };
     for (double shift : {-0.25, 0.75}) {
         for (int i = 0; i <= lastPoint; ++i) {
             bool any = false;
-            for (int channel = 0; channel <= 3; ++channel) {
-                any = any || s.at(channel, i) > 0;
+            for (int channel = first; channel <= last; ++channel) {
+                any = any || s.measured(channel, i);
             }
             if (!any) {
                 continue;
             }
             out.text += GeneralNumber(s.PhaseAt[static_cast<std::size_t>(i)] / (2 * Pi) + shift);
             for (int channel : {3, 2, 1, 0}) {
-                out.text += ", " + GeneralNumber(value(channel, i));
+                // A channel the filter does not measure stays an empty field: nothing measured it.
+                out.text += inFilter(channel) && s.measured(channel, i) ? ", " + GeneralNumber(value(channel, i)) : ", ";
             }
             out.text += "\n";
-            for (int channel = std::max(s.ChannelFirst, 0); channel <= std::min(s.ChannelLast, 3); ++channel) {
-                if (s.at(channel, i) == 0) {
+            for (int channel = first; channel <= last; ++channel) {
+                if (!s.measured(channel, i)) {
                     out.SaveComplete = false;
                 }
             }

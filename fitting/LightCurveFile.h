@@ -10,8 +10,9 @@ namespace corvane::fitting {
 
 // The light-curve file, comma-separated:
 //   "Phase, Red, Green, Blue, Luminance"
-//   then, for every point 0..LCPoints with a channel above 0, the phase PhaseAt / 2 pi - 0.25 and
-//   the red, green, blue and luminance values, joined by ", ";
+//   then, for every point 0..LCPoints with a measured channel of the filter, the phase
+//   PhaseAt / 2 pi - 0.25 and the red, green, blue and luminance values, joined by ", " (a channel
+//   the filter does not measure, or not yet measured, is an empty field);
 //   then the same points again with the phase PhaseAt / 2 pi + 0.75.
 // A value is LCMax - v on the magnitude scale and v / LCMax otherwise; numbers in shortest general
 // form. Lines end in LF.
@@ -22,7 +23,7 @@ struct LightCurveText {
 };
 
 // Builds the file. A point counts as complete when each channel ChannelFirst..ChannelLast of it
-// has been measured (its stored value is not 0); the file is complete when it has data lines and
+// has been measured (a black frame's 0 counts); the file is complete when it has data lines and
 // every one of them is.
 LightCurveText FormatLightCurve(const lightcurve::LightCurveState& s, bool magnitudeScale);
 

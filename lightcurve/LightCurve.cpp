@@ -17,11 +17,12 @@ void LightCurveState::clearForRefresh(int plotWidth) {
     LCMin = 1e14;
     LCPoints = plotWidth;
     const int lastPoint = std::clamp(LCPoints, 0, MaxPoint);
-    for (int channel = std::max(ChannelFirst, 0); channel <= std::min(ChannelLast, Channels - 1); ++channel) {
+    for (int channel = 0; channel < Channels; ++channel) {
         for (int point = 0; point <= lastPoint; ++point) {
             at(channel, point) = 0.0;
         }
     }
+    std::fill(Measured.begin(), Measured.end(), std::uint8_t{0});
 }
 
 std::optional<FilterChannels> filterChannels(const std::string& text) {
@@ -207,6 +208,7 @@ void MeasureFrame(LightCurveState& s, const platform::Canvas& picture, platform:
         return; // a plot wider than the tables: the point is not recorded
     }
     s.at(s.Channel, s.PhaseIndex) = s.FrameSum;
+    s.Measured[static_cast<std::size_t>(s.PhaseIndex)] |= static_cast<std::uint8_t>(1U << s.Channel);
     if (s.FrameSum > s.LCMax) {
         s.LCMax = s.FrameSum;
         Replot(s, plot);

@@ -25,6 +25,9 @@ inline constexpr int MaxPoint = 5000;
 struct LightCurveState {
     std::vector<double> LightCurve = std::vector<double>(static_cast<std::size_t>(Channels) * (MaxPoint + 1), 0.0);
     std::vector<double> PhaseAt = std::vector<double>(MaxPoint + 1, 0.0); // Eta of each point
+    // Which channels of each point were measured since the last refresh: bit c for channel c. A
+    // measured value may be 0 (a black frame), so the values alone cannot tell.
+    std::vector<std::uint8_t> Measured = std::vector<std::uint8_t>(MaxPoint + 1, 0);
     int LCPoints = 800;
     double LCMax = -1e14;
     double LCMin = 1e14;
@@ -55,8 +58,13 @@ struct LightCurveState {
         return LightCurve[static_cast<std::size_t>(channel) * (MaxPoint + 1) + static_cast<std::size_t>(point)];
     }
 
+    bool measured(int channel, int point) const {
+        return channel >= 0 && channel < 8 && ((Measured[static_cast<std::size_t>(point)] >> channel) & 1U) != 0;
+    }
+
     // What a refresh does to the curve: extremes reset, LCPoints taken from the plot's width and the
-    // points 0..LCPoints (at most 5000) of the channels ChannelFirst..ChannelLast cleared.
+    // points 0..LCPoints (at most 5000) of every channel cleared, so the curve never holds points of
+    // two models.
     void clearForRefresh(int plotWidth);
 };
 

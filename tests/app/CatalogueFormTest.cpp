@@ -76,7 +76,11 @@ TEST_F(CatalogueFixture, SlideShowStartsFromADefinedStateAndWraps) {
     form.SlideShow_Click();
     EXPECT_EQ(form.SlideShow.Caption, "Start Slide Show");
     EXPECT_FALSE(form.Timer2Enabled);
-    EXPECT_FALSE(form.lblSlideShow.Visible);
+    EXPECT_TRUE(form.lblSlideShow.Visible) << "the system on show stays named";
+    EXPECT_EQ(form.lblSlideShow.Caption, "44i Boo (3)");
+    EXPECT_EQ(form.StarNameListIndex, 0) << "and selected in the list";
+    EXPECT_EQ(form.chkPhotometry.Value, 1) << "what the show switched off comes back";
+    EXPECT_EQ(form.txtN1.Text, "10");
     form.Timer2_Timer();
     EXPECT_EQ(form.SlideIndex, 1) << "a tick while stopped does nothing";
 }
@@ -202,7 +206,9 @@ TEST_F(CatalogueFixture, RelativeErrorAgainstTheModelItself) {
     form.cmdLoadLight_Click();
     ASSERT_EQ(form.lblError.Caption.substr(0, 16), "Relative Error: ");
     EXPECT_LT(platform::Val(form.lblError.Caption.substr(16)), 1e-4) << form.lblError.Caption;
-    EXPECT_EQ(std::count(form.Text1.Text.begin(), form.Text1.Text.end(), '\n'), 24) << "one line per point";
+    EXPECT_EQ(std::count(form.Text1.Text.begin(), form.Text1.Text.end(), '\n'), 25)
+        << "one line per point, then the channel compared";
+    EXPECT_THAT(form.Text1.Text, HasSubstr("\r\nChannel compared: Red\r\n"));
     EXPECT_EQ(form.Text1.Text.substr(0, 2), "1,");
 
     // A different inclination is clearly worse.

@@ -341,7 +341,7 @@ TEST_F(FormFixture, SwitchesRunTheirActions) {
     EXPECT_EQ(form.txtEta.Text, "0 ");
 }
 
-TEST_F(FormFixture, LightCurveIsClearedForTheMeasuredChannels) {
+TEST_F(FormFixture, LightCurveIsClearedInEveryChannel) {
     ASSERT_TRUE(form.setSwitch("chkPhotometry", 0));
     form.Curve.at(2, 10) = 5;
     form.Curve.at(0, 10) = 7;
@@ -349,7 +349,7 @@ TEST_F(FormFixture, LightCurveIsClearedForTheMeasuredChannels) {
     form.Refresh_Click();
     EXPECT_EQ(form.Curve.at(2, 10), 0.0);
     EXPECT_EQ(form.Curve.at(3, 800), 0.0);
-    EXPECT_EQ(form.Curve.at(0, 10), 7.0) << "channel 0 is outside ChannelFirst..ChannelLast";
+    EXPECT_EQ(form.Curve.at(0, 10), 0.0) << "channel 0 is outside the filter's channels, and cleared too";
     EXPECT_EQ(form.Curve.LCMax, -1e14);
     EXPECT_EQ(form.Curve.LCMin, 1e14);
     EXPECT_EQ(form.Curve.LCPoints, form.PicturePlot.width());

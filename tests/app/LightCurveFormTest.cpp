@@ -154,20 +154,37 @@ TEST_F(AnimationFixture, SavingTheLightCurveCompletesAfterTheFiltersRevolutions)
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1 + 2 * 36);
 }
 
-TEST_F(AnimationFixture, ASaveThatCannotBeWrittenSaysSoAndKeepsTrying) {
+// Turns the system until the save ends (at most limit ticks); returns the ticks taken.
+int animateWhileSaving(CorvaneForm& form, int limit = 2000) {
+    int ticks = 0;
+    while (form.chkSave.checked() && form.AnimCheck.checked() && ticks < limit) {
+        form.Timer1_Timer();
+        ++ticks;
+    }
+    return ticks;
+}
+
+// A failed write used to repeat its message at every revolution, for ever, with the wait panel up.
+TEST_F(AnimationFixture, ASaveThatCannotBeWrittenSaysSoOnceAndEnds) {
     std::ofstream(folder / "LightCurves") << "a file where the folder should be";
+    form.typeText("txtAnimSpeed", "20");
     form.chkSave.Value = 1;
     form.chkSave_Click();
-    form.SaveFile();
+    animateWhileSaving(form);
     EXPECT_EQ(dialogs.shown.back().text, "The output file is open by another application and cannot be created.");
-    EXPECT_EQ(form.chkSave.Value, 1);
+    EXPECT_EQ(form.chkSave.Value, 0);
+    EXPECT_FALSE(form.frameMessage.Visible) << "the wait panel goes when the save fails";
+    EXPECT_EQ(std::count_if(dialogs.shown.begin(), dialogs.shown.end(),
+                            [](const auto& m) { return m.text.find("cannot be created") != std::string::npos; }),
+              1);
 }
 
 TEST_F(AnimationFixture, TheFileNameBoxCannotLeaveTheFolder) {
     form.txtFilename.Text = "../../escape.csv";
+    form.typeText("txtAnimSpeed", "20");
     form.chkSave.Value = 1;
     form.chkSave_Click();
-    form.SaveFile();
+    animateWhileSaving(form);
     EXPECT_TRUE(fs::exists(folder / "LightCurves" / "escape.csv"));
 }
 

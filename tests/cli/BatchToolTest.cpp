@@ -212,7 +212,7 @@ TEST_F(RenderFixture, LightCurveThatCannotCompleteSaysWhy) {
     const ToolRun black = run({"--size", "100x60", "--set", "txtZoom=0", "lightcurve", "--step", "20", "--out",
                                file("none.csv")});
     EXPECT_EQ(black.status, 1);
-    EXPECT_THAT(black.err, HasSubstr("not complete"));
+    EXPECT_THAT(black.err, HasSubstr("no light to measure"));
     EXPECT_FALSE(std::filesystem::exists(dir / "none.csv"));
     const ToolRun still = run({"lightcurve", "--step", "0", "--out", file("none.csv")});
     EXPECT_EQ(still.status, 1);
@@ -256,7 +256,8 @@ TEST_F(RenderFixture, CompareAndGridAgainstAModelCurve) {
                               "--observed", file("obs.csv"), "--listing"});
     ASSERT_EQ(same.status, 0) << same.err;
     const auto l = lines(same.out);
-    ASSERT_EQ(l.size(), 25u);
+    ASSERT_EQ(l.size(), 26u);
+    EXPECT_EQ(l[24], "Channel compared: Red");
     EXPECT_EQ(l.back(), "Relative Error: 0.");
     EXPECT_EQ(l[0].substr(0, 2), "1,");
     const ToolRun tilted = run({"--size", "200x125", "--set", "chkMag=1", "--set", "cmbFilter=R", "--set",

@@ -32,6 +32,8 @@ lightcurve::LightCurveState smallCurve() {
     for (int ch : {3, 2, 1}) {
         s.at(ch, 0) = 200;
         s.at(ch, 2) = 100 + ch;
+        s.Measured[0] |= static_cast<std::uint8_t>(1U << ch);
+        s.Measured[2] |= static_cast<std::uint8_t>(1U << ch);
     }
     s.LCMax = 200;
     s.LCMin = 101;
@@ -40,18 +42,20 @@ lightcurve::LightCurveState smallCurve() {
 
 TEST(LightCurveFile, LinearScaleLineByLine) {
     const LightCurveText out = FormatLightCurve(smallCurve(), false);
-    EXPECT_THAT(lines(out.text), ElementsAre("Phase, Red, Green, Blue, Luminance", "-0.25, 1, 1, 1, 0",
-                                             "0.25, 0.515, 0.51, 0.505, 0", "0.75, 1, 1, 1, 0",
-                                             "1.25, 0.515, 0.51, 0.505, 0"));
+    EXPECT_THAT(lines(out.text), ElementsAre("Phase, Red, Green, Blue, Luminance", "-0.25, 1, 1, 1, ",
+                                             "0.25, 0.515, 0.51, 0.505, ", "0.75, 1, 1, 1, ",
+                                             "1.25, 0.515, 0.51, 0.505, "))
+        << "\"RGB\" does not measure luminance: its field stays empty, never a number";
     EXPECT_EQ(out.SavedLines, 4);
-    EXPECT_TRUE(out.SaveComplete) << "luminance is not measured by \"RGB\", so its 0 does not count";
+    EXPECT_TRUE(out.SaveComplete) << "luminance is not measured by \"RGB\", so it is not needed";
 }
 
 TEST(LightCurveFile, MagnitudeScaleWritesDifferencesFromTheMaximum) {
     const LightCurveText out = FormatLightCurve(smallCurve(), true);
-    EXPECT_THAT(lines(out.text), ElementsAre("Phase, Red, Green, Blue, Luminance", "-0.25, 0, 0, 0, 200",
-                                             "0.25, 97, 98, 99, 200", "0.75, 0, 0, 0, 200",
-                                             "1.25, 97, 98, 99, 200"));
+    EXPECT_THAT(lines(out.text), ElementsAre("Phase, Red, Green, Blue, Luminance", "-0.25, 0, 0, 0, ",
+                                             "0.25, 97, 98, 99, ", "0.75, 0, 0, 0, ",
+                                             "1.25, 97, 98, 99, "))
+        << "no luminance of -LCMax (or any number) where nothing measured it";
     EXPECT_TRUE(out.SaveComplete) << "the brightest point written as 0 is still a measured point";
 }
 
@@ -61,13 +65,18 @@ TEST(LightCurveFile, SaveNeverCompletedWithRgbOrMagnitudes) {
     lightcurve::LightCurveState s = smallCurve();
     EXPECT_TRUE(FormatLightCurve(s, false).SaveComplete);
     EXPECT_TRUE(FormatLightCurve(s, true).SaveComplete);
-    s.at(2, 2) = 0; // green not yet measured at one point
+    s.at(2, 2) = 0;
+    EXPECT_TRUE(FormatLightCurve(s, false).SaveComplete) << "a measured 0 (a black frame) is a measurement";
+    s.Measured[2] &= static_cast<std::uint8_t>(~(1U << 2)); // green not yet measured at one point
     EXPECT_FALSE(FormatLightCurve(s, false).SaveComplete);
     EXPECT_FALSE(FormatLightCurve(s, true).SaveComplete);
     s.ChannelFirst = s.ChannelLast = 3; // a red-only filter does not need green
     EXPECT_TRUE(FormatLightCurve(s, false).SaveComplete);
     s.ChannelFirst = 0; // "LRGB" needs luminance too
     EXPECT_FALSE(FormatLightCurve(s, false).SaveComplete);
+    s.ChannelFirst = s.ChannelLast = 3;
+    s.at(1, 2) = 7; // a stale blue value the red-only filter did not measure
+    EXPECT_EQ(lines(FormatLightCurve(s, false).text)[2], "0.25, 0.515, , , ") << "only the filter's channels are written";
 }
 
 TEST(LightCurveFile, NothingMeasuredIsNotComplete) {

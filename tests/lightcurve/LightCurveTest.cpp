@@ -182,15 +182,18 @@ TEST_F(CurveFixture, ObservedPointsAreOverlaidAQuarterRevolutionIn) {
     }
 }
 
-TEST_F(CurveFixture, RefreshClearsOnlyTheFiltersChannels) {
+TEST_F(CurveFixture, RefreshClearsEveryChannelWhateverTheFilter) {
     s.ChannelFirst = 1;
     s.ChannelLast = 3;
     s.at(0, 5) = 1;
     s.at(1, 5) = 1;
     s.at(3, 5000) = 1;
+    s.Measured[5] = 0b11;
     s.LCMax = 9;
     s.clearForRefresh(9000);
-    EXPECT_EQ(s.at(0, 5), 1.0);
+    EXPECT_EQ(s.at(0, 5), 0.0) << "a channel outside the filter is cleared too";
+    EXPECT_FALSE(s.measured(0, 5));
+    EXPECT_FALSE(s.measured(1, 5));
     EXPECT_EQ(s.at(1, 5), 0.0);
     EXPECT_EQ(s.at(3, 5000), 0.0);
     EXPECT_EQ(s.LCMax, -1e14);
