@@ -8,6 +8,7 @@
 #include "platform/NumberFormat.h"
 #include "platform/TextFile.h"
 #include "roche/Constants.h"
+#include "roche/LobeRadius.h"
 #include "roche/NeckShape.h"
 
 #include <algorithm>
@@ -511,10 +512,15 @@ void CorvaneForm::mnuEquator_Click() {
     std::string text = std::to_string(count) + "\r\n";
     text += GeneralNumber(Roche.LagrangeX) + "\r\n";
     text += GeneralNumber(Roche.OmegaCrit) + "\r\n";
+    // The rows need the lobe itself, towards the companion too, where the fixed-point iteration of
+    // the lists diverges: the critical potential at the exact inner Lagrangian point, and a solver
+    // that brackets and bisects (the header lines keep the lists' values).
+    const double lobePotential = roche::RochePotentialAt(Q, roche::InnerLagrangianPoint(Q), 1.0, 0.0);
     for (int i = 0; i <= 2 * count; ++i) {
         EquatorAngle = HalfPi - (TwoPi * i) / (count * 2.0);
-        RocheRadius = roche::StarRadius(Roche, Roche.OmegaCrit, Q, 0, 0.0, EquatorAngle);
-        text += std::to_string(Roche.IterCount) + "," + Format(180 * EquatorAngle / Pi, "#0.#") + "," +
+        const roche::LobeRadiusResult lobe = roche::EquipotentialRadius(Q, lobePotential, std::sin(EquatorAngle), 0.0);
+        RocheRadius = lobe.radius;
+        text += std::to_string(lobe.passes) + "," + Format(180 * EquatorAngle / Pi, "#0.#") + "," +
                 Format(RocheRadius, "0.####") + "\r\n";
     }
     Text1.Text = text;

@@ -302,6 +302,10 @@ public:
                            const std::atomic<bool>* cancel = nullptr);
     void finishObservedCurve();
 
+    // Creates the named output folder beside the application when it is missing, saying so; false
+    // (with a failure report) when it cannot be made.
+    bool ensureOutputFolder(const std::string& name);
+
     // Grid search.
     void cmbParameter_Click();
     void cmbParameter2_Click();

@@ -350,6 +350,20 @@ constexpr ParameterDefaults kDefaults[] = {
 
 } // namespace
 
+bool CorvaneForm::ensureOutputFolder(const std::string& name) {
+    const std::filesystem::path folder = AppFolder / name;
+    bool created = false;
+    if (!platform::ensureFolder(folder, created)) {
+        ShowError(75, "The folder " + folder.string() + " could not be created", "ensureOutputFolder");
+        return false;
+    }
+    if (created) {
+        dialogs_->message("A '" + name + "' folder has been created at " + folder.string() + ".", kTitle,
+                          MessageButtons::Ok);
+    }
+    return true;
+}
+
 TextBox* CorvaneForm::parameterBox(const std::string& name) {
     if (name == "Inclination") {
         return &txtIota;

@@ -211,7 +211,7 @@ void CorvaneForm::HelpButton_Click() { showPanel(2); }
 
 void CorvaneForm::frameMessage_Click() { frameMessage.Visible = false; }
 
-void CorvaneForm::Label16_Click() { dialogs_->openAddress(Label16.Caption); }
+void CorvaneForm::Label16_Click() { dialogs_->showManual(); }
 
 void CorvaneForm::mnuSaveLightCurve_Click() {
     cmdExtras_Click();

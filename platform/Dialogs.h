@@ -19,6 +19,8 @@ public:
     virtual MessageAnswer message(const std::string& text, const std::string& title, MessageButtons buttons) = 0;
     // Opens a web address in the user's browser without waiting for it.
     virtual void openAddress(const std::string& address) = 0;
+    // Shows the manual that ships with the program, without waiting for the reader.
+    virtual void showManual() = 0;
 };
 
 // Answers from a queue (the first button of the box when the queue is empty) and records every box.
@@ -41,10 +43,12 @@ public:
     }
 
     void openAddress(const std::string& address) override { opened.push_back(address); }
+    void showManual() override { ++manualShown; }
 
     std::deque<MessageAnswer> answers;
     std::vector<Shown> shown;
     std::vector<std::string> opened;
+    int manualShown = 0;
 };
 
 } // namespace corvane::platform

@@ -320,14 +320,16 @@ void DrawStar(Scene& s, const SceneInputs& in) {
     const double sinA = std::sin(a);
     const double cosA = std::cos(a);
     const double cosI = std::cos(in.Iota);
-    auto placeStar2 = [&] {
-        s.CentreX = z * sinA * 2 / (1 + q);
-        s.CentreY = -z * cosA * cosI * 2 / (1 + q);
+    // The axis tilt turns the whole binary as one body: the centres turn with the stars' surfaces
+    // (the same rotation the point transform applies), so the tidal points keep facing each other.
+    const double cosG = std::cos(in.Gamma);
+    const double sinG = std::sin(in.Gamma);
+    auto place = [&](double x, double y) {
+        s.CentreX = x * cosG + y * sinG;
+        s.CentreY = y * cosG - x * sinG;
     };
-    auto placeStar1 = [&] {
-        s.CentreX = -z * sinA * 2 * q / (1 + q);
-        s.CentreY = z * cosA * cosI * 2 * q / (1 + q);
-    };
+    auto placeStar2 = [&] { place(z * sinA * 2 / (1 + q), -z * cosA * cosI * 2 / (1 + q)); };
+    auto placeStar1 = [&] { place(-z * sinA * 2 * q / (1 + q), z * cosA * cosI * 2 * q / (1 + q)); };
     auto body = [&](int star) { in.Neck ? MakeStarContact(s, in, star) : MakeStar(s, in, star); };
     if (cosA > 0) {
         placeStar2();

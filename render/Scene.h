@@ -124,7 +124,8 @@ double NeckTemperature(double NeckZ, double LagrangeX, double Temp1, double Temp
 
 // One frame: clears Picture1 and draws the farther star first, each about its place around the
 // centre of mass (star 2 at 2/(1+q), star 1 at 2q/(1+q) picture units of ZoomScale from it, the
-// vertical offsets foreshortened by cos Iota), or the single star at the centre.
+// vertical offsets foreshortened by cos Iota, then both offsets turned by the axis tilt Gamma as the
+// stars' surfaces are), or the single star at the centre.
 void DrawStar(Scene& s, const SceneInputs& in);
 
 } // namespace corvane::render

@@ -3,8 +3,13 @@
 #include "CorvaneWindow.h"
 
 #include "PictureBox.h"
+#include "ManualText.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QSignalBlocker>
+#include <QTextBrowser>
 #include <QDesktopServices>
 #include <QMouseEvent>
 #include <QStackedWidget>
@@ -85,6 +90,18 @@ platform::MessageAnswer WidgetDialogs::message(const std::string& text, const st
 }
 
 CorvaneWindow::~CorvaneWindow() {
+    // The widgets outlive this object's members by a moment: a box losing the focus as they go must
+    // not reach the form through a half-destroyed window.
+    for (auto& [name, edit] : textBoxes_) {
+        QObject::disconnect(edit, nullptr, this, nullptr);
+    }
+    if (starNameList_ != nullptr) {
+        QObject::disconnect(starNameList_, nullptr, this, nullptr);
+        starNameList_->viewport()->removeEventFilter(this);
+    }
+    if (picture1_ != nullptr) {
+        picture1_->removeEventFilter(this);
+    }
     // A job still running is told to stop and waited for: it reports back to this window.
     if (cancel_) {
         *cancel_ = true;
@@ -96,6 +113,22 @@ CorvaneWindow::~CorvaneWindow() {
 
 void WidgetDialogs::openAddress(const std::string& address) {
     QDesktopServices::openUrl(QUrl(qs(address)));
+}
+
+void WidgetDialogs::showManual() {
+    // The manual is the README the program is built from, so it is always there and always current.
+    auto* dialog = new QDialog(parent_);
+    dialog->setObjectName("Manual");
+    dialog->setWindowTitle("The Corvane manual");
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto* layout = new QVBoxLayout(dialog);
+    auto* text = new QTextBrowser(dialog);
+    text->setObjectName("ManualText");
+    text->setMarkdown(QString::fromUtf8(kManualMarkdown));
+    text->setOpenExternalLinks(true);
+    layout->addWidget(text);
+    dialog->resize(760, 640);
+    dialog->show();
 }
 
 CorvaneWindow::CorvaneWindow(CorvaneForm& form, QWidget* parent) : QMainWindow(parent), form_(form) {
@@ -115,9 +148,16 @@ CorvaneWindow::CorvaneWindow(CorvaneForm& form, QWidget* parent) : QMainWindow(p
     leftLayout->addWidget(buildSettingsFrame());
     leftLayout->addWidget(buildSpotFrame());
     leftLayout->addWidget(buildInformation(), 1);
-    left->setMaximumWidth(470);
+    // Down to small screens every control stays reachable: the column scrolls when it must.
+    auto* leftScroll = new QScrollArea(central);
+    leftScroll->setObjectName("LeftColumn");
+    leftScroll->setWidget(left);
+    leftScroll->setWidgetResizable(true);
+    leftScroll->setFrameShape(QFrame::NoFrame);
+    leftScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    leftScroll->setFixedWidth(left->sizeHint().width() + leftScroll->verticalScrollBar()->sizeHint().width());
 
-    columns->addWidget(left);
+    columns->addWidget(leftScroll);
     columns->addWidget(buildPictures(), 1);
     columns->addWidget(buildCatalogue());
     setCentralWidget(central);
@@ -139,7 +179,12 @@ CorvaneWindow::CorvaneWindow(CorvaneForm& form, QWidget* parent) : QMainWindow(p
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         size = size.boundedTo(screen->availableGeometry().size());
     }
-    resize(size.expandedTo(QSize(1000, 700)));
+    resize(size);
+
+    chooseFile_ = [this](bool save, const QString& title, const QString& start, const QString& filter) {
+        return save ? QFileDialog::getSaveFileName(this, title, start, filter)
+                    : QFileDialog::getOpenFileName(this, title, start, filter);
+    };
 }
 
 const CorvaneForm::ParameterControl& CorvaneWindow::parameter(const char* name) const {
@@ -153,11 +198,23 @@ const CorvaneForm::ParameterControl& CorvaneWindow::parameter(const char* name) 
 
 template <typename Handler>
 void CorvaneWindow::run(const Handler& handler) {
-    if (syncing_) {
+    // Widgets changed by syncFromForm raise no handlers, and nothing runs inside another handler:
+    // a timer tick that falls due while a message box is open is simply skipped.
+    if (syncing_ || inHandler_) {
         return;
     }
+    inHandler_ = true;
     handler();
+    inHandler_ = false;
     syncFromForm();
+}
+
+void CorvaneWindow::runWhenIdle(std::function<void()> handler) {
+    if (inHandler_) {
+        QTimer::singleShot(20, this, [this, handler = std::move(handler)]() mutable { runWhenIdle(std::move(handler)); });
+        return;
+    }
+    run(handler);
 }
 
 QWidget* CorvaneWindow::buildParameterRow(const CorvaneForm::ParameterControl& control) {
@@ -171,9 +228,11 @@ QWidget* CorvaneWindow::buildParameterRow(const CorvaneForm::ParameterControl& c
     edit->setMinimumWidth(60);
     textBoxes_[control.name] = edit;
     const std::string name = control.name;
+    // Each keystroke recomputes the model; the box keeps what is typed until the edit ends.
     connect(edit, &QLineEdit::textEdited, this, [this, name](const QString& text) {
-        run([this, &name, &text] { form_.typeText(name, text.toStdString()); });
+        run([this, &name, &text] { form_.typeText(name, text.toStdString(), false); });
     });
+    connect(edit, &QLineEdit::editingFinished, this, [this, name] { run([this, &name] { form_.editFinished(name); }); });
     layout->addWidget(edit, 1);
 
     if (control.scroll > 0) {
@@ -268,7 +327,12 @@ QCheckBox* CorvaneWindow::buildSwitch(const CorvaneForm::SwitchControl& control)
         return box;
     }
     connect(box, &QCheckBox::clicked, this, [this, name](bool on) {
-        run([this, &name, on] { form_.setSwitch(name, on ? 1 : 0); });
+        run([this, &name, on] {
+            if (name == "chkSave" && on) {
+                form_.LightCurveTarget.clear(); // ticked here, the file is the one named in the box
+            }
+            form_.setSwitch(name, on ? 1 : 0);
+        });
     });
     return box;
 }
@@ -407,6 +471,16 @@ QWidget* CorvaneWindow::buildCatalogue() {
         const std::string name = item->text().toStdString();
         run([this, name] { form_.StarNameList_Click(name); });
     });
+    // Arrow keys, Home/End, Page keys and typing a name's first letters move the current row: the
+    // row landed on is loaded as a click loads it (a click itself is handled above, once).
+    connect(starNameList_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (mousePressing_ || row < 0) {
+            return;
+        }
+        const std::string name = starNameList_->item(row)->text().toStdString();
+        run([this, name] { form_.StarNameList_Click(name); });
+    });
+    starNameList_->viewport()->installEventFilter(this);
     connect(starNameList_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         const std::string name = item->text().toStdString();
         run([this, name] { form_.StarNameList_Click(name); });
@@ -421,13 +495,6 @@ QWidget* CorvaneWindow::buildCatalogue() {
     layout->addWidget(lblSlideShow_);
     panel->setFixedWidth(180);
     return panel;
-}
-
-void CorvaneWindow::replay(const platform::ScriptedDialogs& shown) {
-    WidgetDialogs dialogs(this);
-    for (const auto& box : shown.shown) {
-        dialogs.message(box.text, box.title, box.buttons);
-    }
 }
 
 void CorvaneWindow::loadLightCurve() {
@@ -473,12 +540,15 @@ void CorvaneWindow::loadLightCurve() {
             },
             cancel.get());
         QMetaObject::invokeMethod(this, [this, worker] {
-            busy_ = false;
-            form_.ModelAtObs = worker->ModelAtObs;
-            form_.ModelMax = worker->ModelMax;
-            form_.ModelMin = worker->ModelMin;
-            form_.chkError.Value = 1; // the refresh that finishes the load computes the error
-            run([this] { form_.finishObservedCurve(); });
+            runWhenIdle([this, worker] {
+                busy_ = false;
+                form_.ModelAtObs = worker->ModelAtObs;
+                form_.ModelAtObsKey = worker->ModelAtObsKey;
+                form_.ModelMax = worker->ModelMax;
+                form_.ModelMin = worker->ModelMin;
+                form_.chkError.Value = 1; // the refresh that finishes the load computes the error
+                form_.finishObservedCurve();
+            });
         });
     });
 }
@@ -493,6 +563,18 @@ void CorvaneWindow::toggleGridSearch(bool on) {
     }
     if (busy_) {
         form_.chkDC.Value = 0;
+        syncFromForm();
+        return;
+    }
+    // Anything the search has to say before it starts is said now, while the person is there; the
+    // job itself runs silently and reports in its progress line.
+    bool ready = false;
+    run([this, &ready] { ready = form_.ensureOutputFolder("RelativeErrors"); });
+    if (!ready || form_.Curve.ObsCount < 1) {
+        form_.chkDC.Value = 0;
+        if (form_.Curve.ObsCount < 1) {
+            form_.lblDCProgress.Caption = "Not done: load an observed light curve first";
+        }
         syncFromForm();
         return;
     }
@@ -516,14 +598,75 @@ void CorvaneWindow::toggleGridSearch(bool on) {
             },
             *cancel, why);
         const std::string caption = file.empty() ? "Not done: " + why : snapshot->lblDCProgress.Caption + " " + file.string();
-        QMetaObject::invokeMethod(this, [this, caption, dialogs] {
-            busy_ = false;
-            form_.lblDCProgress.Caption = caption;
-            form_.chkDC.Value = 0;
-            syncFromForm();
-            replay(*dialogs);
+        QMetaObject::invokeMethod(this, [this, caption] {
+            runWhenIdle([this, caption] {
+                busy_ = false;
+                form_.lblDCProgress.Caption = caption;
+                form_.chkDC.Value = 0;
+            });
         });
     });
+}
+
+void CorvaneWindow::chooseAndLoadLightCurve() {
+    if (busy_ || inHandler_) {
+        return;
+    }
+    run([this] { form_.mnuLoadLightCurve_Click(); });
+    form_.frmLoadLight.Visible = false;
+    const QString chosen = chooseFile_(false, "Load Light Curve", qs(form_.txtLCName.Text),
+                                       "Light curves (*.csv *.txt *.dat);;All files (*)");
+    if (chosen.isEmpty()) {
+        syncFromForm();
+        return;
+    }
+    form_.txtLCName.Text = chosen.toStdString();
+    loadLightCurve();
+}
+
+void CorvaneWindow::chooseAndSaveLightCurve() {
+    if (inHandler_) {
+        return;
+    }
+    bool ready = false;
+    run([this, &ready] { ready = form_.ensureOutputFolder("LightCurves"); });
+    if (!ready) {
+        return;
+    }
+    const std::filesystem::path start =
+        form_.AppFolder / "LightCurves" / std::filesystem::path(form_.txtFilename.Text).filename();
+    const QString chosen =
+        chooseFile_(true, "Save Light Curve", qs(start.string()), "Comma-separated light curves (*.csv);;All files (*)");
+    if (chosen.isEmpty()) {
+        return;
+    }
+    form_.LightCurveTarget = chosen.toStdString();
+    run([this] { form_.mnuSaveLightCurve_Click(); });
+}
+
+void CorvaneWindow::chooseForSavePanel(void (CorvaneForm::*menu)(), bool save, const QString& filter) {
+    if (inHandler_) {
+        return;
+    }
+    // The form's menu command sets the panel's captions and the described default name; the file
+    // dialog stands in for typing the name into the panel.
+    bool ready = false;
+    run([this, menu, &ready] {
+        (form_.*menu)();
+        form_.frameSaveBMP.Visible = false;
+        ready = form_.ensureOutputFolder("Stars");
+    });
+    if (!ready) {
+        return;
+    }
+    const QString chosen = chooseFile_(save, qs(form_.lblSaveAs.Caption).remove(" .").trimmed(),
+                                       qs(form_.txtBMPName.Text), filter);
+    if (chosen.isEmpty()) {
+        run([this] { form_.cmdCancel_Click(); });
+        return;
+    }
+    form_.txtBMPName.Text = chosen.toStdString();
+    run([this] { form_.cmbSaveBMP_Click(); });
 }
 
 QWidget* CorvaneWindow::buildFileAndGridPanel() {
@@ -656,25 +799,26 @@ void CorvaneWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu("&File");
     QAction* saveCurve = file->addAction("Save &Light Curve...");
     saveCurve->setObjectName("mnuSaveLightCurve");
-    connect(saveCurve, &QAction::triggered, this, [this] { run([this] { form_.mnuSaveLightCurve_Click(); }); });
+    connect(saveCurve, &QAction::triggered, this, [this] { chooseAndSaveLightCurve(); });
     QAction* saveAnimation = file->addAction("Save &Animation...");
     saveAnimation->setObjectName("mnuSaveAnimation");
     connect(saveAnimation, &QAction::triggered, this, [this] { run([this] { form_.mnuSaveAnimation_Click(); }); });
     file->addSeparator();
-    const std::pair<const char*, void (CorvaneForm::*)()> fileCommands[] = {
-        {"Load Light &Curve...", &CorvaneForm::mnuLoadLightCurve_Click},
-        {"Save &Bitmap...", &CorvaneForm::mnuSaveBitmap_Click},
-        {"Save &Star...", &CorvaneForm::mnuSaveStar_Click},
-        {"L&oad Star...", &CorvaneForm::mnuLoadStar_Click},
-    };
-    const char* fileNames[] = {"mnuLoadLightCurve", "mnuSaveBitmap", "mnuSaveStar", "mnuLoadStar"};
-    int k = 0;
-    for (const auto& [caption, handler] : fileCommands) {
-        QAction* action = file->addAction(caption);
-        action->setObjectName(fileNames[k++]);
-        const auto h = handler;
-        connect(action, &QAction::triggered, this, [this, h] { run([this, h] { (form_.*h)(); }); });
-    }
+    QAction* loadCurve = file->addAction("Load Light &Curve...");
+    loadCurve->setObjectName("mnuLoadLightCurve");
+    connect(loadCurve, &QAction::triggered, this, [this] { chooseAndLoadLightCurve(); });
+    QAction* saveBitmap = file->addAction("Save &Bitmap...");
+    saveBitmap->setObjectName("mnuSaveBitmap");
+    connect(saveBitmap, &QAction::triggered, this,
+            [this] { chooseForSavePanel(&CorvaneForm::mnuSaveBitmap_Click, true, "Bitmaps (*.bmp *.png)"); });
+    QAction* saveStar = file->addAction("Save &Star...");
+    saveStar->setObjectName("mnuSaveStar");
+    connect(saveStar, &QAction::triggered, this,
+            [this] { chooseForSavePanel(&CorvaneForm::mnuSaveStar_Click, true, "Star parameters (*.txt);;All files (*)"); });
+    QAction* loadStar = file->addAction("L&oad Star...");
+    loadStar->setObjectName("mnuLoadStar");
+    connect(loadStar, &QAction::triggered, this,
+            [this] { chooseForSavePanel(&CorvaneForm::mnuLoadStar_Click, false, "Star parameters (*.txt);;All files (*)"); });
     file->addSeparator();
     QAction* refresh = file->addAction("&Refresh");
     refresh->setObjectName("mnuRefresh");
@@ -700,11 +844,19 @@ void CorvaneWindow::buildMenus() {
 }
 
 bool CorvaneWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (starNameList_ != nullptr && watched == starNameList_->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+            mousePressing_ = true;
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            // The click that follows the release loads the row; later moves are the keyboard's.
+            QTimer::singleShot(0, this, [this] { mousePressing_ = false; });
+        }
+    }
     if (watched == frameMessage_ && event->type() == QEvent::MouseButtonPress) {
         run([this] { form_.frameMessage_Click(); });
     }
     if (watched == picture1_ && event->type() == QEvent::Resize) {
-        run([this] {
+        runWhenIdle([this] {
             form_.setPictureSize(picture1_->width(), picture1_->height());
             form_.Form_Resize();
         });
@@ -747,6 +899,9 @@ void CorvaneWindow::syncFromForm() {
     for (auto [frame, state] : {std::pair{frameStar1_, &form_.FrameStar1}, std::pair{frameStar2_, &form_.FrameStar2}}) {
         if (frame->title() != qs(state->Caption)) {
             frame->setTitle(qs(state->Caption));
+        }
+        if (frame->toolTip() != qs(state->ToolTip)) {
+            frame->setToolTip(qs(state->ToolTip));
         }
         // Style sheets are costly to apply: only when the colour changes (the animation syncs often).
         const QString sheet =
@@ -796,6 +951,11 @@ void CorvaneWindow::syncFromForm() {
 
     if (starNameList_->count() != static_cast<int>(form_.StarNameList.Items.size())) {
         setListItems(starNameList_, form_.StarNameList.Items);
+    }
+    if (form_.StarNameListIndex >= 0 && starNameList_->currentRow() != form_.StarNameListIndex) {
+        const QSignalBlocker quiet(starNameList_);
+        starNameList_->setCurrentRow(form_.StarNameListIndex);
+        starNameList_->scrollToItem(starNameList_->currentItem());
     }
     slideShow_->setText(qs(form_.SlideShow.Caption));
     lblSlideShow_->setText(qs(form_.lblSlideShow.Caption));

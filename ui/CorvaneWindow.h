@@ -6,8 +6,10 @@
 #include "platform/Dialogs.h"
 
 #include <QMainWindow>
+#include <QString>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -39,6 +41,7 @@ public:
     platform::MessageAnswer message(const std::string& text, const std::string& title,
                                     platform::MessageButtons buttons) override;
     void openAddress(const std::string& address) override;
+    void showManual() override;
 
 private:
     QWidget* parent_;
@@ -54,6 +57,13 @@ public:
 
     // Copies the form's state into the widgets.
     void syncFromForm();
+
+    // Asks for a file: to save (true) or to open, with a title, the path it starts from and a name
+    // filter; an empty result when the person cancels. The standard file dialog unless replaced
+    // (tests answer it themselves).
+    using FileChooser = std::function<QString(bool save, const QString& title, const QString& start,
+                                              const QString& filter)>;
+    void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -75,12 +85,17 @@ private:
     QWidget* buildPanels();
     void loadLightCurve();
     void toggleGridSearch(bool on);
-    void replay(const platform::ScriptedDialogs& shown);
     QCheckBox* buildSwitch(const app::CorvaneForm::SwitchControl& control);
     void buildMenus();
     const app::CorvaneForm::ParameterControl& parameter(const char* name) const;
     template <typename Handler>
     void run(const Handler& handler);
+    // As run, but a handler that arrives while another is still running (inside its message box)
+    // waits until that one has finished instead of running inside it.
+    void runWhenIdle(std::function<void()> handler);
+    void chooseAndLoadLightCurve();
+    void chooseAndSaveLightCurve();
+    void chooseForSavePanel(void (app::CorvaneForm::*menu)(), bool save, const QString& filter);
 
     app::CorvaneForm& form_;
     std::map<std::string, QLineEdit*> textBoxes_;
@@ -119,6 +134,9 @@ private:
     std::thread worker_; // the long job running off the window's thread, if any
     std::shared_ptr<std::atomic<bool>> cancel_;
     bool syncing_ = false;
+    bool inHandler_ = false;    // a handler of the form is running (perhaps inside a message box)
+    bool mousePressing_ = false; // a mouse button is down on the catalogue list
+    FileChooser chooseFile_;
 };
 
 } // namespace corvane::ui

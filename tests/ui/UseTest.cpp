@@ -1,0 +1,311 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+// The window driven as a person drives it: key by key, one action after another on one window.
+#include "ui/CorvaneWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTest>
+#include <QTextBrowser>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace corvane::ui {
+namespace {
+
+using ::testing::HasSubstr;
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "test_ui_use";
+    static char* argv[] = {name, nullptr};
+    if (auto* running = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        return *running; // one application per process, whichever test file made it
+    }
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+struct ApplicationHolder {
+    ApplicationHolder() { application(); }
+};
+
+// Message boxes that behave like modal ones: while a box is "open" the event loop keeps running
+// (timers tick), as it does under a real box, and every box is recorded in order.
+class PumpingDialogs final : public platform::Dialogs {
+public:
+    platform::MessageAnswer message(const std::string& text, const std::string&, platform::MessageButtons b) override {
+        shown.push_back(text);
+        QTest::qWait(60);
+        return b == platform::MessageButtons::YesNo ? platform::MessageAnswer::Yes : platform::MessageAnswer::Ok;
+    }
+    void openAddress(const std::string& address) override { opened.push_back(address); }
+    void showManual() override { ++manual; }
+    std::vector<std::string> shown;
+    std::vector<std::string> opened;
+    int manual = 0;
+};
+
+struct UseFixture : ::testing::Test, ApplicationHolder {
+    UseFixture() {
+        form.AppFolder = folder;
+        std::filesystem::create_directories(folder);
+        window.show();
+        QApplication::processEvents();
+    }
+    ~UseFixture() override {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+    std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                   ("corvane-use-" + std::to_string(::getpid()) + "-" +
+                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    PumpingDialogs dialogs;
+    app::CorvaneForm form{dialogs};
+    CorvaneWindow window{form};
+
+    template <typename T>
+    T* find(const char* name) {
+        T* w = window.findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    // Select-all, then the text key by key; returns what the box showed after each key.
+    std::vector<QString> typeKeys(const char* name, const QString& text) {
+        QLineEdit* edit = find<QLineEdit>(name);
+        edit->setFocus();
+        edit->selectAll();
+        std::vector<QString> seen;
+        for (const QChar c : text) {
+            QTest::keyClicks(edit, QString(c));
+            seen.push_back(edit->text());
+        }
+        return seen;
+    }
+};
+
+struct TypingCase {
+    const char* box;
+    const char* typed;
+    const char* afterEnter;
+};
+
+// Every parameter box, with values inside and outside its clamp.
+const TypingCase kTyping[] = {
+    {"txtIota", "120", "90"},       {"Qratio", "0.3", "0.3"},        {"txtN1", "200", "100"},
+    {"txtRadius1", "0.35", "0.35"}, {"txtRadius2", "1.5", "0.99"},   {"txtLimb1", "2", "1"},
+    {"txtLimb2", "-1", "0"},        {"txtTemp1", "7000", "7000"},    {"txtTemp2", "0", "1"},
+    {"txtAnimSpeed", "30", "20"},   {"txtGamma", "30", "30"},        {"txtRotPer", "0.25", "0.25"},
+    {"txtZoom", "150", "150"},      {"Qratio", "0", "0.001"},        {"txtRadius1", "0.005", "0.01"},
+};
+
+TEST_F(UseFixture, TypedTextStaysUntilTheEditEndsInEveryBox) {
+    for (const TypingCase& c : kTyping) {
+        const std::vector<QString> seen = typeKeys(c.box, c.typed);
+        const QString typed = QString::fromUtf8(c.typed);
+        for (std::size_t k = 0; k < seen.size(); ++k) {
+            EXPECT_EQ(seen[k], typed.left(static_cast<int>(k) + 1)) << c.box << " after key " << k + 1 << " of " << c.typed;
+        }
+        QTest::keyClick(find<QLineEdit>(c.box), Qt::Key_Return);
+        EXPECT_EQ(find<QLineEdit>(c.box)->text(), c.afterEnter) << c.box << " typed " << c.typed;
+    }
+}
+
+TEST_F(UseFixture, TheListsFollowTheTypedValueWhileTyping) {
+    typeKeys("Qratio", "0.3");
+    EXPECT_EQ(find<QLineEdit>("Qratio")->text(), "0.3");
+    EXPECT_DOUBLE_EQ(form.Q, 0.3);
+    typeKeys("txtRadius1", "0.35");
+    EXPECT_EQ(find<QListWidget>("StarSizeList")->item(0)->text(), "r1(pole) = 0.35");
+    typeKeys("txtIota", "120");
+    EXPECT_NEAR(form.Iota, 3.14159265358979 / 2, 1e-12) << "the model uses the clamp while the box shows 120";
+    EXPECT_EQ(find<QLineEdit>("txtIota")->text(), "120");
+}
+
+TEST_F(UseFixture, LeavingTheBoxAlsoEndsTheEdit) {
+    typeKeys("txtIota", "120");
+    find<QLineEdit>("Qratio")->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(find<QLineEdit>("txtIota")->text(), "90");
+}
+
+TEST_F(UseFixture, ClearingATemperatureAndTypingKeepsTheNumber) {
+    QLineEdit* edit = find<QLineEdit>("txtTemp1");
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, "7000");
+    QTest::keyClick(edit, Qt::Key_Tab);
+    EXPECT_EQ(edit->text(), "7000");
+    EXPECT_DOUBLE_EQ(form.Temp1, 7000);
+}
+
+TEST_F(UseFixture, TheCatalogueListLoadsTheRowTheKeyboardLandsOn) {
+    QListWidget* list = find<QListWidget>("StarNameList");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Home);
+    EXPECT_EQ(form.Qratio.Text, "1.997") << "Home lands on 44i Boo";
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(form.Qratio.Text, "0.625") << "Down lands on AD Cnc";
+    QTest::keyClick(list, Qt::Key_End);
+    EXPECT_EQ(form.Qratio.Text, "0.79152") << "End lands on FZ Ori";
+    QTest::keyClicks(list, "V884");
+    EXPECT_EQ(form.txtTemp2.Text, "45000") << "typing a name's first letters";
+}
+
+TEST_F(UseFixture, ACatalogueSystemAfterTheSpinningStarIsABinary) {
+    find<QPushButton>("Command2")->click();
+    EXPECT_FALSE(form.TwoStarsCheck.checked());
+    QListWidget* list = find<QListWidget>("StarNameList");
+    QListWidgetItem* item = list->findItems("AB And (19)", Qt::MatchExactly).at(0);
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    EXPECT_TRUE(find<QCheckBox>("TwoStarsCheck")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("chkGran")->isChecked());
+}
+
+TEST_F(UseFixture, TheSlideShowMovesTheListAndRestoresWhatItSwitched) {
+    ASSERT_TRUE(form.chkPhotometry.checked());
+    find<QPushButton>("SlideShow")->click();
+    form.Timer2_Timer();
+    window.syncFromForm();
+    QListWidget* list = find<QListWidget>("StarNameList");
+    EXPECT_EQ(list->currentItem()->text(), "AD Cnc (4)");
+    find<QPushButton>("SlideShow")->click();
+    EXPECT_EQ(find<QLabel>("lblSlideShow")->text(), "AD Cnc (4)");
+    EXPECT_TRUE(find<QLabel>("lblSlideShow")->isVisible());
+    EXPECT_TRUE(find<QCheckBox>("chkPhotometry")->isChecked());
+    EXPECT_EQ(form.Qratio.Text, "0.625") << "stopping keeps the system on show";
+}
+
+TEST_F(UseFixture, TheNeckBoxOnASeparatePairSaysWhyItDoesNothing) {
+    form.StarNameList_Click("V1727 Cyg (10)");
+    window.syncFromForm();
+    find<QCheckBox>("chkNeck")->click();
+    EXPECT_THAT(find<QGroupBox>("FrameStar1")->toolTip().toStdString(), HasSubstr("no effect"));
+}
+
+TEST_F(UseFixture, TheHelpLinkOpensTheManual) {
+    find<QPushButton>("HelpButton")->click();
+    find<QPushButton>("Label16")->click();
+    EXPECT_EQ(dialogs.manual, 1);
+    EXPECT_TRUE(dialogs.opened.empty());
+    WidgetDialogs real(&window);
+    real.showManual();
+    auto* text = window.findChild<QTextBrowser*>("ManualText");
+    ASSERT_NE(text, nullptr);
+    EXPECT_THAT(text->toPlainText().toStdString(), HasSubstr("corvane-cli"));
+    text->window()->close();
+}
+
+// Saving with the animation running: every message in the order things happen, the wait panel
+// gone at the end, and no partial file in between.
+TEST_F(UseFixture, SavingWhileAnimatingKeepsItsMessagesInOrder) {
+    typeKeys("txtAnimSpeed", "20");
+    QTest::keyClick(find<QLineEdit>("txtAnimSpeed"), Qt::Key_Return);
+    find<QCheckBox>("AnimCheck")->click();
+    QTest::qWait(50);
+    const auto target = folder / "saved.csv";
+    window.setFileChooser([&](bool save, const QString&, const QString& start, const QString&) {
+        EXPECT_TRUE(save);
+        EXPECT_EQ(start.toStdString(), (folder / "LightCurves" / "corvane1.csv").string());
+        return QString::fromStdString(target.string());
+    });
+    QAction* menu = window.findChild<QAction*>("mnuSaveLightCurve");
+    ASSERT_NE(menu, nullptr);
+    menu->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form.chkSave.checked(); }, 20000));
+    ASSERT_GE(dialogs.shown.size(), 3u);
+    EXPECT_THAT(dialogs.shown[0], HasSubstr("'LightCurves' folder has been created"));
+    EXPECT_THAT(dialogs.shown[1], HasSubstr("will be saved to " + target.string()));
+    EXPECT_EQ(dialogs.shown.back(), "The light curves have been saved to " + target.string() + ".");
+    EXPECT_EQ(dialogs.shown.size(), 3u) << "one saved message, after the announcement";
+    QApplication::processEvents();
+    EXPECT_FALSE(find<QWidget>("frameMessage")->isVisible()) << "the wait panel goes when the save ends";
+    std::ifstream in(target);
+    std::string header;
+    std::getline(in, header);
+    EXPECT_EQ(header, "Phase, Red, Green, Blue, Luminance");
+}
+
+TEST_F(UseFixture, UntickingASaveTakesTheWaitPanelDown) {
+    find<QCheckBox>("chkSave")->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(find<QWidget>("frameMessage")->isVisible());
+    find<QPushButton>("cmdExtras")->click();
+    find<QCheckBox>("chkSave")->click();
+    QApplication::processEvents();
+    EXPECT_FALSE(form.chkSave.checked());
+    EXPECT_FALSE(find<QWidget>("frameMessage")->isVisible());
+}
+
+TEST_F(UseFixture, StarFilesGoThroughTheFileDialog) {
+    const auto file = folder / "mine.txt";
+    form.StarNameList_Click("FZ Ori (Ravik)");
+    window.setFileChooser([&](bool, const QString&, const QString& start, const QString&) {
+        EXPECT_EQ(start.toStdString(), (folder / "Stars" / "Star1.txt").string()) << "the described default";
+        return QString::fromStdString(file.string());
+    });
+    window.findChild<QAction*>("mnuSaveStar")->trigger();
+    ASSERT_TRUE(std::filesystem::exists(file));
+    form.StarNameList_Click("AB And (19)");
+    window.findChild<QAction*>("mnuLoadStar")->trigger();
+    EXPECT_EQ(form.Qratio.Text, "0.79152");
+    EXPECT_FALSE(form.frameSaveBMP.Visible);
+    window.setFileChooser([](bool, const QString&, const QString&, const QString&) { return QString(); });
+    window.findChild<QAction*>("mnuSaveBitmap")->trigger();
+    EXPECT_FALSE(std::filesystem::exists(folder / "Stars" / "Star1.bmp")) << "cancelled: nothing written";
+}
+
+// Regression: a cancelled grid search replayed an old "folder created" message long after.
+TEST_F(UseFixture, AGridSearchSaysWhatItHasToSayBeforeItStarts) {
+    const auto obs = folder / "obs.csv";
+    {
+        std::ofstream out(obs);
+        for (int k = 0; k < 20; ++k) {
+            out << k / 20.0 << "," << 10 + 0.2 * (k % 5) << "\n";
+        }
+    }
+    form.txtLCName.Text = obs.string();
+    form.cmdLoadLight_Click();
+    window.syncFromForm();
+    find<QPushButton>("cmdExtras")->click();
+    find<QCheckBox>("chkDC")->click();
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_THAT(dialogs.shown.back(), HasSubstr("'RelativeErrors' folder has been created"));
+    const std::size_t before = dialogs.shown.size();
+    find<QCheckBox>("chkDC")->click(); // cancel
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form.chkDC.checked(); }, 20000));
+    QTest::qWait(100);
+    EXPECT_EQ(dialogs.shown.size(), before) << "nothing pops up after the job";
+}
+
+TEST_F(UseFixture, EveryControlIsReachableInASmallWindow) {
+    window.resize(1024, 640);
+    QApplication::processEvents();
+    auto* column = find<QScrollArea>("LeftColumn");
+    ASSERT_NE(column, nullptr);
+    QWidget* last = find<QWidget>("txtRadSpot1");
+    column->ensureWidgetVisible(last);
+    QApplication::processEvents();
+    const QPoint inView = last->mapTo(column->viewport(), QPoint(0, 0));
+    EXPECT_GE(inView.y(), 0);
+    EXPECT_LE(inView.y() + last->height(), column->viewport()->height()) << "scrolled into view";
+    EXPECT_LE(window.frameGeometry().width(), 1024 + 40);
+}
+
+} // namespace
+} // namespace corvane::ui
