@@ -261,18 +261,15 @@ double NeckTemperature(double NeckZ, double LagrangeX, double Temp1, double Temp
 
 void MakeNeck(Scene& s, const SceneInputs& in, int /*StarNum*/) {
     s.NeckRho = in.Radius1;
-    const double a = in.Eta + HalfPi;
-    const double z = in.View.ZoomScale;
-    const double q = in.QRatio;
-    s.CentreX = -z * std::sin(a) * 2 * q / (1 + q);
-    s.CentreY = z * std::cos(a) * std::cos(in.Iota) * 2 * q / (1 + q);
+    // The neck is laid out from star 1's centre.
+    placeStar(s, in, 1);
     roche::ViewGeometry view = in.View;
     view.CentreX = s.CentreX;
     view.CentreY = s.CentreY;
     const roche::NeckInputs neck{in.Shape.QText, in.Radius1, in.Radius2, in.Shape.LagrangeX};
     const int L = std::max(1, in.LonLines);
     // Star 2 is behind when cos(Eta + pi/2) > 0 (as DrawStar decides): then start from its end.
-    const bool fromStar2 = std::cos(a) > 0;
+    const bool fromStar2 = std::cos(in.Eta + HalfPi) > 0;
 
     auto corner = [&](int k, double angle, double zc, int i, int j) {
         s.NeckZ = zc;
@@ -304,6 +301,23 @@ void MakeNeck(Scene& s, const SceneInputs& in, int /*StarNum*/) {
     }
 }
 
+void placeStar(Scene& s, const SceneInputs& in, int StarNum) {
+    const double a = in.Eta + HalfPi;
+    const double z = in.View.ZoomScale;
+    const double q = in.QRatio;
+    const double cosI = std::cos(in.Iota);
+    // Star 2 sits 2/(1+q), star 1 2q/(1+q) units of ZoomScale from the centre of mass, on opposite sides.
+    const double share = StarNum == 1 ? -2 * q / (1 + q) : 2 / (1 + q);
+    const double x = z * std::sin(a) * share;
+    const double y = -z * std::cos(a) * cosI * share;
+    // The axis tilt turns the whole binary as one body: the centres turn with the stars' surfaces
+    // (the same rotation the point transform applies), so the tidal points keep facing each other.
+    const double cosG = std::cos(in.Gamma);
+    const double sinG = std::sin(in.Gamma);
+    s.CentreX = x * cosG + y * sinG;
+    s.CentreY = y * cosG - x * sinG;
+}
+
 void DrawStar(Scene& s, const SceneInputs& in) {
     s.Picture1.clear();
     s.CellsVisited = 0;
@@ -314,22 +328,9 @@ void DrawStar(Scene& s, const SceneInputs& in) {
         MakeStar(s, in, 1);
         return;
     }
-    const double a = in.Eta + HalfPi;
-    const double z = in.View.ZoomScale;
-    const double q = in.QRatio;
-    const double sinA = std::sin(a);
-    const double cosA = std::cos(a);
-    const double cosI = std::cos(in.Iota);
-    // The axis tilt turns the whole binary as one body: the centres turn with the stars' surfaces
-    // (the same rotation the point transform applies), so the tidal points keep facing each other.
-    const double cosG = std::cos(in.Gamma);
-    const double sinG = std::sin(in.Gamma);
-    auto place = [&](double x, double y) {
-        s.CentreX = x * cosG + y * sinG;
-        s.CentreY = y * cosG - x * sinG;
-    };
-    auto placeStar2 = [&] { place(z * sinA * 2 / (1 + q), -z * cosA * cosI * 2 / (1 + q)); };
-    auto placeStar1 = [&] { place(-z * sinA * 2 * q / (1 + q), z * cosA * cosI * 2 * q / (1 + q)); };
+    const double cosA = std::cos(in.Eta + HalfPi);
+    auto placeStar2 = [&] { placeStar(s, in, 2); };
+    auto placeStar1 = [&] { placeStar(s, in, 1); };
     auto body = [&](int star) { in.Neck ? MakeStarContact(s, in, star) : MakeStar(s, in, star); };
     if (cosA > 0) {
         placeStar2();

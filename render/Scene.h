@@ -122,6 +122,10 @@ void MakeNeck(Scene& s, const SceneInputs& in, int StarNum);
 // mean of the two exactly at the point); elsewhere sideTemp, the temperature of its side's star.
 double NeckTemperature(double NeckZ, double LagrangeX, double Temp1, double Temp2, double sideTemp);
 
+// Sets CentreX, CentreY to the picture offset of star StarNum's centre for the frame of in (Eta,
+// Iota, the tilt Gamma, ZoomScale): about the centre of mass, turned with the tilt.
+void placeStar(Scene& s, const SceneInputs& in, int StarNum);
+
 // One frame: clears Picture1 and draws the farther star first, each about its place around the
 // centre of mass (star 2 at 2/(1+q), star 1 at 2q/(1+q) picture units of ZoomScale from it, the
 // vertical offsets foreshortened by cos Iota, then both offsets turned by the axis tilt Gamma as the

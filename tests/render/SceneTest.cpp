@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <vector>
 #include <map>
 #include <set>
 
@@ -308,6 +310,119 @@ TEST_F(ContactFixture, NeckCellsAreDrawnAndStarsAreHalves) {
     drawContact();
     // 5 cells per band in each half of each star, 20 x 20 neck cells.
     EXPECT_EQ(s.CellsVisited, 2 * (2 * 5 * 5) + 20 * 20);
+}
+
+} // namespace
+} // namespace corvane::render
+
+namespace corvane::render {
+namespace {
+
+// Black pixels that the black outside cannot reach through black (4-neighbours): specks and gaps
+// enclosed by the drawing.
+int enclosedDarkPixels(const platform::Canvas& p) {
+    const int w = p.width();
+    const int h = p.height();
+    std::vector<std::uint8_t> outside(static_cast<std::size_t>(w) * h, 0);
+    std::vector<int> stack;
+    auto push = [&](int x, int y) {
+        const auto k = static_cast<std::size_t>(y) * w + x;
+        if (x >= 0 && y >= 0 && x < w && y < h && !outside[k] && p.pixel(x, y) == 0) {
+            outside[k] = 1;
+            stack.push_back(static_cast<int>(k));
+        }
+    };
+    for (int x = 0; x < w; ++x) {
+        push(x, 0);
+        push(x, h - 1);
+    }
+    for (int y = 0; y < h; ++y) {
+        push(0, y);
+        push(w - 1, y);
+    }
+    while (!stack.empty()) {
+        const int k = stack.back();
+        stack.pop_back();
+        const int x = k % w;
+        const int y = k / w;
+        push(x + 1, y);
+        push(x - 1, y);
+        push(x, y + 1);
+        push(x, y - 1);
+    }
+    int enclosed = 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            enclosed += p.pixel(x, y) == 0 && !outside[static_cast<std::size_t>(y) * w + x];
+        }
+    }
+    return enclosed;
+}
+
+// Direction of the longest axis of the lit pixels, degrees anticlockwise from the picture's x axis.
+double principalAxisDegrees(const platform::Canvas& p) {
+    double n = 0, sx = 0, sy = 0;
+    for (int y = 0; y < p.height(); ++y) {
+        for (int x = 0; x < p.width(); ++x) {
+            if (p.pixel(x, y) != 0) {
+                n += 1;
+                sx += x;
+                sy += -y;
+            }
+        }
+    }
+    const double cx = sx / n;
+    const double cy = sy / n;
+    double mxx = 0, myy = 0, mxy = 0;
+    for (int y = 0; y < p.height(); ++y) {
+        for (int x = 0; x < p.width(); ++x) {
+            if (p.pixel(x, y) != 0) {
+                const double dx = x - cx;
+                const double dy = -y - cy;
+                mxx += dx * dx;
+                myy += dy * dy;
+                mxy += dx * dy;
+            }
+        }
+    }
+    return 0.5 * std::atan2(2 * mxy, mxx - myy) * 180 / Pi;
+}
+
+// Regression: the tilt turned each star about its own centre but not the line between them, so a
+// tilted contact pair's neck stuck out of star 1 away from star 2.
+TEST_F(ContactFixture, ATiltedContactPairStaysClosedAndTurnsAsOneBody) {
+    in.Iota = HalfPi;
+    in.View.ZoomScale = 110; // small enough that no tilt takes the pair past the picture's edge
+    for (double tilt : {0.0, 30.0, -45.0, 60.0}) {
+        for (double eta : {0.0, 30.0, 150.0, 180.0, 200.0}) {
+            in.Gamma = tilt * Pi / 180;
+            in.Eta = eta * Pi / 180;
+            drawContact();
+            EXPECT_EQ(enclosedDarkPixels(s.Picture1), 0) << "tilt " << tilt << " Eta " << eta;
+            if (eta == 0.0) {
+                // Side by side, the pair's long axis is the line of centres, turned by the tilt.
+                EXPECT_NEAR(principalAxisDegrees(s.Picture1), tilt, 1.0) << "tilt " << tilt;
+            }
+        }
+    }
+}
+
+TEST_F(SceneFixture, ATiltedDetachedPairKeepsItsTidalPointsFacing) {
+    in.View.Tidal = true;
+    in.Radius1 = in.Radius2 = 0.36;
+    in.Iota = HalfPi;
+    in.Eta = 0; // side by side
+    in.View.ZoomScale = 110; // every tilt stays inside the picture
+    roche::RocheState r;
+    r.Q = 1;
+    roche::RochePot(r);
+    in.Shape = {in.Radius1, in.Radius2, 1.0, r.LagrangeX};
+    for (double tilt : {0.0, 30.0, 75.0}) {
+        in.Gamma = tilt * Pi / 180;
+        draw();
+        EXPECT_NEAR(principalAxisDegrees(s.Picture1), tilt, 1.0)
+            << "the centres and the stars' long axes turn together, tilt " << tilt;
+    }
 }
 
 } // namespace
