@@ -231,6 +231,23 @@ void CorvaneForm::fitZoomToPicture() {
     if (!TwoStarsCheck.checked()) {
         return;
     }
+    if (chkSpherical.checked()) {
+        // An overflowing star's surface falls back to other radii in other directions: sample it all
+        // round (the drawing reads none of these cache entries, and the cache is cleared next).
+        const roche::ShapeInputs in = shapeInputs();
+        for (int star : {1, 2}) {
+            double& largest = star == 1 ? MaxRadius1 : MaxRadius2;
+            for (int i = -5; i <= 5; ++i) {
+                for (int j = 0; j < 24; ++j) {
+                    const double r = roche::StarShape(Scene.Shape, in, Scene.ShapeCache, star, i * Pi / 12,
+                                                      j * TwoPi / 24, 0, 0, 0, true);
+                    if (std::isfinite(r)) {
+                        largest = std::max(largest, std::fabs(r));
+                    }
+                }
+            }
+        }
+    }
     const double q = QRatio;
     const double cosI = std::cos(Iota);
     const double c = std::cos(Gamma);
@@ -243,9 +260,10 @@ void CorvaneForm::fitZoomToPicture() {
         extX = std::max(extX, std::sqrt(a * a * c * c + b * b * sn * sn) + r);
         extY = std::max(extY, std::sqrt(a * a * sn * sn + b * b * c * c) + r);
     }
-    // One unit of separation is 2 ZoomScale pixels; keep a pixel of black round the edge.
-    const double fitX = (Picture1Width / 2.0 - 1) / (2 * extX);
-    const double fitY = (Picture1Height / 2.0 - 1) / (2 * extY);
+    // One unit of separation is 2 ZoomScale pixels; keep a few pixels of black round the edge (cell
+    // outlines reach a little past the surface).
+    const double fitX = (Picture1Width / 2.0 - 3) / (2 * extX);
+    const double fitY = (Picture1Height / 2.0 - 3) / (2 * extY);
     const double fit = std::min(fitX, fitY);
     const double described = std::min(Picture1Width, Picture1Height) / 300.0 * 100;
     if (std::isfinite(fit) && fit > 0 && fit < described) {

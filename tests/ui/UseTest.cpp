@@ -293,6 +293,54 @@ TEST_F(UseFixture, AGridSearchSaysWhatItHasToSayBeforeItStarts) {
     EXPECT_EQ(dialogs.shown.size(), before) << "nothing pops up after the job";
 }
 
+// Lit pixels on the picture's outermost rows and columns: a star cut off by the edge.
+int litOnBorder(const platform::Canvas& p) {
+    int n = 0;
+    for (int x = 0; x < p.width(); ++x) {
+        n += (p.pixel(x, 0) != 0) + (p.pixel(x, p.height() - 1) != 0);
+    }
+    for (int y = 0; y < p.height(); ++y) {
+        n += (p.pixel(0, y) != 0) + (p.pixel(p.width() - 1, y) != 0);
+    }
+    return n;
+}
+
+// Regression: the scale followed the picture's smaller side only, so in a narrow picture star 2 of
+// the start-up system ran off it.
+TEST_F(UseFixture, EverySystemFitsTheSmallestWindowsPictureAtZoom100) {
+    window.resize(1024, 640);
+    QApplication::processEvents();
+    ASSERT_EQ(form.Picture1Width, find<QWidget>("Picture1")->width());
+    for (int index = 0; index <= form.StarCount; ++index) {
+        if (index > 0) {
+            form.StarNameList_Click(form.Cat[static_cast<std::size_t>(index)].Name);
+        }
+        for (const char* eta : {"0", "90", "180", "270"}) {
+            form.typeText("txtEta", eta);
+            ASSERT_EQ(litOnBorder(form.Scene.Picture1), 0)
+                << (index == 0 ? std::string("the start-up system") : form.Cat[static_cast<std::size_t>(index)].Name)
+                << " at " << eta << " degrees in a " << form.Picture1Width << "x" << form.Picture1Height << " picture";
+        }
+    }
+    form.typeText("txtZoom", "300");
+    EXPECT_GT(litOnBorder(form.Scene.Picture1), 0) << "zoom still enlarges on purpose";
+}
+
+TEST_F(UseFixture, TheStartUpSystemFitsLargerWindowsToo) {
+    for (const QSize size : {QSize(1280, 800), QSize(1600, 1000), QSize(1100, 900)}) {
+        window.resize(size);
+        QApplication::processEvents();
+        for (const char* eta : {"0", "90", "180", "270"}) {
+            form.typeText("txtEta", eta);
+            EXPECT_EQ(litOnBorder(form.Scene.Picture1), 0) << size.width() << "x" << size.height() << " at " << eta;
+        }
+        form.typeText("Qratio", "0.3");
+        form.typeText("txtEta", "90");
+        EXPECT_EQ(litOnBorder(form.Scene.Picture1), 0) << size.width() << "x" << size.height() << " q = 0.3";
+        form.typeText("Qratio", "2");
+    }
+}
+
 TEST_F(UseFixture, EveryControlIsReachableInASmallWindow) {
     window.resize(1024, 640);
     QApplication::processEvents();
