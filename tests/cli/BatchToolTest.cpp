@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -309,6 +310,62 @@ TEST(BatchToolMessages, GoToStandardError) {
     const ToolRun r = run({"--set", "chkAuto=1", "--set", "txtRadius2=0.2", "lists"});
     EXPECT_EQ(r.status, 0);
     EXPECT_THAT(r.err, HasSubstr("Uncheck 'Auto'"));
+}
+
+} // namespace
+} // namespace corvane::cli
+
+namespace corvane::cli {
+namespace {
+
+TEST(BatchToolUse, EquatorDataPrintsOnlyPositiveRadii) {
+    for (const char* q : {"2.4", "13", "0.3"}) {
+        const ToolRun r = run({"--set", std::string("Qratio=") + q, "equator"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const auto l = lines(r.out);
+        ASSERT_GT(l.size(), 4u);
+        for (std::size_t k = 3; k < l.size(); ++k) {
+            EXPECT_GT(platform_val(l[k].substr(l[k].rfind(',') + 1)), 0) << "q " << q << ": " << l[k];
+        }
+        if (std::string(q) == "2.4") {
+            EXPECT_EQ(l[3].substr(l[3].find(',')), ",90.,0.4111");
+        }
+    }
+}
+
+TEST_F(RenderFixture, CompareGivesOneErrorHoweverManySettingsPrecedeIt) {
+    std::ofstream obs(dir / "obs.csv");
+    for (int k = 0; k < 30; ++k) {
+        obs << k / 30.0 << "," << 11 + 0.5 * std::pow(std::cos(3.14159265358979 * k / 30.0), 6) << "\n";
+    }
+    obs.close();
+    const std::vector<std::string> tail = {"compare", "--observed", file("obs.csv")};
+    auto with = [&](std::vector<std::string> settings) {
+        settings.insert(settings.begin(), {"--size", "200x125"});
+        settings.insert(settings.end(), tail.begin(), tail.end());
+        const ToolRun r = run(settings);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return lines(r.out).back();
+    };
+    const std::string plain = with({});
+    EXPECT_EQ(plain.substr(0, 16), "Relative Error: ");
+    EXPECT_EQ(with({"--set", "txtIota=40", "--set", "txtIota=70"}), plain);
+    EXPECT_EQ(with({"--set", "cmbFilter=LRGB", "--set", "cmbFilter=RGB", "--set", "txtEta=180"}), plain);
+    EXPECT_EQ(with({"--set", "chkMag=1", "--set", "chkMag=0", "--set", "txtN1=10", "--set", "txtN1=10"}), plain);
+}
+
+TEST_F(RenderFixture, ALightCurveRunLeavesNothingInTheTemporaryFolder) {
+    const std::filesystem::path tmp = dir / "tmp";
+    std::filesystem::create_directories(tmp);
+    const char* before = std::getenv("TMPDIR");
+    const std::string saved = before != nullptr ? before : "";
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+    const ToolRun r = run({"--size", "120x80", "lightcurve", "--step", "20", "--out", file("lc.csv")});
+    before != nullptr ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir / "lc.csv"));
+    EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "the curve is written from memory to its file";
+    EXPECT_FALSE(std::filesystem::exists(dir / "LightCurves"));
 }
 
 } // namespace
