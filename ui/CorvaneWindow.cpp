@@ -651,10 +651,11 @@ void CorvaneWindow::chooseForSavePanel(void (CorvaneForm::*menu)(), bool save, c
     // The form's menu command sets the panel's captions and the described default name; the file
     // dialog stands in for typing the name into the panel.
     bool ready = false;
-    run([this, menu, &ready] {
-        (form_.*menu)();
-        form_.frameSaveBMP.Visible = false;
-        ready = form_.ensureOutputFolder("Stars");
+    CorvaneForm* form = &form_;
+    run([form, menu, &ready] {
+        (form->*menu)();
+        form->frameSaveBMP.Visible = false;
+        ready = form->ensureOutputFolder("Stars");
     });
     if (!ready) {
         return;
