@@ -35,6 +35,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <stdexcept>
 #include <thread>
 
@@ -155,7 +156,9 @@ CorvaneWindow::CorvaneWindow(CorvaneForm& form, QWidget* parent) : QMainWindow(p
     leftScroll->setWidgetResizable(true);
     leftScroll->setFrameShape(QFrame::NoFrame);
     leftScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    leftScroll->setFixedWidth(left->sizeHint().width() + leftScroll->verticalScrollBar()->sizeHint().width());
+    // As narrow as the controls allow (at most the comfortable 470 pixels), so the picture keeps the room.
+    const int leftWidth = std::max(left->minimumSizeHint().width(), std::min(470, left->sizeHint().width()));
+    leftScroll->setFixedWidth(leftWidth + leftScroll->verticalScrollBar()->sizeHint().width());
 
     columns->addWidget(leftScroll);
     columns->addWidget(buildPictures(), 1);

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: Corvane developers
 // The window driven as a person drives it: key by key, one action after another on one window.
 #include "ui/CorvaneWindow.h"
+#include "support/TestApplication.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -28,20 +29,7 @@ namespace {
 
 using ::testing::HasSubstr;
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_ui_use";
-    static char* argv[] = {name, nullptr};
-    if (auto* running = qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        return *running; // one application per process, whichever test file made it
-    }
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
-struct ApplicationHolder {
-    ApplicationHolder() { application(); }
-};
+using corvane::testing::ApplicationHolder;
 
 // Message boxes that behave like modal ones: while a box is "open" the event loop keeps running
 // (timers tick), as it does under a real box, and every box is recorded in order.

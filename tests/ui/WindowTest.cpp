@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: Corvane developers
 #include "ui/CorvaneWindow.h"
+#include "support/TestApplication.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,23 +25,7 @@
 namespace corvane::ui {
 namespace {
 
-// One application for the whole run, never destroyed: Qt's input devices must outlive every widget,
-// which a static destroyed at exit does not guarantee.
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_ui";
-    static char* argv[] = {name, nullptr};
-    if (auto* running = qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        return *running; // one application per process, whichever test file made it
-    }
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
-// Constructed before the fixture's widgets.
-struct ApplicationHolder {
-    ApplicationHolder() { application(); }
-};
+using corvane::testing::ApplicationHolder;
 
 struct WindowFixture : ::testing::Test, ApplicationHolder {
     WindowFixture() {
