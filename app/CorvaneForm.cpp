@@ -218,9 +218,9 @@ void CorvaneForm::restartSave() {
     Eta = 0;
     txtEta.Text = "0";
     SaveRevolutions = 0;
-    if (!(AnimStep > 0)) {
+    if (!(AnimStep >= MinSaveStep)) {
         endSave("The light curve cannot be saved: the animation step is " + txtAnimSpeed.Text +
-                " degrees, so the system never turns. Set \"Animation Step\" above 0 and save again.");
+                " degrees, so a revolution never ends. Set \"Animation Step\" to 0.01 or more and save again.");
     }
 }
 

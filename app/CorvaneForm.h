@@ -155,6 +155,9 @@ public:
     // Where "Save Light Curve" writes: empty for the described place (txtFilename in "LightCurves"),
     // or a file chosen in the file dialog or named on the batch tool's command line.
     std::filesystem::path LightCurveTarget;
+    // The smallest animation step a save accepts, degrees: below it a revolution takes millions of
+    // frames (and the angle's sum stops moving at all).
+    static constexpr double MinSaveStep = 0.01;
     int SaveRevolutions = 0; // revolution starts seen since the save (re)started
     // Ends a running save: unchecks "Save Light Curve", stops the animation the save started and
     // takes the wait panel down; shows why when why is not empty.

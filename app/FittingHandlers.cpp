@@ -300,8 +300,14 @@ void CorvaneForm::cmbSaveBMP_Click() {
             ShowError(75, "The picture could not be written to " + file.string(), "FileSave");
         }
     } else if (lblSaveAs.Caption == "Load Star Parameters . . . ") {
-        std::ifstream in(file, std::ios::binary);
-        if (!in) {
+        std::ifstream in;
+        const std::string problem = platform::regularFileProblem(file);
+        if (problem.empty()) {
+            in.open(file, std::ios::binary);
+        }
+        if (!problem.empty()) {
+            ShowError(53, "The file " + file.string() + " cannot be opened: " + problem, "FileSave");
+        } else if (!in) {
             ShowError(53, "The file " + file.string() + " cannot be opened", "FileSave");
         } else {
             std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -415,6 +421,10 @@ std::filesystem::path CorvaneForm::runGridSearch(int threads,
         why = "choose the two parameters to vary";
         return {};
     }
+    if (cmbParameter.Text == cmbParameter2.Text) {
+        why = "the two parameters are the same (" + cmbParameter.Text + "): choose two different ones";
+        return {};
+    }
     auto steps = [](const TextBox& box) { return static_cast<int>(std::clamp(std::floor(Val(box.Text)), 0.0, 1000.0)); };
     const fitting::GridAxis a1{cmbParameter.Text, Val(txtInitial.Text), Val(txtFinal.Text), steps(txtSteps)};
     const fitting::GridAxis a2{cmbParameter2.Text, Val(txtInitial2.Text), Val(txtFinal2.Text), steps(txtSteps2)};
@@ -471,18 +481,43 @@ std::filesystem::path CorvaneForm::runGridSearch(int threads,
             return row;
         };
     };
-    const std::vector<fitting::GridRow> rows = fitting::runGrid(a1, a2, threads, makeEvaluator, progress, cancel);
-    if (cancel) {
-        why = "the grid search was cancelled";
+    std::vector<fitting::GridRow> rows = fitting::runGrid(a1, a2, threads, makeEvaluator, progress, cancel);
+    const bool complete = !cancel;
+    if (!complete) {
+        // Keep what was finished: the points computed so far, in a file that says it is incomplete.
+        std::erase_if(rows, [](const fitting::GridRow& r) { return r.reason == "cancelled"; });
+        if (rows.empty()) {
+            why = "the grid search was cancelled before any point was finished";
+            return {};
+        }
+    }
+    // Two runs finishing in the same second must not take one name: the file is created exclusively,
+    // with a suffix when the name is taken.
+    const std::string stamp = timeStamp("%Y%m%d%H%M%S") + (complete ? "" : "-incomplete");
+    const std::string text = fitting::formatGridFile(rows);
+    std::filesystem::path file;
+    for (int k = 0; k < 1000; ++k) {
+        file = folder / (stamp + (k == 0 ? "" : "-" + std::to_string(k)) + ".csv");
+        bool existed = false;
+        const std::string problem = platform::writeNewFile(file, text, existed);
+        if (problem.empty()) {
+            break;
+        }
+        if (!existed) {
+            why = "the file " + file.string() + " could not be written (" + problem + ")";
+            return {};
+        }
+        file.clear();
+    }
+    if (file.empty()) {
+        why = "no free file name was found in " + folder.string();
         return {};
     }
-    std::filesystem::path file = folder / (timeStamp("%Y%m%d%H%M%S") + ".csv");
-    for (int k = 1; std::filesystem::exists(file); ++k) {
-        file = folder / (timeStamp("%Y%m%d%H%M%S") + "-" + std::to_string(k) + ".csv");
-    }
-    if (const std::string problem = platform::writeFileWhole(file, fitting::formatGridFile(rows)); !problem.empty()) {
-        why = "the file " + file.string() + " could not be written (" + problem + ")";
-        return {};
+    if (!complete) {
+        why = "the grid search was cancelled; the " + std::to_string(rows.size()) + " points finished were written to " +
+              file.string();
+        lblDCProgress.Caption = "Cancelled: " + std::to_string(rows.size()) + " points written to " + file.string();
+        return file;
     }
     lblDCProgress.Caption = "Completed At " + timeStamp("%H:%M:%S") + ". Done!";
     return file;

@@ -115,9 +115,9 @@ void CorvaneForm::chkSave_Click() {
         SaveRevolutions = 0;
         return;
     }
-    if (!(Val(txtAnimSpeed.Text) > 0)) {
+    if (!(Val(txtAnimSpeed.Text) >= MinSaveStep)) {
         endSave("The light curve cannot be saved: the animation step is " + txtAnimSpeed.Text +
-                " degrees, so the system never turns. Set \"Animation Step\" above 0 and save again.");
+                " degrees, so a revolution never ends. Set \"Animation Step\" to 0.01 or more and save again.");
         return;
     }
     // The animation waits while the person reads what is about to happen.
@@ -185,7 +185,9 @@ void CorvaneForm::SaveFile() {
     }
     if (const std::string problem = platform::writeFileWhole(file, out.text); !problem.empty()) {
         SaveComplete = false;
-        endSave("The output file is open by another application and cannot be created.");
+        // The described message, then the real cause.
+        endSave("The output file is open by another application and cannot be created.\n(" + file.string() + ": " +
+                problem + ")");
         return;
     }
     LastSavedFile = file;

@@ -4,6 +4,7 @@
 
 #include "app/CorvaneForm.h"
 #include "platform/Dialogs.h"
+#include "platform/Interrupt.h"
 #include "platform/NumberFormat.h"
 #include "platform/TextFile.h"
 
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <iterator>
 #include <thread>
 #include <cstdlib>
@@ -43,7 +45,8 @@ const char* kFooter =
     "              chkGran, TwoStarsCheck, AnimCheck, chkPhotometry, chkSpot1: VALUE is 0 or 1\n"
     "  options     chkPaint, chkGrid, chkDots: VALUE 1 selects the drawing mode\n"
     "  combo boxes cmbStarSpot1 (1 or 2), cmbFilter (RGB, LRGB, L, R, G, B)\n"
-    "  other       txtFilename (light-curve file name), chkSave, chkBMP\n"
+    "  other       txtFilename (light-curve file name); chkSave and chkBMP belong to the window (use\n"
+    "              the lightcurve and render commands: a command writes only the file it is given)\n"
     "\nExamples:\n"
     "  corvane-cli --set Qratio=1 lists\n"
     "  corvane-cli --set Qratio=0.3 --set txtRadius1=0.48 --set chkAuto=1 lists\n"
@@ -66,6 +69,12 @@ std::string applySetting(app::CorvaneForm& form, const std::string& setting) {
     }
     const std::string name = setting.substr(0, eq);
     const std::string value = setting.substr(eq + 1);
+    if (name == "chkSave" || name == "chkBMP") {
+        // In the window these start writing files beside the program; a batch command writes only
+        // the file it is asked for.
+        return "control '" + name + "' cannot be set here: use '" + (name == "chkSave" ? "lightcurve" : "render") +
+               " --out FILE' to write that file";
+    }
 
     for (const auto& c : app::CorvaneForm::parameterControls()) {
         if (name == c.name) {
@@ -111,6 +120,11 @@ int saveLightCurve(app::CorvaneForm& form, platform::ScriptedDialogs& dialogs, c
             << " degrees: the system never turns, so no light curve can be measured\n";
         return 1;
     }
+    if (step < app::CorvaneForm::MinSaveStep) {
+        err << "corvane-cli: the animation step " << form.txtAnimSpeed.Text << " degrees is below "
+            << app::CorvaneForm::MinSaveStep << " degree: a revolution would take too many frames\n";
+        return 2;
+    }
     form.LightCurveTarget = outFile;
     const int channels = form.Curve.ChannelLast - form.Curve.ChannelFirst + 1;
     const int revolutions = channels + 3;
@@ -123,6 +137,10 @@ int saveLightCurve(app::CorvaneForm& form, platform::ScriptedDialogs& dialogs, c
     const long long ticksPerRevolution = static_cast<long long>(std::ceil(360.0 / std::min(step, 20.0))) + 2;
     for (long long tick = 0; form.chkSave.checked() && done < revolutions && tick < ticksPerRevolution * revolutions;
          ++tick) {
+        if (platform::interrupted()) {
+            err << "\ncorvane-cli: interrupted; no light curve was written\n";
+            return 130;
+        }
         form.Timer1_Timer();
         if (form.Eta == 0) {
             ++done;
@@ -318,8 +336,9 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         }
         out << plain;
     } else if (render->parsed()) {
-        if (!form.Scene.Picture1.save(outFile)) {
-            err << "corvane-cli: could not write the picture to '" << outFile << "'\n";
+        std::string why;
+        if (!form.Scene.Picture1.save(outFile, &why)) {
+            err << "corvane-cli: could not write the picture to '" << outFile << "': " << why << "\n";
             return 1;
         }
     } else if (catalogueCommand->parsed()) {
@@ -367,6 +386,17 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                 return 2;
             }
         }
+        if (p1Name == p2Name) {
+            err << "corvane-cli: --p1 and --p2 are both '" << p1Name << "': choose two different parameters\n";
+            return 2;
+        }
+        for (const auto& [value, option] : {std::pair{from1, "--from"}, std::pair{to1, "--to"},
+                                            std::pair{from2, "--from2"}, std::pair{to2, "--to2"}}) {
+            if (!std::isfinite(value)) {
+                err << "corvane-cli: " << option << " must be a finite number\n";
+                return 2;
+            }
+        }
         if (steps1 < 1 || steps2 < 1 || steps1 > 1000 || steps2 > 1000) {
             err << "corvane-cli: --steps and --steps2 must be between 1 and 1000\n";
             return 2;
@@ -377,9 +407,26 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         form.txtInitial2.Text = platform::GeneralNumber(from2);
         form.txtFinal2.Text = platform::GeneralNumber(to2);
         form.txtSteps2.Text = std::to_string(steps2);
-        const int workers = threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        const int asked = threads > 0 ? threads : fitting::cores();
+        const int workers = fitting::threadCount(asked, steps1 * steps2);
+        if (threads > 0 && workers < std::min(threads, steps1 * steps2)) {
+            err << "corvane-cli: " << threads << " threads asked for; running " << workers << " ("
+                << fitting::MaxThreadsPerCore << " per core at most)\n";
+        }
         const bool progress = ::isatty(2) != 0;
         std::atomic<bool> cancel{false};
+        // A signal only raises a flag; this watcher turns it into the search's cancel, so the points
+        // finished are written (marked incomplete) before the tool ends.
+        std::atomic<bool> finished{false};
+        std::thread watcher([&] {
+            while (!finished) {
+                if (platform::interrupted()) {
+                    cancel = true;
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
         std::string why;
         const auto file = form.runGridSearch(
             workers,
@@ -392,8 +439,17 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                 }
             },
             cancel, why, gridOut.empty() ? std::filesystem::path{} : std::filesystem::path(gridOut));
+        finished = true;
+        watcher.join();
         if (progress) {
             err << "\n";
+        }
+        if (cancel) {
+            err << "corvane-cli: interrupted: " << why << '\n';
+            if (!file.empty()) {
+                out << file.string() << '\n';
+            }
+            return 130;
         }
         if (file.empty()) {
             err << "corvane-cli: " << why << '\n';
@@ -403,8 +459,9 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         out << file.string() << '\n';
     } else if (lightcurve->parsed()) {
         if (stepOption->count() > 0) {
-            if (!std::isfinite(stepDegrees)) {
-                err << "corvane-cli: --step expects a number of degrees\n";
+            if (!std::isfinite(stepDegrees) || stepDegrees < app::CorvaneForm::MinSaveStep || stepDegrees > 20) {
+                err << "corvane-cli: --step expects a number of degrees from " << app::CorvaneForm::MinSaveStep
+                    << " to 20, got " << stepDegrees << "\n";
                 return 2;
             }
             form.typeText("txtAnimSpeed", platform::GeneralNumber(stepDegrees));

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace corvane::fitting {
@@ -19,6 +20,12 @@ std::string progressText(const GridProgress& p) {
            " cols of " + std::to_string(p.colCount) + ", " + platform::Format(percent, "0") +
            " percent completed. " + platform::Format(p.elapsedMinutes, "0.0") + " minutes elapsed. " +
            platform::Format(p.remainingHours, "0.000") + " hours remaining (estimated).";
+}
+
+int cores() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
+
+int threadCount(int requested, int points) {
+    return std::clamp(requested, 1, std::max(1, std::min(points, MaxThreadsPerCore * cores())));
 }
 
 std::vector<GridRow> runGrid(const GridAxis& a1, const GridAxis& a2, int threads,
@@ -60,10 +67,14 @@ std::vector<GridRow> runGrid(const GridAxis& a1, const GridAxis& a2, int threads
             }
         }
     };
-    const int count = std::clamp(threads, 1, total);
+    const int count = threadCount(threads, total);
     std::vector<std::thread> pool;
     for (int t = 1; t < count; ++t) {
-        pool.emplace_back(work);
+        try {
+            pool.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // the system will not start more: the ones running share the work
+        }
     }
     work();
     for (std::thread& t : pool) {

@@ -46,10 +46,19 @@ struct GridProgress {
 // "3 rows of 5, 2 cols of 5, 68 percent completed. 0.4 minutes elapsed. 0.003 hours remaining (estimated)."
 std::string progressText(const GridProgress& p);
 
+// More threads than this many per core only add overhead (and may not start at all).
+inline constexpr int MaxThreadsPerCore = 4;
+int cores();
+// The worker threads a grid of `points` points runs on for a request of `requested`: at least 1, at
+// most MaxThreadsPerCore per core and one per point.
+int threadCount(int requested, int points);
+
 // Evaluates every grid point (parameter #1 along rows, parameter #2 along columns) on `threads`
 // worker threads, each with its own evaluator from makeEvaluator (called once per thread, on that
 // thread). Rows come back in grid order whatever the number of threads, so the result does not
-// depend on it. progress is called after each point, from the worker threads, one call at a time.
+// depend on it. The thread count is capped by threadCount; a thread that cannot be started leaves
+// the work to those that did. progress is called after each point, from the worker threads, one
+// call at a time.
 // When cancel becomes true the workers stop after their current point and the rows computed so far
 // come back (the others have no error and the reason "cancelled").
 using GridEvaluator = std::function<GridRow(double p1, double p2)>;

@@ -2,6 +2,9 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "ObservedCurve.h"
 
+#include "platform/NumberFormat.h"
+#include "platform/TextFile.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -31,7 +34,7 @@ bool number(const std::string& field, double& out) {
     }
     char* end = nullptr;
     errno = 0;
-    out = std::strtod(t.c_str(), &end);
+    out = platform::strtodC(t.c_str(), &end);
     return end == t.c_str() + t.size() && errno != ERANGE && std::isfinite(out);
 }
 
@@ -43,6 +46,10 @@ std::string ObservedFile::problems() const {
         text += std::to_string(skippedLines) + (skippedLines == 1 ? " line was" : " lines were") +
                 " skipped because they do not hold two numbers (the first is line " +
                 std::to_string(firstSkippedLine) + ").";
+    }
+    if (cutAtBytes > 0) {
+        text += std::string(text.empty() ? "" : " ") + "The file is larger than " + std::to_string(cutAtBytes >> 20) +
+                " MB; it was read up to line " + std::to_string(cutAtLine) + " and the rest was left out.";
     }
     if (truncated) {
         text += std::string(text.empty() ? "" : " ") + "The file holds more than " + std::to_string(MaxPoints) +
@@ -57,10 +64,30 @@ ObservedFile parseObservedText(const std::string& text) {
         f.error = "it is not a text file";
         return f;
     }
-    std::istringstream in(text);
+    // A byte-order mark is not part of the first record.
+    std::string_view body(text);
+    if (body.substr(0, 3) == "\xEF\xBB\xBF") {
+        body.remove_prefix(3);
+    }
     std::string line;
     int lineNumber = 0;
-    while (std::getline(in, line)) {
+    std::size_t pos = 0;
+    while (pos < body.size()) {
+        // Lines end in LF, CR LF or a lone CR (old Mac files).
+        std::size_t end = body.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
+            end = body.size();
+        }
+        line.assign(body.substr(pos, end - pos));
+        pos = end;
+        if (pos < body.size() && body[pos] == '\r') {
+            ++pos;
+            if (pos < body.size() && body[pos] == '\n') {
+                ++pos;
+            }
+        } else if (pos < body.size() && body[pos] == '\n') {
+            ++pos;
+        }
         ++lineNumber;
         if (trim(line).empty()) {
             continue;
@@ -86,6 +113,7 @@ ObservedFile parseObservedText(const std::string& text) {
         f.phases.push_back(phase);
         f.values.push_back(value);
     }
+    f.lastLine = lineNumber;
     if (f.phases.empty()) {
         f.error = f.skippedLines > 0 ? "no line of it holds two numbers (phase, value)" : "it is empty";
     }
@@ -93,15 +121,10 @@ ObservedFile parseObservedText(const std::string& text) {
 }
 
 ObservedFile readObservedFile(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
+    // A pipe or a device would block or never end: only plain files are read.
+    if (const std::string problem = platform::regularFileProblem(path); !problem.empty()) {
         ObservedFile f;
-        f.error = "it does not exist";
-        return f;
-    }
-    if (std::filesystem::is_directory(path, ec)) {
-        ObservedFile f;
-        f.error = "it is a folder";
+        f.error = problem;
         return f;
     }
     std::ifstream in(path, std::ios::binary);
@@ -110,17 +133,28 @@ ObservedFile readObservedFile(const std::filesystem::path& path) {
         f.error = std::string("it cannot be read (") + std::strerror(errno) + ")";
         return f;
     }
-    // Observed curves are small; anything beyond 16 MB is not one.
+    // Observed curves are small; anything beyond 16 MB is not one. Say so when a file is cut.
     constexpr std::size_t limit = 16u << 20;
     std::string text;
     text.resize(limit + 1);
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(in.gcount()));
+    bool cut = false;
     if (text.size() > limit) {
         text.resize(limit);
-        text.erase(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n'));
+        const auto lastEnd = text.find_last_of("\r\n");
+        text.erase(lastEnd == std::string::npos ? 0 : lastEnd);
+        cut = true;
     }
-    return parseObservedText(text);
+    ObservedFile f = parseObservedText(text);
+    if (cut) {
+        f.cutAtBytes = limit;
+        f.cutAtLine = f.lastLine;
+        if (f.ok() || f.error == "it is empty") {
+            f.error.clear();
+        }
+    }
+    return f;
 }
 
 } // namespace corvane::fitting

@@ -23,6 +23,12 @@ RelativeErrorResult computeRelativeError(std::span<const double> phases, std::sp
     const auto [modelMin, modelMax] = std::minmax_element(model.begin(), model.begin() + static_cast<std::ptrdiff_t>(n));
     const double obsRange = *obsMax - *obsMin;
     const double modelRange = *modelMax - *modelMin;
+    if (!std::isfinite(obsRange) || !std::isfinite(modelRange)) {
+        // Each value finite, their span not: normalising would give 0 everywhere, a "perfect" fit.
+        r.reason = !std::isfinite(obsRange) ? "the observed values span more than a number can hold"
+                                            : "the model's values span more than a number can hold";
+        return r;
+    }
     if (!(obsRange > 0)) {
         r.reason = n == 1 ? "a single observed point has no range to compare"
                           : "the observed curve is flat (all values equal)";
@@ -40,7 +46,13 @@ RelativeErrorResult computeRelativeError(std::span<const double> phases, std::sp
         r.listing += std::to_string(i + 1) + "," + GeneralNumber(phases[i]) + "," + GeneralNumber(obsNorm) + "," +
                      GeneralNumber(modelNorm) + "\r\n";
     }
-    r.value = std::sqrt(sum / static_cast<double>(n));
+    const double value = std::sqrt(sum / static_cast<double>(n));
+    if (!std::isfinite(value)) {
+        r.reason = "the error is not a finite number";
+        r.listing.clear();
+        return r;
+    }
+    r.value = value;
     return r;
 }
 

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "StarParameters.h"
 
+#include "platform/NumberFormat.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -26,7 +28,7 @@ bool isNumber(const std::string& t) {
     }
     char* end = nullptr;
     errno = 0;
-    const double v = std::strtod(t.c_str(), &end);
+    const double v = platform::strtodC(t.c_str(), &end);
     return end == t.c_str() + t.size() && errno != ERANGE && std::isfinite(v);
 }
 
@@ -44,8 +46,9 @@ std::optional<StarParameters> parseStarParameters(const std::string& text, std::
     // Fields are separated by commas and line ends alike, as a sequential reader takes them.
     std::vector<std::string> fields;
     std::string current;
-    for (char c : text) {
-        if (c == ',' || c == '\n') {
+    const std::string_view body = std::string_view(text).substr(text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0);
+    for (char c : body) {
+        if (c == ',' || c == '\n' || c == '\r') { // any line end: LF, CR LF or CR
             fields.push_back(trim(current));
             current.clear();
         } else {

@@ -2,6 +2,11 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "Canvas.h"
 
+#include "TextFile.h"
+
+#include <QBuffer>
+#include <QByteArray>
+
 #include <QImage>
 #include <QString>
 
@@ -292,7 +297,7 @@ void Canvas::box(int x0, int y0, int x1, int y1, Pixel color, bool filled) {
     line(x0, y1, x0, y0, color);
 }
 
-bool Canvas::save(const std::filesystem::path& path) const {
+bool Canvas::save(const std::filesystem::path& path, std::string* why) const {
     QImage image(width_, height_, QImage::Format_RGB32);
     for (int y = 0; y < height_; ++y) {
         auto* row = reinterpret_cast<Pixel*>(image.scanLine(y));
@@ -304,19 +309,21 @@ bool Canvas::save(const std::filesystem::path& path) const {
     std::string ext = path.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     const char* format = ext == ".bmp" ? "BMP" : "PNG";
-    const std::filesystem::path temp = path.string() + ".part" + std::to_string(::getpid());
-    if (!image.save(QString::fromStdString(temp.string()), format)) {
-        std::error_code ec;
-        std::filesystem::remove(temp, ec);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, format)) {
+        if (why != nullptr) {
+            *why = "the picture could not be encoded";
+        }
         return false;
     }
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        return false;
+    const std::string problem =
+        writeFileWhole(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (why != nullptr) {
+        *why = problem;
     }
-    return true;
+    return problem.empty();
 }
 
 } // namespace corvane::platform

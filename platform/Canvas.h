@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <span>
 #include <vector>
 
@@ -72,7 +73,7 @@ public:
     // Writes the picture as a BMP file (extension .bmp) or a PNG file (any other extension). The file
     // is written to a temporary name beside it and renamed, so a failure leaves no partial file.
     // Returns false on failure.
-    bool save(const std::filesystem::path& path) const;
+    bool save(const std::filesystem::path& path, std::string* why = nullptr) const;
 
 private:
     void plot(int x, int y, Pixel color) {

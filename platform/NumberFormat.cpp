@@ -4,6 +4,9 @@
 
 #include <cerrno>
 #include <cfloat>
+#include <charconv>
+#include <clocale>
+#include <locale.h>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -23,8 +26,10 @@ struct Decimal {
 
 Decimal toDecimal(double value) {
     Decimal d;
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+    char buf[64] = {};
+    // to_chars never looks at the locale (printf's "%e" would write a decimal comma under some).
+    const auto res = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(value), std::chars_format::scientific, 14);
+    *res.ptr = '\0';
     // buf looks like "d.dddddddddddddde+XX"
     std::string_view s(buf);
     const auto e = s.find('e');
@@ -36,7 +41,20 @@ Decimal toDecimal(double value) {
     return d;
 }
 
+// The "C" locale, made once and shared by every thread (it is never changed).
+locale_t cLocale() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return c;
+}
+
 } // namespace
+
+double strtodC(const char* text, char** end) {
+    if (const locale_t c = cLocale()) {
+        return strtod_l(text, end, c);
+    }
+    return std::strtod(text, end);
+}
 
 double Val(std::string_view text) {
     std::size_t i = 0;
@@ -79,7 +97,7 @@ double Val(std::string_view text) {
         }
     }
     errno = 0;
-    double v = std::strtod(num.c_str(), nullptr);
+    double v = strtodC(num.c_str(), nullptr);
     if (std::isinf(v)) {
         v = std::signbit(v) ? -DBL_MAX : DBL_MAX;
     }

@@ -23,6 +23,10 @@ double Val(std::string_view text);
 // rounds to zero carries no minus sign. A non-finite value is formatted as 0.
 std::string Format(double value, std::string_view pattern);
 
+// strtod with the decimal point whatever the process's locale (a window under a decimal-comma locale
+// must still read "0.305" as 0.305): the same contract as std::strtod, including *end and errno.
+double strtodC(const char* text, char** end);
+
 // The shortest general form: up to 15 significant digits, trailing zeros dropped, no decimal
 // point for whole numbers ("0.305", "2", "45000", "-0.1"). Magnitudes from 1e15 up or below 1e-4
 // use exponent form ("1E+15", "1.5E-05"). A non-finite value is formatted as 0.

@@ -171,7 +171,10 @@ TEST_F(AnimationFixture, ASaveThatCannotBeWrittenSaysSoOnceAndEnds) {
     form.chkSave.Value = 1;
     form.chkSave_Click();
     animateWhileSaving(form);
-    EXPECT_EQ(dialogs.shown.back().text, "The output file is open by another application and cannot be created.");
+    EXPECT_THAT(dialogs.shown.back().text,
+                HasSubstr("The output file is open by another application and cannot be created.\n("))
+        << "the described message, then the real cause";
+    EXPECT_THAT(dialogs.shown.back().text, HasSubstr("Not a directory"));
     EXPECT_EQ(form.chkSave.Value, 0);
     EXPECT_FALSE(form.frameMessage.Visible) << "the wait panel goes when the save fails";
     EXPECT_EQ(std::count_if(dialogs.shown.begin(), dialogs.shown.end(),

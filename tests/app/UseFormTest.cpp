@@ -225,13 +225,20 @@ TEST_F(UseFormFixture, ASaveAfterAStepChangeCompletes) {
     EXPECT_EQ(rows.size(), 2u * 52) << "one line per step of 7 degrees (364 wraps to 0), twice";
 }
 
+// Regression: a step of 1e-7 degree never finished a revolution (and 0 never moves at all).
 TEST_F(UseFormFixture, ASaveThatNeverTurnsSaysWhy) {
-    form.typeText("txtAnimSpeed", "10");
+    for (const char* step : {"0", "1e-7", "0.0099"}) {
+        form.typeText("txtAnimSpeed", "10");
+        form.mnuSaveLightCurve_Click();
+        ASSERT_TRUE(form.chkSave.checked());
+        form.typeText("txtAnimSpeed", step);
+        EXPECT_FALSE(form.chkSave.checked()) << step;
+        EXPECT_THAT(dialogs.shown.back().text, HasSubstr("a revolution never ends")) << step;
+        EXPECT_FALSE(form.frameMessage.Visible) << step;
+    }
+    form.typeText("txtAnimSpeed", "0.01");
     form.mnuSaveLightCurve_Click();
-    form.typeText("txtAnimSpeed", "0");
-    EXPECT_FALSE(form.chkSave.checked());
-    EXPECT_THAT(dialogs.shown.back().text, HasSubstr("never turns"));
-    EXPECT_FALSE(form.frameMessage.Visible);
+    EXPECT_TRUE(form.chkSave.checked()) << "0.01 degree is accepted";
 }
 
 TEST_F(UseFormFixture, TheNeckBoxDrawsNothingBetweenSeparateStars) {

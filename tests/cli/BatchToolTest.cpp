@@ -215,9 +215,12 @@ TEST_F(RenderFixture, LightCurveThatCannotCompleteSaysWhy) {
     EXPECT_EQ(black.status, 1);
     EXPECT_THAT(black.err, HasSubstr("no light to measure"));
     EXPECT_FALSE(std::filesystem::exists(dir / "none.csv"));
-    const ToolRun still = run({"lightcurve", "--step", "0", "--out", file("none.csv")});
+    const ToolRun still = run({"--set", "txtAnimSpeed=0", "lightcurve", "--out", file("none.csv")});
     EXPECT_EQ(still.status, 1);
     EXPECT_THAT(still.err, HasSubstr("never turns"));
+    const ToolRun zero = run({"lightcurve", "--step", "0", "--out", file("none.csv")});
+    EXPECT_EQ(zero.status, 2) << "a bad command-line value";
+    EXPECT_THAT(zero.err, HasSubstr("from 0.01 to 20"));
 }
 
 TEST(BatchToolCatalogue, ListsEverySystemAndLoadsOneByName) {
