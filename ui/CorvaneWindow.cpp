@@ -600,7 +600,10 @@ void CorvaneWindow::toggleGridSearch(bool on) {
                 QMetaObject::invokeMethod(this, [this, text] { lblDCProgress_->setText(text); });
             },
             *cancel, why);
-        const std::string caption = file.empty() ? "Not done: " + why : snapshot->lblDCProgress.Caption + " " + file.string();
+        // A cancelled search keeps what it finished: its caption names the file already.
+        const std::string caption = file.empty()       ? "Not done: " + why
+                                    : cancel->load() ? snapshot->lblDCProgress.Caption
+                                                     : snapshot->lblDCProgress.Caption + " " + file.string();
         QMetaObject::invokeMethod(this, [this, caption] {
             runWhenIdle([this, caption] {
                 busy_ = false;

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <unistd.h>
 
@@ -120,6 +121,28 @@ TEST_F(UseFormFixture, EveryGridCellEqualsACompareAtItsParameters) {
         ++cells;
     }
     EXPECT_EQ(cells, 4);
+}
+
+// Regression: two runs finishing in the same second wrote one file name and one result was lost;
+// the same parameter on both axes was accepted.
+TEST_F(UseFormFixture, GridRunsNeverShareAFileAndNeedTwoParameters) {
+    compare();
+    form.cmbParameter.select("Inclination");
+    form.cmbParameter2.select("Mass Ratio");
+    form.txtSteps.Text = "1";
+    form.txtSteps2.Text = "1";
+    std::atomic<bool> cancel{false};
+    std::string why;
+    std::set<fs::path> files;
+    for (int k = 0; k < 3; ++k) {
+        const fs::path file = form.runGridSearch(1, {}, cancel, why, folder / "same");
+        ASSERT_FALSE(file.empty()) << why;
+        files.insert(file);
+    }
+    EXPECT_EQ(files.size(), 3u) << "three runs, three files, whatever the clock says";
+    form.cmbParameter2.select("Inclination");
+    EXPECT_TRUE(form.runGridSearch(1, {}, cancel, why, folder / "same").empty());
+    EXPECT_THAT(why, HasSubstr("the two parameters are the same"));
 }
 
 TEST_F(UseFormFixture, TheShownErrorIsMarkedStaleAfterAChange) {

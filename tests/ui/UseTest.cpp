@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: Corvane developers
 // The window driven as a person drives it: key by key, one action after another on one window.
 #include "ui/CorvaneWindow.h"
+#include "support/CommaLocale.h"
 #include "support/TestApplication.h"
 
 #include <QApplication>
@@ -121,6 +122,34 @@ TEST_F(UseFixture, TheListsFollowTheTypedValueWhileTyping) {
     typeKeys("txtIota", "120");
     EXPECT_NEAR(form.Iota, 3.14159265358979 / 2, 1e-12) << "the model uses the clamp while the box shows 120";
     EXPECT_EQ(find<QLineEdit>("txtIota")->text(), "120");
+}
+
+// Regression: under a decimal-comma locale (Qt takes the C library's from the environment) every
+// typed decimal was read by the C library with a comma: "0.3" became 0.
+TEST_F(UseFixture, TypingUnderADecimalCommaLocaleGivesTheSameLists) {
+    auto lists = [&] {
+        std::vector<QString> items;
+        for (const char* name : {"RocheList", "StarSizeList"}) {
+            auto* list = find<QListWidget>(name);
+            for (int k = 0; k < list->count(); ++k) {
+                items.push_back(list->item(k)->text());
+            }
+        }
+        return items;
+    };
+    typeKeys("Qratio", "0.3");
+    typeKeys("txtRadius1", "0.305");
+    const auto inC = lists();
+    const testing::CommaLocale comma;
+    if (!comma.ok()) {
+        GTEST_SKIP() << "no decimal-comma locale could be made here (localedef)";
+    }
+    typeKeys("Qratio", "2");
+    typeKeys("txtRadius1", "0.2");
+    typeKeys("Qratio", "0.3");
+    typeKeys("txtRadius1", "0.305");
+    EXPECT_EQ(lists(), inC);
+    EXPECT_DOUBLE_EQ(form.Q, 0.3);
 }
 
 TEST_F(UseFixture, LeavingTheBoxAlsoEndsTheEdit) {
