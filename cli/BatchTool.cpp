@@ -459,9 +459,9 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         out << file.string() << '\n';
     } else if (lightcurve->parsed()) {
         if (stepOption->count() > 0) {
-            if (!std::isfinite(stepDegrees) || stepDegrees < app::CorvaneForm::MinSaveStep || stepDegrees > 20) {
+            if (!std::isfinite(stepDegrees) || stepDegrees < app::CorvaneForm::MinSaveStep) {
                 err << "corvane-cli: --step expects a number of degrees from " << app::CorvaneForm::MinSaveStep
-                    << " to 20, got " << stepDegrees << "\n";
+                    << " up (above 20 counts as 20), got " << stepDegrees << "\n";
                 return 2;
             }
             form.typeText("txtAnimSpeed", platform::GeneralNumber(stepDegrees));

@@ -68,8 +68,12 @@ std::string writeWhole(const fs::path& path, std::string_view content, Replace r
             }
             return "it already exists";
         }
-        if (S_ISLNK(st.st_mode)) {
-            // Someone else's link in a shared folder could point anywhere: never written through.
+        struct stat target {};
+        const bool linkToStream = S_ISLNK(st.st_mode) && ::stat(path.c_str(), &target) == 0 &&
+                                  !S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode);
+        if (S_ISLNK(st.st_mode) && !linkToStream) {
+            // A link to a file (someone else's, in a shared folder, could point anywhere) is never
+            // written through; /dev/stdout, a link to the terminal or a pipe, is a stream and is.
             return "it is a symbolic link, which Corvane does not write through";
         }
         if (S_ISDIR(st.st_mode)) {
@@ -77,7 +81,7 @@ std::string writeWhole(const fs::path& path, std::string_view content, Replace r
         }
         if (!S_ISREG(st.st_mode)) {
             // A terminal, a pipe, /dev/stdout: there is nothing to replace, so write straight to it.
-            const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | (linkToStream ? 0 : O_NOFOLLOW));
             if (fd < 0) {
                 return errnoText(errno);
             }

@@ -11,8 +11,8 @@ namespace corvane::platform {
 // Writes content to path whole: first to a temporary file created exclusively under an unpredictable
 // name in the same folder (and removed on every failure, or by the interrupt handler), then renamed
 // over the target, so a failure never leaves a half-written file nor destroys the old one. A target
-// that is a device or a pipe (/dev/stdout) is written straight to; a symbolic link or a folder is
-// refused. An existing file keeps its permissions; a new one gets 0666 less the umask. Returns an
+// that is a device or a pipe, or a link to one (/dev/stdout), is written straight to; a symbolic link
+// to a file, and a folder, are refused. An existing file keeps its permissions; a new one gets 0666 less the umask. Returns an
 // empty string on success, otherwise a description of what failed.
 std::string writeFileWhole(const std::filesystem::path& path, std::string_view content);
 

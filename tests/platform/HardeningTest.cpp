@@ -79,7 +79,10 @@ TEST_F(FileFixture, ASymbolicLinkAsDestinationIsRefusedAndItsTargetUntouched) {
 }
 
 TEST_F(FileFixture, ADeviceIsWrittenStraightToAndAFolderRefused) {
-    EXPECT_EQ(writeFileWhole("/dev/null", "anything\n"), "") << "like render --out /dev/stdout";
+    EXPECT_EQ(writeFileWhole("/dev/null", "anything\n"), "");
+    fs::create_symlink("/dev/null", dir / "stream");
+    EXPECT_EQ(writeFileWhole(dir / "stream", "anything\n"), "") << "a link to a stream, as /dev/stdout is";
+    EXPECT_TRUE(fs::is_symlink(dir / "stream"));
     fs::create_directories(dir / "folder");
     EXPECT_NE(writeFileWhole(dir / "folder", "x"), "");
     EXPECT_TRUE(fs::is_directory(dir / "folder"));
