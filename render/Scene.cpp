@@ -33,7 +33,7 @@ std::int32_t toPixel(double v) {
 int floorMod100(int v) { return v - 100 * static_cast<int>(std::floor(v / 100.0)); }
 
 // Steps 1 to 6: centre, visibility, polygon points. False when the cell is not drawn.
-bool placeCell(Scene& s, int TB) {
+bool placeCell(Scene& s, int TB, bool paint) {
     const auto& c = s.Corner;
     s.CellCentre = {(c[0].X + c[1].X + c[2].X + c[3].X) / 4, (c[0].Y + c[1].Y + c[2].Y + c[3].Y) / 4,
                     (c[0].Z + c[1].Z + c[2].Z + c[3].Z) / 4};
@@ -54,6 +54,23 @@ bool placeCell(Scene& s, int TB) {
     if (!(s.CosView > 0)) {
         return false;
     }
+    if (paint) {
+        // Corners 1 and 2, the upper edge's extra vertices, corners 3 and 4, the lower edge's.
+        std::size_t n = 0;
+        auto put = [&](const roche::ScreenPoint& p) { s.CellPoints[n++] = {toPixel(p.Y), toPixel(p.Z)}; };
+        put(c[0]);
+        put(c[1]);
+        for (int k = 0; k < s.UpperCount; ++k) {
+            put(s.UpperEdge[static_cast<std::size_t>(k)]);
+        }
+        put(c[2]);
+        put(c[3]);
+        for (int k = 0; k < s.LowerCount; ++k) {
+            put(s.LowerEdge[static_cast<std::size_t>(k)]);
+        }
+        s.CellCounts[0] = static_cast<std::int32_t>(n);
+        return true;
+    }
     for (std::size_t k = 0; k < 5; ++k) {
         s.CellPoints[k] = {toPixel(c[k].Y), toPixel(c[k].Z)};
     }
@@ -73,7 +90,14 @@ void paintCell(Scene& s, const SceneInputs& in) {
     const platform::Pixel colour = pixelFromRgb(static_cast<int>(s.CellR), static_cast<int>(s.CellG), static_cast<int>(s.CellB));
     const platform::Pixel fill = in.Mode == DrawMode::Paint ? colour : 0u;
     const platform::Pixel outline = in.Mode == DrawMode::Dots ? 0u : colour;
-    s.Picture1.polygon(std::span(s.CellPoints.data(), static_cast<std::size_t>(s.CellCounts[0])), fill, outline);
+    const std::span<const platform::IntPoint> points(s.CellPoints.data(), static_cast<std::size_t>(s.CellCounts[0]));
+    if (in.Mode == DrawMode::Paint && !s.SealCell) {
+        // The fill is watertight on its own: shared edges meet exactly and each pixel on one goes to
+        // exactly one cell. An outline would paint outside the cell (every star a half pixel too big).
+        s.Picture1.fillPolygon(points, fill);
+    } else {
+        s.Picture1.polygon(points, fill, outline);
+    }
     if (in.Mode == DrawMode::Dots) {
         s.Picture1.circle(toPixel(s.CellCentre.Y), toPixel(s.CellCentre.Z), 1, platform::pixelFromColorRef(s.DotColor));
     }
@@ -87,7 +111,7 @@ double limbDarkened(double WW, double cosView) { return 1 - WW * std::fabs(1 - s
 void DrawCell(Scene& s, const SceneInputs& in, double /*R*/, double WW, double T, int TB, int i, int j, int StarNum,
               double Phi, double Theta) {
     ++s.CellsVisited;
-    if (!placeCell(s, TB)) {
+    if (!placeCell(s, TB, in.Mode == DrawMode::Paint)) {
         return;
     }
     s.CellBright = limbDarkened(WW, s.CosView);
@@ -103,7 +127,12 @@ void DrawCell(Scene& s, const SceneInputs& in, double /*R*/, double WW, double T
 
 void DrawNeckCell(Scene& s, const SceneInputs& in, double /*R*/, double WW, double T, int TB, int i, int j) {
     ++s.CellsVisited;
-    if (!placeCell(s, TB)) {
+    // Neck sections overlap their neighbours; they have no extra edge vertices, and their ends meet
+    // the stars' cut edges at vertices of their own.
+    s.UpperCount = 0;
+    s.LowerCount = 0;
+    s.SealCell = true;
+    if (!placeCell(s, TB, in.Mode == DrawMode::Paint)) {
         return;
     }
     s.CellBright = limbDarkened(WW, s.CosView);
@@ -162,6 +191,12 @@ public:
     void operator()(int k, double cellPhi, double cellTheta, int i, int j) {
         s_.CellPhi = cellPhi;
         s_.CellTheta = cellTheta;
+        s_.Corner[static_cast<std::size_t>(k - 1)] = point(cellPhi, cellTheta, i, j, k);
+    }
+
+    // The picture point of a mesh vertex under its cache keys, by exactly the arithmetic every cell
+    // sharing it uses, so all of them get bit-identical coordinates.
+    roche::ScreenPoint point(double cellPhi, double cellTheta, int i, int j, int k) {
         const double r =
             roche::surfaceRadius(s_.Shape, in_.Shape, s_.ShapeCache, view_, star_, cellPhi, cellTheta, i, j, k);
         roche::BodyDirection d;
@@ -169,7 +204,7 @@ public:
             d = roche::bodyDirection(cellPhi, cellTheta);
             s_.ShapeCache.putDirection(i, j, k, star_, d);
         }
-        s_.Corner[static_cast<std::size_t>(k - 1)] = roche::project(d, 2.0 * view_.ZoomScale * r, trig_, view_);
+        return roche::project(d, 2.0 * view_.ZoomScale * r, trig_, view_);
     }
 
 private:
@@ -180,18 +215,50 @@ private:
     roche::ViewTrig trig_;
 };
 
+// The vertices a neighbouring band (nb, of nbM cells, grid positions x -> theta(x, nbM)) has on the
+// ring at ringPhi strictly between positions j and j + 1 of a band of M cells: that band's corner k
+// of cell jj (cache key jj + keyOffset). Written in ascending order, or descending.
+template <typename Theta>
+int edgeVertices(StarCorners& corner, std::array<roche::ScreenPoint, Scene::MaxEdgeVertices>& out, int nb, int nbM,
+                 int j, int M, double ringPhi, int k, int keyOffset, bool descending, const Theta& theta) {
+    int count = 0;
+    if (nbM <= 0 || M <= 0) {
+        return 0;
+    }
+    for (long long jj = static_cast<long long>(j) * nbM / M + 1;
+         jj * M < static_cast<long long>(j + 1) * nbM && count < Scene::MaxEdgeVertices; ++jj) {
+        if (jj * M <= static_cast<long long>(j) * nbM) {
+            continue;
+        }
+        const int v = static_cast<int>(jj);
+        out[static_cast<std::size_t>(count++)] = corner.point(ringPhi, theta(v, nbM), nb, v + keyOffset, k);
+    }
+    if (descending) {
+        std::reverse(out.begin(), out.begin() + count);
+    }
+    return count;
+}
+
 } // namespace
 
 void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
+    s.SealCell = false;
     StarCorners corner(s, in, StarNum);
     const int N = corner.latLines();
     auto phi = [&](double x) { return x * Pi / (2.0 * N); };
+    const bool paint = in.Mode == DrawMode::Paint;
+    // Exactly the band's own theta(x) of a grid of m cells, for its neighbours' vertices.
+    auto gridTheta = [](int x, int m) { return TwoPi * static_cast<double>(x) / m - HalfPi; };
+    s.UpperCount = 0;
+    s.LowerCount = 0;
 
     for (int i = N - 1; i >= 0; --i) {
         s.LatIndex = i;
         s.CellPhi = phi(i);
         const int M = s.LonCount = BandSize(N, i, in.SimAreas);
         auto theta = [&](double x) { return TwoPi * x / M - HalfPi; };
+        const int above = i + 1 < N ? BandSize(N, i + 1, in.SimAreas) : 0;
+        const int below = i > 0 ? BandSize(N, i - 1, in.SimAreas) : 0;
         for (int j = 0; j < M; ++j) {
             s.LonIndex = j;
             corner(1, phi(i), theta(j), i, j);
@@ -199,6 +266,10 @@ void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
             corner(3, phi(i + 1), theta(j + 1), i, j);
             corner(4, phi(i), theta(j + 1), i, j);
             corner(5, phi(i - 1), theta(j + 0.5), i, j);
+            if (paint) {
+                s.UpperCount = edgeVertices(corner, s.UpperEdge, i + 1, above, j, M, phi(i + 1), 1, 0, false, gridTheta);
+                s.LowerCount = edgeVertices(corner, s.LowerEdge, i - 1, below, j, M, phi(i), 2, 0, true, gridTheta);
+            }
             DrawCell(s, in, s.CurRadius, s.CurLimb, s.CurTemp, 0, i, j, StarNum, s.CellPhi, s.CellTheta);
         }
     }
@@ -207,6 +278,8 @@ void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
         s.CellPhi = phi(i);
         const int M = s.LonCount = BandSize(N, i, in.SimAreas);
         auto theta = [&](double x) { return TwoPi * x / M - HalfPi; };
+        const int above = i + 1 < N ? BandSize(N, i + 1, in.SimAreas) : 0;
+        const int below = i > 0 ? BandSize(N, i - 1, in.SimAreas) : 0;
         for (int j = 0; j < M; ++j) {
             s.LonIndex = j;
             corner(1, -phi(i), theta(j), i, j + M);
@@ -214,6 +287,11 @@ void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
             corner(3, -phi(i + 1), theta(j + 1), i, j + M);
             corner(4, -phi(i), theta(j + 1), i, j + M);
             corner(5, -phi(i), theta(j + 0.5), i, j + M);
+            if (paint) {
+                s.UpperCount =
+                    edgeVertices(corner, s.UpperEdge, i + 1, above, j, M, -phi(i + 1), 1, above, false, gridTheta);
+                s.LowerCount = edgeVertices(corner, s.LowerEdge, i - 1, below, j, M, -phi(i), 2, below, true, gridTheta);
+            }
             DrawCell(s, in, s.CurRadius, s.CurLimb, s.CurTemp, 1, i, j, StarNum, s.CellPhi, s.CellTheta);
         }
     }
@@ -227,6 +305,10 @@ void MakeStarContact(Scene& s, const SceneInputs& in, int StarNum) {
     auto bandSize = [&](int i) {
         return in.SimAreas ? static_cast<int>(std::floor(4.0 * N * std::cos(phi(i)) + 0.5)) : N;
     };
+    const bool paint = in.Mode == DrawMode::Paint;
+    auto gridTheta = [](int x, int m) { return TwoPi * static_cast<double>(x) / (2.0 * m) - HalfPi; };
+    s.UpperCount = 0;
+    s.LowerCount = 0;
 
     for (int half = 0; half < 2; ++half) {
         const bool north = half == 0;
@@ -239,12 +321,21 @@ void MakeStarContact(Scene& s, const SceneInputs& in, int StarNum) {
             const double sign = north ? 1.0 : -1.0;
             for (int j = one ? 0 : M; j < (one ? M : 2 * M); ++j) {
                 s.LonIndex = j;
+                s.SealCell = j == 0 || j == M - 1 || j == M || j == 2 * M - 1; // along the cut edge
                 const int key = north ? j : j + M;
                 corner(1, sign * phi(i), theta(j), i, key);
                 corner(2, sign * phi(i + 1), theta(j), i, key);
                 corner(3, sign * phi(i + 1), theta(j + 1), i, key);
                 corner(4, sign * phi(i), theta(j + 1), i, key);
                 corner(5, north ? phi(i - 1) : -phi(i), theta(j + 0.5), i, key);
+                if (paint) {
+                    const int above = i + 1 < N ? bandSize(i + 1) : 0;
+                    const int below = i > 0 ? bandSize(i - 1) : 0;
+                    s.UpperCount = edgeVertices(corner, s.UpperEdge, i + 1, above, j, M, sign * phi(i + 1), 1,
+                                                north ? 0 : above, false, gridTheta);
+                    s.LowerCount = edgeVertices(corner, s.LowerEdge, i - 1, below, j, M, sign * phi(i), 2,
+                                                north ? 0 : below, true, gridTheta);
+                }
                 DrawCell(s, in, s.CurRadius, s.CurLimb, s.CurTemp, north ? 0 : 1, i, j, StarNum, s.CellPhi,
                          s.CellTheta);
             }

@@ -66,7 +66,18 @@ struct Scene {
     std::uint32_t DotColor = 0;   // colour reference
     double CellBright = 0;
     double CellR = 0, CellG = 0, CellB = 0;
-    std::array<platform::IntPoint, 11> CellPoints{};
+    std::array<platform::IntPoint, platform::Canvas::MaxPolygonPoints> CellPoints{};
+    // "Paint" only: the neighbouring bands' vertices that lie on this cell's upper (corner 2 to 3) and
+    // lower (corner 4 to 1) edges, in that walking order. With them the cell's outline is exactly its
+    // neighbours', so the fill alone is watertight where bands of different cell counts meet.
+    static constexpr int MaxEdgeVertices = 6;
+    std::array<roche::ScreenPoint, MaxEdgeVertices> UpperEdge{};
+    std::array<roche::ScreenPoint, MaxEdgeVertices> LowerEdge{};
+    int UpperCount = 0;
+    int LowerCount = 0;
+    // The cell meets a part of the mesh whose vertices it does not share (a contact star's cut edge
+    // and the neck): there "Paint" also outlines it, so no sliver opens between the two.
+    bool SealCell = false;
     std::array<std::int32_t, 1> CellCounts{5};
     double SpotDist = 0;
 
@@ -90,8 +101,10 @@ int BandSize(int N, int i, bool similarAreas);
 //   CellBright = 1 - WW |1 - |CosView||  (times 0.95 + 0.05 Gran(i mod 100, (j + 111 TB) mod 100)
 // with granulation), each channel of StarColor(T, StarNum, Phi, Theta) becomes |floor(v CellBright)|,
 // capped at 255, and the five corners, rounded half to even, are painted in the drawing mode:
-// "Paint" filled and outlined in the colour, "Grid" black outlined in the colour, "Dots" black with
-// a white dot of radius 1 at the centre. R is the pole radius (unused).
+// "Paint" filled in the colour (corners 1 to 4 with the neighbouring bands' vertices on its edges,
+// UpperEdge and LowerEdge, so that cells meet without gaps and nothing outside a cell is painted),
+// "Grid" black outlined in the colour (the five corners), "Dots" black with a white dot of radius 1
+// at the centre. R is the pole radius (unused).
 void DrawCell(Scene& s, const SceneInputs& in, double R, double WW, double T, int TB, int i, int j, int StarNum,
               double Phi, double Theta);
 

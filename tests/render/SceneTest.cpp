@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -423,6 +424,128 @@ TEST_F(SceneFixture, ATiltedDetachedPairKeepsItsTidalPointsFacing) {
         EXPECT_NEAR(principalAxisDegrees(s.Picture1), tilt, 1.0)
             << "the centres and the stars' long axes turn together, tilt " << tilt;
     }
+}
+
+} // namespace
+} // namespace corvane::render
+
+namespace corvane::render {
+namespace {
+
+// The light of a picture: the sum of its red channel (both stars share one colour here).
+double redLight(const platform::Canvas& p) {
+    double sum = 0;
+    for (Pixel px : p.pixels()) {
+        sum += (px >> 16) & 0xFF;
+    }
+    return sum;
+}
+
+// Area of the lens shared by two circles of radii a, b whose centres are d apart.
+double overlapArea(double a, double b, double d) {
+    if (d >= a + b) {
+        return 0;
+    }
+    if (d <= std::fabs(a - b)) {
+        const double r = std::min(a, b);
+        return Pi * r * r;
+    }
+    const double alpha = std::acos((d * d + a * a - b * b) / (2 * d * a));
+    const double beta = std::acos((d * d + b * b - a * a) / (2 * d * b));
+    return a * a * (alpha - std::sin(2 * alpha) / 2) + b * b * (beta - std::sin(2 * beta) / 2);
+}
+
+struct SphereCase {
+    int width, height;
+    double tolerance; // relative, of the disc's area
+};
+
+class FaceOnSphereArea : public ::testing::TestWithParam<SphereCase> {};
+
+// Each cell is filled and nothing else: the lit area is the disc's, less only what the inscribed
+// 120-gon of the limb cuts off (0.05 %), at any picture size.
+TEST_P(FaceOnSphereArea, IsTheDiscsArea) {
+    const SphereCase c = GetParam();
+    Scene s;
+    s.Picture1.resize(c.width, c.height);
+    SceneInputs in;
+    in.TwoStars = false;
+    in.View.Tidal = false;
+    in.View.ZoomScale = 100.0 * std::min(c.width, c.height) / 300;
+    in.View.HalfWidth = static_cast<float>(c.width / 2.0);
+    in.View.HalfHeight = static_cast<float>(c.height / 2.0);
+    in.LatLines = in.LatLines2 = 30;
+    in.LonLines = 120;
+    in.Limb1 = in.Limb2 = 0;
+    in.Iota = 0;
+    for (double r : {0.1, 0.2, 0.35}) {
+        in.Radius1 = r;
+        in.Shape = {r, r, 1.0, 0.5};
+        s.ShapeCache.resize(in.LatLines);
+        DrawStar(s, in);
+        int lit = 0;
+        for (Pixel p : s.Picture1.pixels()) {
+            lit += p != 0;
+        }
+        const double radius = 2 * in.View.ZoomScale * r;
+        const double disc = Pi * radius * radius;
+        EXPECT_NEAR(lit / disc, 1.0, c.tolerance) << c.width << "x" << c.height << ", r " << r << ": " << lit
+                                                  << " pixels against " << disc;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PictureSizes, FaceOnSphereArea,
+                         ::testing::Values(SphereCase{800, 500, 0.003}, SphereCase{3200, 2000, 0.001}));
+
+// Two uniform spheres (radii 0.2 and 0.1, i = 85, N = 30, 800 x 500) against the exact curve of two
+// overlapping discs: the pixel curve follows it closely and its eclipses are not biased one way.
+TEST(TwoSpheres, LightCurveFollowsTheExactOverlapCurve) {
+    Scene s;
+    s.Picture1.resize(800, 500);
+    SceneInputs in;
+    in.View.Tidal = false;
+    in.View.ZoomScale = 100.0 * 500 / 300;
+    in.View.HalfWidth = 400;
+    in.View.HalfHeight = 250;
+    in.LatLines = in.LatLines2 = 30;
+    in.LonLines = 120;
+    in.Limb1 = in.Limb2 = 0;
+    in.Radius1 = 0.2;
+    in.Radius2 = 0.1;
+    in.QRatio = 0.5;
+    in.Iota = 85 * Pi / 180;
+    in.Shape = {0.2, 0.1, 0.5, 0.5};
+    const double z = in.View.ZoomScale;
+    const double R1 = 2 * z * 0.2;
+    const double R2 = 2 * z * 0.1;
+    std::vector<double> pixel, exact;
+    for (int k = 0; k < 360; ++k) {
+        in.Eta = k * Pi / 180;
+        s.ShapeCache.resize(in.LatLines);
+        DrawStar(s, in);
+        pixel.push_back(redLight(s.Picture1));
+        const double a = in.Eta + HalfPi;
+        const double d = 2 * z * std::sqrt(std::sin(a) * std::sin(a) + std::pow(std::cos(a) * std::cos(in.Iota), 2));
+        exact.push_back(Pi * R1 * R1 + Pi * R2 * R2 - overlapArea(R1, R2, d)); // one surface brightness
+    }
+    const double pMax = *std::max_element(pixel.begin(), pixel.end());
+    const double eMax = *std::max_element(exact.begin(), exact.end());
+    double sum2 = 0;
+    double eclipseSum = 0;
+    int eclipsePoints = 0;
+    for (std::size_t k = 0; k < pixel.size(); ++k) {
+        const double diff = pixel[k] / pMax - exact[k] / eMax;
+        sum2 += diff * diff;
+        if (exact[k] < eMax * (1 - 1e-9)) {
+            eclipseSum += diff;
+            ++eclipsePoints;
+        }
+    }
+    const double rms = std::sqrt(sum2 / static_cast<double>(pixel.size()));
+    ASSERT_GT(eclipsePoints, 20);
+    const double bias = eclipseSum / eclipsePoints;
+    EXPECT_LT(rms, 1.2e-3) << "RMS of the normalised curves";
+    EXPECT_LT(std::fabs(bias), 0.5e-3) << "mean difference in eclipse " << bias << " (RMS " << rms << ")";
 }
 
 } // namespace
