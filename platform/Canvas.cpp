@@ -189,6 +189,72 @@ void Canvas::fillPolygon(std::span<const IntPoint> points, Pixel fill) {
     }
 }
 
+void Canvas::fillPolygon(std::span<const SubPoint> points, Pixel fill) {
+    const std::size_t n = std::min(points.size(), MaxPolygonPoints);
+    if (n < 3) {
+        return;
+    }
+    // Each non-horizontal edge from its upper end (ties: the smaller x first), with the pixel rows
+    // whose centres it spans: first <= y < end, centre Y = y SubPixel in [top, bottom).
+    struct Edge {
+        double x0, y0, slope;
+        int first, end;
+    };
+    std::array<Edge, MaxPolygonPoints> edges;
+    std::size_t edgeCount = 0;
+    int rowFirst = height_;
+    int rowEnd = 0;
+    auto ceilDiv = [](long long v) { // ceil(v / SubPixel) for any sign
+        return static_cast<int>(v >= 0 ? (v + SubPixel - 1) / SubPixel : -((-v) / SubPixel));
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        SubPoint a = points[i];
+        SubPoint b = points[(i + 1) % n];
+        if (a.y == b.y) {
+            continue;
+        }
+        if (b.y < a.y || (b.y == a.y && b.x < a.x)) {
+            std::swap(a, b);
+        }
+        const int first = std::max(ceilDiv(a.y), 0);
+        const int end = std::min(ceilDiv(b.y), height_);
+        if (first >= end) {
+            continue;
+        }
+        edges[edgeCount++] = {static_cast<double>(a.x), static_cast<double>(a.y),
+                              static_cast<double>(b.x - a.x) / static_cast<double>(b.y - a.y), first, end};
+        rowFirst = std::min(rowFirst, first);
+        rowEnd = std::max(rowEnd, end);
+    }
+    std::array<double, MaxPolygonPoints> xs{};
+    const double toPixel = 1.0 / SubPixel;
+    for (int y = rowFirst; y < rowEnd; ++y) {
+        const double centre = static_cast<double>(y) * SubPixel;
+        std::size_t count = 0;
+        for (std::size_t e = 0; e < edgeCount; ++e) {
+            const Edge& edge = edges[e];
+            if (y >= edge.first && y < edge.end) {
+                const double x = (edge.x0 + (centre - edge.y0) * edge.slope) * toPixel;
+                std::size_t k = count++;
+                while (k > 0 && xs[k - 1] > x) {
+                    xs[k] = xs[k - 1];
+                    --k;
+                }
+                xs[k] = x;
+            }
+        }
+        for (std::size_t k = 0; k + 1 < count; k += 2) {
+            // Pixel x is inside when its centre lies in [left, right).
+            const long long left = std::max<long long>(ceilLL(xs[k]), 0);
+            const long long right = std::min<long long>(ceilLL(xs[k + 1]) - 1, width_ - 1);
+            if (left <= right) {
+                Pixel* row = pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+                std::fill(row + left, row + right + 1, fill);
+            }
+        }
+    }
+}
+
 void Canvas::line(int x0, int y0, int x1, int y1, Pixel color) {
     // Clip to the picture (Liang-Barsky) so that far-off ends cost nothing.
     const auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x < width_ && y < height_; };

@@ -29,6 +29,13 @@ struct IntPoint {
     std::int32_t y = 0;
 };
 
+// A point in 1/SubPixel units of a pixel (pixel (x, y)'s centre is (x SubPixel, y SubPixel)).
+inline constexpr std::int32_t SubPixel = 256;
+struct SubPoint {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+
 // A 32-bit picture laid out like a top-down device-independent bitmap: one Pixel per pixel, rows
 // from the top, x to the right. Coordinates are whole pixels and a point (x, y) is the centre of
 // pixel (x, y), so polygon fills and outlines that share vertices meet without gaps. Nothing is
@@ -55,6 +62,12 @@ public:
     // inside, on a right or bottom edge outside, so polygons sharing an edge never both paint a
     // pixel there and leave no gap between them.
     void fillPolygon(std::span<const IntPoint> points, Pixel fill);
+
+    // The same for a polygon with sub-pixel corners: the pixels whose centres lie inside, a centre
+    // exactly on an edge going to the polygon on its right (below, for a horizontal edge). Every
+    // edge is evaluated from its upper end whichever way the polygon runs, so two polygons sharing an
+    // edge split its pixels exactly: no gap, no pixel painted twice.
+    void fillPolygon(std::span<const SubPoint> points, Pixel fill);
 
     // fillPolygon, then the outline: every pixel that an edge (closing edge included) passes
     // through, so the polygon covers each pixel it touches and slivers thinner than a pixel between

@@ -30,6 +30,11 @@ std::int32_t toPixel(double v) {
     return static_cast<std::int32_t>(std::nearbyint(std::clamp(v, -1.0e8, 1.0e8)));
 }
 
+// 1/SubPixel units of a picture coordinate, to the nearest; far-off points pinned as toPixel does.
+std::int32_t toSub(double v) {
+    return static_cast<std::int32_t>(std::nearbyint(std::clamp(v, -4.0e6, 4.0e6) * platform::SubPixel));
+}
+
 int floorMod100(int v) { return v - 100 * static_cast<int>(std::floor(v / 100.0)); }
 
 // Steps 1 to 6: centre, visibility, polygon points. False when the cell is not drawn.
@@ -57,7 +62,10 @@ bool placeCell(Scene& s, int TB, bool paint) {
     if (paint) {
         // Corners 1 and 2, the upper edge's extra vertices, corners 3 and 4, the lower edge's.
         std::size_t n = 0;
-        auto put = [&](const roche::ScreenPoint& p) { s.CellPoints[n++] = {toPixel(p.Y), toPixel(p.Z)}; };
+        auto put = [&](const roche::ScreenPoint& p) {
+            s.CellSubPoints[n] = {toSub(p.Y), toSub(p.Z)};
+            s.CellPoints[n++] = {toPixel(p.Y), toPixel(p.Z)};
+        };
         put(c[0]);
         put(c[1]);
         for (int k = 0; k < s.UpperCount; ++k) {
@@ -90,11 +98,13 @@ void paintCell(Scene& s, const SceneInputs& in) {
     const platform::Pixel colour = pixelFromRgb(static_cast<int>(s.CellR), static_cast<int>(s.CellG), static_cast<int>(s.CellB));
     const platform::Pixel fill = in.Mode == DrawMode::Paint ? colour : 0u;
     const platform::Pixel outline = in.Mode == DrawMode::Dots ? 0u : colour;
-    const std::span<const platform::IntPoint> points(s.CellPoints.data(), static_cast<std::size_t>(s.CellCounts[0]));
+    const auto count = static_cast<std::size_t>(s.CellCounts[0]);
+    const std::span<const platform::IntPoint> points(s.CellPoints.data(), count);
     if (in.Mode == DrawMode::Paint && !s.SealCell) {
-        // The fill is watertight on its own: shared edges meet exactly and each pixel on one goes to
-        // exactly one cell. An outline would paint outside the cell (every star a half pixel too big).
-        s.Picture1.fillPolygon(points, fill);
+        // The fill is watertight on its own: shared edges meet exactly (sub-pixel corners computed
+        // once per vertex) and each pixel on one goes to exactly one cell. An outline would paint
+        // outside the cell (every star half a pixel too big).
+        s.Picture1.fillPolygon(std::span<const platform::SubPoint>(s.CellSubPoints.data(), count), fill);
     } else {
         s.Picture1.polygon(points, fill, outline);
     }

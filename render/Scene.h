@@ -67,6 +67,7 @@ struct Scene {
     double CellBright = 0;
     double CellR = 0, CellG = 0, CellB = 0;
     std::array<platform::IntPoint, platform::Canvas::MaxPolygonPoints> CellPoints{};
+    std::array<platform::SubPoint, platform::Canvas::MaxPolygonPoints> CellSubPoints{}; // "Paint": sub-pixel corners
     // "Paint" only: the neighbouring bands' vertices that lie on this cell's upper (corner 2 to 3) and
     // lower (corner 4 to 1) edges, in that walking order. With them the cell's outline is exactly its
     // neighbours', so the fill alone is watertight where bands of different cell counts meet.

@@ -463,7 +463,9 @@ struct SphereCase {
 class FaceOnSphereArea : public ::testing::TestWithParam<SphereCase> {};
 
 // Each cell is filled and nothing else: the lit area is the disc's, less only what the inscribed
-// 120-gon of the limb cuts off (0.05 %), at any picture size.
+// 120-gon of the limb cuts off (0.05 %), at any picture size. (Smaller discs than these cannot meet
+// such a tolerance by any point sampling: a disc of radius 33.3 pixels centred on a pixel holds 3505
+// pixel centres against an area of 3490.7.)
 TEST_P(FaceOnSphereArea, IsTheDiscsArea) {
     const SphereCase c = GetParam();
     Scene s;
@@ -478,7 +480,7 @@ TEST_P(FaceOnSphereArea, IsTheDiscsArea) {
     in.LonLines = 120;
     in.Limb1 = in.Limb2 = 0;
     in.Iota = 0;
-    for (double r : {0.1, 0.2, 0.35}) {
+    for (double r : {0.2, 0.3, 0.45}) {
         in.Radius1 = r;
         in.Shape = {r, r, 1.0, 0.5};
         s.ShapeCache.resize(in.LatLines);
@@ -528,8 +530,19 @@ TEST(TwoSpheres, LightCurveFollowsTheExactOverlapCurve) {
         const double d = 2 * z * std::sqrt(std::sin(a) * std::sin(a) + std::pow(std::cos(a) * std::cos(in.Iota), 2));
         exact.push_back(Pi * R1 * R1 + Pi * R2 * R2 - overlapArea(R1, R2, d)); // one surface brightness
     }
-    const double pMax = *std::max_element(pixel.begin(), pixel.end());
+    // Both normalised to their level out of eclipse (the pixel curve's mean there: its maximum
+    // would pick the largest of the pixel noise and bias everything low).
     const double eMax = *std::max_element(exact.begin(), exact.end());
+    double outside = 0;
+    int outsideCount = 0;
+    for (std::size_t k = 0; k < pixel.size(); ++k) {
+        if (exact[k] >= eMax * (1 - 1e-9)) {
+            outside += pixel[k];
+            ++outsideCount;
+        }
+    }
+    ASSERT_GT(outsideCount, 100);
+    const double pMax = outside / outsideCount;
     double sum2 = 0;
     double eclipseSum = 0;
     int eclipsePoints = 0;
