@@ -61,31 +61,30 @@ std::int16_t nextChannel(std::int16_t channel, int first, int last, const std::s
 }
 
 std::uint64_t channelSum(const platform::Canvas& picture, int channel) {
-    std::uint64_t sum = 0;
+    // Outside the drawn area the picture is black: only that rectangle is summed. Each row in 32
+    // bits (at most 10000 pixels of 765), which the compiler can run several pixels at a time.
+    const platform::Canvas::Area area = picture.drawnArea();
+    if (area.empty() || channel < 0 || channel > 3) {
+        return 0;
+    }
     const auto pixels = picture.pixels();
-    switch (channel) {
-    case 1:
-        for (Pixel p : pixels) {
-            sum += p & 0xFF;
+    const auto width = static_cast<std::size_t>(picture.width());
+    const int shift = channel == 3 ? 16 : channel == 2 ? 8 : 0;
+    std::uint64_t sum = 0;
+    for (int y = area.y0; y <= area.y1; ++y) {
+        const Pixel* row = pixels.data() + static_cast<std::size_t>(y) * width;
+        std::uint32_t rowSum = 0;
+        if (channel == 0) {
+            for (int x = area.x0; x <= area.x1; ++x) {
+                const Pixel p = row[x];
+                rowSum += (p & 0xFF) + ((p >> 8) & 0xFF) + ((p >> 16) & 0xFF);
+            }
+        } else {
+            for (int x = area.x0; x <= area.x1; ++x) {
+                rowSum += (row[x] >> shift) & 0xFF;
+            }
         }
-        break;
-    case 2:
-        for (Pixel p : pixels) {
-            sum += (p >> 8) & 0xFF;
-        }
-        break;
-    case 3:
-        for (Pixel p : pixels) {
-            sum += (p >> 16) & 0xFF;
-        }
-        break;
-    case 0:
-        for (Pixel p : pixels) {
-            sum += (p & 0xFF) + ((p >> 8) & 0xFF) + ((p >> 16) & 0xFF);
-        }
-        break;
-    default:
-        break;
+        sum += rowSum;
     }
     return sum;
 }

@@ -23,6 +23,17 @@ void Canvas::resize(int width, int height) {
     width_ = std::max(1, width);
     height_ = std::max(1, height);
     pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0u);
+    drawn_ = {width_, height_, -1, -1};
+}
+
+void Canvas::clear() {
+    if (!drawn_.empty()) {
+        for (int y = drawn_.y0; y <= drawn_.y1; ++y) {
+            Pixel* row = pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+            std::fill(row + drawn_.x0, row + drawn_.x1 + 1, 0u);
+        }
+    }
+    drawn_ = {width_, height_, -1, -1};
 }
 
 void Canvas::span(int y, int x0, int x1, Pixel color) {
@@ -31,6 +42,7 @@ void Canvas::span(int y, int x0, int x1, Pixel color) {
     if (y < 0 || y >= height_ || x0 > x1) {
         return;
     }
+    mark(x0, y, x1, y);
     Pixel* row = pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
     std::fill(row + x0, row + x1 + 1, color);
 }
@@ -64,6 +76,16 @@ void Canvas::edge(IntPoint a, IntPoint b, Pixel color) {
     // the walk to the picture.
     const double dx = static_cast<double>(b.x) - a.x;
     const double dy = static_cast<double>(b.y) - a.y;
+    {
+        // Everything this edge paints lies within a pixel of its end points' box.
+        const int bx0 = std::max(std::min(a.x, b.x) - 1, 0);
+        const int by0 = std::max(std::min(a.y, b.y) - 1, 0);
+        const int bx1 = std::min(std::max(a.x, b.x) + 1, width_ - 1);
+        const int by1 = std::min(std::max(a.y, b.y) + 1, height_ - 1);
+        if (bx0 <= bx1 && by0 <= by1) {
+            mark(bx0, by0, bx1, by1);
+        }
+    }
     Pixel* const data = pixels_.data();
     const auto stride = static_cast<std::size_t>(width_);
     if (std::fabs(dx) >= std::fabs(dy)) {
@@ -248,6 +270,7 @@ void Canvas::fillPolygon(std::span<const SubPoint> points, Pixel fill) {
             const long long left = std::max<long long>(ceilLL(xs[k]), 0);
             const long long right = std::min<long long>(ceilLL(xs[k + 1]) - 1, width_ - 1);
             if (left <= right) {
+                mark(static_cast<int>(left), y, static_cast<int>(right), y);
                 Pixel* row = pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
                 std::fill(row + left, row + right + 1, fill);
             }

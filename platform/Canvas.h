@@ -48,9 +48,18 @@ public:
     Canvas() = default;
     Canvas(int width, int height) { resize(width, height); }
 
+    // The rectangle (inclusive) that holds every pixel drawn since the last clear; outside it the
+    // picture is black. Empty (x0 > x1) after a clear.
+    struct Area {
+        int x0, y0, x1, y1;
+        bool empty() const { return x0 > x1 || y0 > y1; }
+    };
+    Area drawnArea() const { return drawn_; }
+
     // Sets the size (at least 1 by 1) and clears to black.
     void resize(int width, int height);
-    void clear() { std::fill(pixels_.begin(), pixels_.end(), 0u); }
+    // Back to black: only the drawn area needs it.
+    void clear();
 
     int width() const { return width_; }
     int height() const { return height_; }
@@ -91,8 +100,16 @@ public:
 private:
     void plot(int x, int y, Pixel color) {
         if (x >= 0 && y >= 0 && x < width_ && y < height_) {
+            mark(x, y, x, y);
             pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)] = color;
         }
+    }
+    // Grows the drawn area by a rectangle already clipped to the picture.
+    void mark(int x0, int y0, int x1, int y1) {
+        drawn_.x0 = std::min(drawn_.x0, x0);
+        drawn_.y0 = std::min(drawn_.y0, y0);
+        drawn_.x1 = std::max(drawn_.x1, x1);
+        drawn_.y1 = std::max(drawn_.y1, y1);
     }
     void span(int y, int x0, int x1, Pixel color);
     void edge(IntPoint a, IntPoint b, Pixel color);
@@ -100,6 +117,7 @@ private:
     int width_ = 0;
     int height_ = 0;
     std::vector<Pixel> pixels_;
+    Area drawn_{0, 0, -1, -1};
 };
 
 } // namespace corvane::platform

@@ -17,14 +17,11 @@ void ShapeCache::resize(int latLines) {
     ni_ = n + 1;
     nj_ = 12 * n + 1;
     const std::size_t size = static_cast<std::size_t>(ni_) * static_cast<std::size_t>(nj_) * nk_ * 2;
-    radii_.assign(size, 0.0);
-    directions_.resize(size);
-    haveDirection_.assign(size, 0);
+    entries_.assign(size, Entry{});
 }
 
 void ShapeCache::clear() {
-    std::fill(radii_.begin(), radii_.end(), 0.0);
-    std::fill(haveDirection_.begin(), haveDirection_.end(), 0);
+    std::fill(entries_.begin(), entries_.end(), Entry{});
 }
 
 bool ShapeCache::getDirection(int i, int j, int k, int star, BodyDirection& out) const {
@@ -32,18 +29,18 @@ bool ShapeCache::getDirection(int i, int j, int k, int star, BodyDirection& out)
         return false;
     }
     const std::size_t at = index(i, j, k, star);
-    if (haveDirection_[at] == 0) {
+    if (!entries_[at].haveDirection) {
         return false;
     }
-    out = directions_[at];
+    out = entries_[at].direction;
     return true;
 }
 
 void ShapeCache::putDirection(int i, int j, int k, int star, const BodyDirection& d) {
     if (inside(i, j, k, star)) {
         const std::size_t at = index(i, j, k, star);
-        directions_[at] = d;
-        haveDirection_[at] = 1;
+        entries_[at].direction = d;
+        entries_[at].haveDirection = true;
     }
 }
 
@@ -62,19 +59,21 @@ bool ShapeCache::inside(int i, int j, int k, int star) const {
 }
 
 std::size_t ShapeCache::index(int i, int j, int k, int star) const {
-    return static_cast<std::size_t>(i) +
-           static_cast<std::size_t>(ni_) *
-               (static_cast<std::size_t>(j) +
-                static_cast<std::size_t>(nj_) * (static_cast<std::size_t>(k) + nk_ * static_cast<std::size_t>(star - 1)));
+    // Corner fastest, then the cell along its band, then the band, then the star: the order a frame
+    // visits them.
+    return static_cast<std::size_t>(k) +
+           nk_ * (static_cast<std::size_t>(j) +
+                  static_cast<std::size_t>(nj_) * (static_cast<std::size_t>(i) +
+                                                    static_cast<std::size_t>(ni_) * static_cast<std::size_t>(star - 1)));
 }
 
 double ShapeCache::get(int i, int j, int k, int star) const {
-    return inside(i, j, k, star) ? radii_[index(i, j, k, star)] : 0.0;
+    return inside(i, j, k, star) ? entries_[index(i, j, k, star)].radius : 0.0;
 }
 
 void ShapeCache::put(int i, int j, int k, int star, double radius) {
     if (inside(i, j, k, star)) {
-        radii_[index(i, j, k, star)] = radius;
+        entries_[index(i, j, k, star)].radius = radius;
     }
 }
 

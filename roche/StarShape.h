@@ -40,9 +40,14 @@ private:
 
     int ni_ = 0, nj_ = 0;
     static constexpr int nk_ = 6;
-    std::vector<double> radii_;
-    std::vector<BodyDirection> directions_;
-    std::vector<unsigned char> haveDirection_;
+    // One entry per vertex key, the corners of a cell side by side and the cells of a band in order,
+    // so a frame walks the table front to back instead of striding through it.
+    struct Entry {
+        double radius = 0; // 0: not computed yet
+        BodyDirection direction{};
+        bool haveDirection = false;
+    };
+    std::vector<Entry> entries_;
 };
 
 // What StarShape reads from the form: both pole radii, the mass ratio as typed (Val of the box)

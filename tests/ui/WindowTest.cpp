@@ -102,8 +102,7 @@ TEST_F(WindowFixture, AnimateTurnsTheSystemOnTheTimer) {
     retype("txtAnimSpeed", "10");
     find<QCheckBox>("AnimCheck")->click();
     EXPECT_TRUE(form.AnimCheck.checked());
-    QTest::qWait(200);
-    EXPECT_GT(form.Eta, 0.0) << "ticks have advanced the rotation angle";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.Eta > 0.0; }, 10000)) << "ticks have advanced the rotation angle";
     EXPECT_NE(find<QLineEdit>("txtEta")->text(), "0 ");
     find<QCheckBox>("AnimCheck")->click();
     const double stopped = form.Eta;
