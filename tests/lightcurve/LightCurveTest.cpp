@@ -202,3 +202,27 @@ TEST_F(CurveFixture, RefreshClearsEveryChannelWhateverTheFilter) {
 
 } // namespace
 } // namespace corvane::lightcurve
+
+namespace corvane::lightcurve {
+namespace {
+
+// The sum over the drawn area equals the plain sum over the whole picture, in every channel.
+TEST(ChannelSum, OverTheDrawnAreaEqualsThePlainSum) {
+    platform::Canvas c(300, 200);
+    const platform::IntPoint quad[] = {{20, 30}, {250, 10}, {280, 190}, {40, 150}};
+    c.polygon(quad, platform::pixelFromRgb(200, 100, 50), platform::pixelFromRgb(255, 255, 255));
+    c.circle(10, 190, 6, platform::pixelFromRgb(9, 8, 7));
+    for (int channel = 0; channel <= 3; ++channel) {
+        std::uint64_t plain = 0;
+        for (platform::Pixel p : c.pixels()) {
+            const std::uint64_t b = p & 0xFF, g = (p >> 8) & 0xFF, r = (p >> 16) & 0xFF;
+            plain += channel == 0 ? b + g + r : channel == 1 ? b : channel == 2 ? g : r;
+        }
+        EXPECT_EQ(channelSum(c, channel), plain) << "channel " << channel;
+    }
+    c.clear();
+    EXPECT_EQ(channelSum(c, 0), 0u);
+}
+
+} // namespace
+} // namespace corvane::lightcurve

@@ -303,3 +303,44 @@ TEST(CanvasPolygon, MatchesThePixelByPixelRules) {
 
 } // namespace
 } // namespace corvane::platform
+
+namespace corvane::platform {
+namespace {
+
+// The drawn area lets clear and the photometry skip the black rest of the picture: it must hold
+// every pixel any primitive paints, whatever is drawn and wherever (edges and beyond included).
+TEST(DrawnArea, HoldsEveryPaintedPixelAndClearLeavesBlack) {
+    Canvas c(120, 80);
+    EXPECT_TRUE(c.drawnArea().empty());
+    const IntPoint tri[] = {{-30, 10}, {60, -20}, {200, 90}};
+    const SubPoint sub[] = {{10 * SubPixel + 77, 5 * SubPixel}, {90 * SubPixel, 40 * SubPixel + 3}, {30 * SubPixel, 79 * SubPixel}};
+    auto check = [&](const char* what) {
+        const Canvas::Area a = c.drawnArea();
+        for (int y = 0; y < c.height(); ++y) {
+            for (int x = 0; x < c.width(); ++x) {
+                if (c.pixel(x, y) != 0) {
+                    ASSERT_TRUE(x >= a.x0 && x <= a.x1 && y >= a.y0 && y <= a.y1) << what << " at " << x << "," << y;
+                }
+            }
+        }
+        c.clear();
+        for (Pixel p : c.pixels()) {
+            ASSERT_EQ(p, 0u) << what << ": clear left a pixel";
+        }
+        EXPECT_TRUE(c.drawnArea().empty());
+    };
+    c.polygon(tri, 0x123456, 0xFFFFFF);
+    check("polygon");
+    c.fillPolygon(std::span<const SubPoint>(sub), 0x010203);
+    check("sub-pixel polygon");
+    c.line(-50, 70, 300, 2, 0xFFFFFF);
+    check("line");
+    c.circle(115, 5, 9, 0xFF0000);
+    check("circle");
+    c.box(100, 60, 140, 100, 0x00FF00, true);
+    c.box(3, 3, 9, 9, 0x0000FF, false);
+    check("boxes");
+}
+
+} // namespace
+} // namespace corvane::platform
