@@ -211,52 +211,149 @@ void Canvas::fillPolygon(std::span<const IntPoint> points, Pixel fill) {
     }
 }
 
+namespace {
+
+// A non-horizontal polygon edge evaluated from its upper end (ties: the smaller x first), with the
+// pixel rows whose centres it spans: first <= y < end. Both polygons that share an edge build the
+// same one, so they compute the same crossings bit for bit.
+struct SubEdge {
+    double x0, y0, slope;
+    int first, end;
+    double x(int row) const { return (x0 + (static_cast<double>(row) * SubPixel - y0) * slope) * (1.0 / SubPixel); }
+};
+
+int ceilDivSub(long long v) { // ceil(v / SubPixel) for any sign
+    return static_cast<int>(v >= 0 ? (v + SubPixel - 1) / SubPixel : -((-v) / SubPixel));
+}
+
+// False for a horizontal edge or one that spans no row of a picture `height` high.
+bool makeSubEdge(SubPoint a, SubPoint b, int height, SubEdge& out) {
+    if (a.y == b.y) {
+        return false;
+    }
+    if (b.y < a.y) {
+        std::swap(a, b);
+    }
+    out.first = std::max(ceilDivSub(a.y), 0);
+    out.end = std::min(ceilDivSub(b.y), height);
+    out.x0 = a.x;
+    out.y0 = a.y;
+    out.slope = static_cast<double>(b.x - a.x) / static_cast<double>(b.y - a.y);
+    return out.first < out.end;
+}
+
+} // namespace
+
 void Canvas::fillPolygon(std::span<const SubPoint> points, Pixel fill) {
     const std::size_t n = std::min(points.size(), MaxPolygonPoints);
     if (n < 3) {
         return;
     }
-    // Each non-horizontal edge from its upper end (ties: the smaller x first), with the pixel rows
-    // whose centres it spans: first <= y < end, centre Y = y SubPixel in [top, bottom).
-    struct Edge {
-        double x0, y0, slope;
-        int first, end;
+    // Convex (every turn the same way, straight runs allowed): two chains from the top vertex to the
+    // bottom one, each row between their crossings. Any other shape: every crossing, even-odd.
+    int turn = 0;
+    bool convex = true;
+    std::size_t top = 0;
+    std::size_t bottom = 0;
+    for (std::size_t i = 0; i < n && convex; ++i) {
+        const SubPoint a = points[i];
+        const SubPoint b = points[(i + 1) % n];
+        const SubPoint c = points[(i + 2) % n];
+        const long long cross = static_cast<long long>(b.x - a.x) * (c.y - b.y) - static_cast<long long>(b.y - a.y) * (c.x - b.x);
+        if (cross != 0) {
+            const int t = cross > 0 ? 1 : -1;
+            convex = turn == 0 || t == turn;
+            turn = t;
+        }
+        if (a.y < points[top].y) {
+            top = i;
+        }
+        if (a.y > points[bottom].y) {
+            bottom = i;
+        }
+    }
+    const long long widthLast = width_ - 1;
+    auto paintRow = [&](int y, double xa, double xb) {
+        if (xb < xa) {
+            std::swap(xa, xb);
+        }
+        // Pixel x is inside when its centre lies in [left, right).
+        const long long left = std::max<long long>(ceilLL(xa), 0);
+        const long long right = std::min<long long>(ceilLL(xb) - 1, widthLast);
+        if (left <= right) {
+            Pixel* row = pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+            std::fill(row + left, row + right + 1, fill);
+        }
     };
-    std::array<Edge, MaxPolygonPoints> edges;
+    // Everything painted lies in the vertices' box.
+    {
+        int x0 = points[0].x, x1 = points[0].x;
+        for (std::size_t i = 1; i < n; ++i) {
+            x0 = std::min(x0, points[i].x);
+            x1 = std::max(x1, points[i].x);
+        }
+        const int rx0 = std::max(ceilDivSub(x0), 0);
+        const int rx1 = std::min(ceilDivSub(x1), width_ - 1);
+        const int ry0 = std::max(ceilDivSub(points[top].y), 0);
+        const int ry1 = std::min(ceilDivSub(points[bottom].y), height_ - 1);
+        if (rx0 > rx1 || ry0 > ry1) {
+            return;
+        }
+        mark(rx0, ry0, rx1, ry1);
+    }
+
+    if (convex && turn != 0) {
+        // The two chains, each as its edges in order down the picture.
+        std::array<SubEdge, MaxPolygonPoints> chainA;
+        std::array<SubEdge, MaxPolygonPoints> chainB;
+        std::size_t countA = 0;
+        std::size_t countB = 0;
+        for (std::size_t i = top; i != bottom; i = (i + 1) % n) {
+            if (makeSubEdge(points[i], points[(i + 1) % n], height_, chainA[countA])) {
+                ++countA;
+            }
+        }
+        for (std::size_t i = top; i != bottom; i = (i + n - 1) % n) {
+            if (makeSubEdge(points[i], points[(i + n - 1) % n], height_, chainB[countB])) {
+                ++countB;
+            }
+        }
+        if (countA == 0 || countB == 0) {
+            return;
+        }
+        std::size_t ea = 0;
+        std::size_t eb = 0;
+        const int rowFirst = std::max(chainA[0].first, chainB[0].first);
+        const int rowEnd = std::min(chainA[countA - 1].end, chainB[countB - 1].end);
+        for (int y = rowFirst; y < rowEnd; ++y) {
+            while (ea + 1 < countA && y >= chainA[ea].end) {
+                ++ea;
+            }
+            while (eb + 1 < countB && y >= chainB[eb].end) {
+                ++eb;
+            }
+            paintRow(y, chainA[ea].x(y), chainB[eb].x(y));
+        }
+        return;
+    }
+
+    std::array<SubEdge, MaxPolygonPoints> edges;
     std::size_t edgeCount = 0;
     int rowFirst = height_;
     int rowEnd = 0;
-    auto ceilDiv = [](long long v) { // ceil(v / SubPixel) for any sign
-        return static_cast<int>(v >= 0 ? (v + SubPixel - 1) / SubPixel : -((-v) / SubPixel));
-    };
     for (std::size_t i = 0; i < n; ++i) {
-        SubPoint a = points[i];
-        SubPoint b = points[(i + 1) % n];
-        if (a.y == b.y) {
-            continue;
+        if (makeSubEdge(points[i], points[(i + 1) % n], height_, edges[edgeCount])) {
+            rowFirst = std::min(rowFirst, edges[edgeCount].first);
+            rowEnd = std::max(rowEnd, edges[edgeCount].end);
+            ++edgeCount;
         }
-        if (b.y < a.y || (b.y == a.y && b.x < a.x)) {
-            std::swap(a, b);
-        }
-        const int first = std::max(ceilDiv(a.y), 0);
-        const int end = std::min(ceilDiv(b.y), height_);
-        if (first >= end) {
-            continue;
-        }
-        edges[edgeCount++] = {static_cast<double>(a.x), static_cast<double>(a.y),
-                              static_cast<double>(b.x - a.x) / static_cast<double>(b.y - a.y), first, end};
-        rowFirst = std::min(rowFirst, first);
-        rowEnd = std::max(rowEnd, end);
     }
     std::array<double, MaxPolygonPoints> xs{};
-    const double toPixel = 1.0 / SubPixel;
     for (int y = rowFirst; y < rowEnd; ++y) {
-        const double centre = static_cast<double>(y) * SubPixel;
         std::size_t count = 0;
         for (std::size_t e = 0; e < edgeCount; ++e) {
-            const Edge& edge = edges[e];
-            if (y >= edge.first && y < edge.end) {
-                const double x = (edge.x0 + (centre - edge.y0) * edge.slope) * toPixel;
+            if (y >= edges[e].first && y < edges[e].end) {
+                const double x = edges[e].x(y);
                 std::size_t k = count++;
                 while (k > 0 && xs[k - 1] > x) {
                     xs[k] = xs[k - 1];
@@ -266,14 +363,7 @@ void Canvas::fillPolygon(std::span<const SubPoint> points, Pixel fill) {
             }
         }
         for (std::size_t k = 0; k + 1 < count; k += 2) {
-            // Pixel x is inside when its centre lies in [left, right).
-            const long long left = std::max<long long>(ceilLL(xs[k]), 0);
-            const long long right = std::min<long long>(ceilLL(xs[k + 1]) - 1, width_ - 1);
-            if (left <= right) {
-                mark(static_cast<int>(left), y, static_cast<int>(right), y);
-                Pixel* row = pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
-                std::fill(row + left, row + right + 1, fill);
-            }
+            paintRow(y, xs[k], xs[k + 1]);
         }
     }
 }
