@@ -251,24 +251,104 @@ int edgeVertices(StarCorners& corner, std::array<roche::ScreenPoint, Scene::MaxE
 
 } // namespace
 
+namespace {
+
+// "Paint" for a detached star: as MakeStar's loops, but every vertex of the mesh is projected once
+// per frame (into s.RingPoints) and each cell takes its four corners and its neighbours' edge
+// vertices from there, so shared vertices are bit-identical by construction. Corner 5 is not
+// needed to paint; the cell's latitude and longitude still name it for the colour, as before.
+void paintStar(Scene& s, const SceneInputs& in, int StarNum, StarCorners& corner, int N) {
+    auto phi = [&](double x) { return x * Pi / (2.0 * N); };
+    std::vector<int>& offsets = s.RingOffsets;
+    std::vector<roche::ScreenPoint>& points = s.RingPoints;
+    for (int hemisphere = 0; hemisphere < 2; ++hemisphere) {
+        const bool north = hemisphere == 0;
+        const double sign = north ? 1.0 : -1.0;
+        // Band b's lower ring j = 0..M at offsets[2b] + j, its upper ring at offsets[2b + 1] + j.
+        offsets.assign(static_cast<std::size_t>(2 * N + 1), 0);
+        points.clear();
+        for (int b = 0; b < N; ++b) {
+            const int M = BandSize(N, b, in.SimAreas);
+            const int key = north ? 0 : M;
+            auto theta = [&](double x) { return TwoPi * x / M - HalfPi; };
+            offsets[static_cast<std::size_t>(2 * b)] = static_cast<int>(points.size());
+            for (int j = 0; j < M; ++j) {
+                points.push_back(corner.point(sign * phi(b), theta(j), b, j + key, 1));
+            }
+            points.push_back(corner.point(sign * phi(b), theta(M), b, M - 1 + key, 4));
+            offsets[static_cast<std::size_t>(2 * b + 1)] = static_cast<int>(points.size());
+            for (int j = 0; j < M; ++j) {
+                points.push_back(corner.point(sign * phi(b + 1), theta(j), b, j + key, 2));
+            }
+            points.push_back(corner.point(sign * phi(b + 1), theta(M), b, M - 1 + key, 3));
+        }
+        auto lower = [&](int b, int j) { return points[static_cast<std::size_t>(offsets[static_cast<std::size_t>(2 * b)] + j)]; };
+        auto upper = [&](int b, int j) { return points[static_cast<std::size_t>(offsets[static_cast<std::size_t>(2 * b + 1)] + j)]; };
+        // The vertices of band nb (grid nbM) strictly between positions j and j + 1 of a band of M.
+        auto extras = [&](std::array<roche::ScreenPoint, Scene::MaxEdgeVertices>& out, int nb, int nbM, int j, int M,
+                          bool ofUpperRing, bool descending) {
+            int count = 0;
+            if (nb < 0 || nb >= N) {
+                return 0;
+            }
+            for (long long jj = static_cast<long long>(j) * nbM / M + 1;
+                 jj * M < static_cast<long long>(j + 1) * nbM && count < Scene::MaxEdgeVertices; ++jj) {
+                if (jj * M > static_cast<long long>(j) * nbM) {
+                    out[static_cast<std::size_t>(count++)] = ofUpperRing ? upper(nb, static_cast<int>(jj)) : lower(nb, static_cast<int>(jj));
+                }
+            }
+            if (descending) {
+                std::reverse(out.begin(), out.begin() + count);
+            }
+            return count;
+        };
+        for (int step = 0; step < N; ++step) {
+            const int i = north ? N - 1 - step : step;
+            s.LatIndex = i;
+            s.CellPhi = phi(i);
+            const int M = s.LonCount = BandSize(N, i, in.SimAreas);
+            auto theta = [&](double x) { return TwoPi * x / M - HalfPi; };
+            const int above = i + 1 < N ? BandSize(N, i + 1, in.SimAreas) : 0;
+            const int below = i > 0 ? BandSize(N, i - 1, in.SimAreas) : 0;
+            for (int j = 0; j < M; ++j) {
+                s.LonIndex = j;
+                s.Corner[0] = lower(i, j);
+                s.Corner[1] = upper(i, j);
+                s.Corner[2] = upper(i, j + 1);
+                s.Corner[3] = lower(i, j + 1);
+                s.CellPhi = north ? phi(i - 1) : -phi(i);
+                s.CellTheta = theta(j + 0.5);
+                s.UpperCount = extras(s.UpperEdge, i + 1, above, j, M, false, false);
+                s.LowerCount = extras(s.LowerEdge, i - 1, below, j, M, true, true);
+                DrawCell(s, in, s.CurRadius, s.CurLimb, s.CurTemp, north ? 0 : 1, i, j, StarNum, s.CellPhi, s.CellTheta);
+            }
+        }
+    }
+}
+
+} // namespace
+
 void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
     s.SealCell = false;
     StarCorners corner(s, in, StarNum);
     const int N = corner.latLines();
     auto phi = [&](double x) { return x * Pi / (2.0 * N); };
     const bool paint = in.Mode == DrawMode::Paint;
-    // Exactly the band's own theta(x) of a grid of m cells, for its neighbours' vertices.
-    auto gridTheta = [](int x, int m) { return TwoPi * static_cast<double>(x) / m - HalfPi; };
     s.UpperCount = 0;
     s.LowerCount = 0;
+    if (paint) {
+        paintStar(s, in, StarNum, corner, N);
+        s.UpperCount = 0;
+        s.LowerCount = 0;
+        return;
+    }
+    // "Grid" and "Dots": the five corners of each cell.
 
     for (int i = N - 1; i >= 0; --i) {
         s.LatIndex = i;
         s.CellPhi = phi(i);
         const int M = s.LonCount = BandSize(N, i, in.SimAreas);
         auto theta = [&](double x) { return TwoPi * x / M - HalfPi; };
-        const int above = i + 1 < N ? BandSize(N, i + 1, in.SimAreas) : 0;
-        const int below = i > 0 ? BandSize(N, i - 1, in.SimAreas) : 0;
         for (int j = 0; j < M; ++j) {
             s.LonIndex = j;
             corner(1, phi(i), theta(j), i, j);
@@ -276,10 +356,6 @@ void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
             corner(3, phi(i + 1), theta(j + 1), i, j);
             corner(4, phi(i), theta(j + 1), i, j);
             corner(5, phi(i - 1), theta(j + 0.5), i, j);
-            if (paint) {
-                s.UpperCount = edgeVertices(corner, s.UpperEdge, i + 1, above, j, M, phi(i + 1), 1, 0, false, gridTheta);
-                s.LowerCount = edgeVertices(corner, s.LowerEdge, i - 1, below, j, M, phi(i), 2, 0, true, gridTheta);
-            }
             DrawCell(s, in, s.CurRadius, s.CurLimb, s.CurTemp, 0, i, j, StarNum, s.CellPhi, s.CellTheta);
         }
     }
@@ -288,8 +364,6 @@ void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
         s.CellPhi = phi(i);
         const int M = s.LonCount = BandSize(N, i, in.SimAreas);
         auto theta = [&](double x) { return TwoPi * x / M - HalfPi; };
-        const int above = i + 1 < N ? BandSize(N, i + 1, in.SimAreas) : 0;
-        const int below = i > 0 ? BandSize(N, i - 1, in.SimAreas) : 0;
         for (int j = 0; j < M; ++j) {
             s.LonIndex = j;
             corner(1, -phi(i), theta(j), i, j + M);
@@ -297,11 +371,6 @@ void MakeStar(Scene& s, const SceneInputs& in, int StarNum) {
             corner(3, -phi(i + 1), theta(j + 1), i, j + M);
             corner(4, -phi(i), theta(j + 1), i, j + M);
             corner(5, -phi(i), theta(j + 0.5), i, j + M);
-            if (paint) {
-                s.UpperCount =
-                    edgeVertices(corner, s.UpperEdge, i + 1, above, j, M, -phi(i + 1), 1, above, false, gridTheta);
-                s.LowerCount = edgeVertices(corner, s.LowerEdge, i - 1, below, j, M, -phi(i), 2, below, true, gridTheta);
-            }
             DrawCell(s, in, s.CurRadius, s.CurLimb, s.CurTemp, 1, i, j, StarNum, s.CellPhi, s.CellTheta);
         }
     }

@@ -79,6 +79,10 @@ struct Scene {
     // The cell meets a part of the mesh whose vertices it does not share (a contact star's cut edge
     // and the neck): there "Paint" also outlines it, so no sliver opens between the two.
     bool SealCell = false;
+    // "Paint": the picture points of every vertex of a star's mesh for the current frame, each
+    // computed once: for each band the points of its lower and upper rings on its own grid.
+    std::vector<roche::ScreenPoint> RingPoints;
+    std::vector<int> RingOffsets;
     std::array<std::int32_t, 1> CellCounts{5};
     double SpotDist = 0;
 
