@@ -204,6 +204,19 @@ public:
         s_.Corner[static_cast<std::size_t>(k - 1)] = point(cellPhi, cellTheta, i, j, k);
     }
 
+    // A mesh vertex's direction and radius under its cache keys (what point() projects).
+    void body(double cellPhi, double cellTheta, int i, int j, int k, roche::BodyDirection& d, double& r) {
+        r = roche::surfaceRadius(s_.Shape, in_.Shape, s_.ShapeCache, view_, star_, cellPhi, cellTheta, i, j, k);
+        if (!s_.ShapeCache.getDirection(i, j, k, star_, d)) {
+            d = roche::bodyDirection(cellPhi, cellTheta);
+            s_.ShapeCache.putDirection(i, j, k, star_, d);
+        }
+    }
+    roche::ScreenPoint project(const roche::BodyDirection& d, double r) const {
+        return roche::project(d, 2.0 * view_.ZoomScale * r, trig_, view_);
+    }
+    int star() const { return star_; }
+
     // The picture point of a mesh vertex under its cache keys, by exactly the arithmetic every cell
     // sharing it uses, so all of them get bit-identical coordinates.
     roche::ScreenPoint point(double cellPhi, double cellTheta, int i, int j, int k) {
@@ -261,6 +274,29 @@ void paintStar(Scene& s, const SceneInputs& in, int StarNum, StarCorners& corner
     auto phi = [&](double x) { return x * Pi / (2.0 * N); };
     std::vector<int>& offsets = s.RingOffsets;
     std::vector<roche::ScreenPoint>& points = s.RingPoints;
+    // The directions and radii are the shape's: worked out once per shape, projected every frame.
+    Scene::RingTable& table = s.Rings[static_cast<std::size_t>(corner.star() - 1)];
+    const bool current = table.generation == s.ShapeCache.generation() && table.N == N &&
+                         table.simAreas == in.SimAreas && table.tidal == in.View.Tidal &&
+                         table.twoStars == in.View.TwoStars && table.radius1 == in.Shape.Radius1 &&
+                         table.radius2 == in.Shape.Radius2 && table.rotPeriod == in.View.RotPeriodSec &&
+                         table.qText == in.Shape.QText && table.lagrangeX == in.Shape.LagrangeX;
+    if (!current) {
+        table.direction.clear();
+        table.radius.clear();
+    }
+    std::size_t tableAt = 0;
+    auto vertex = [&](double vPhi, double vTheta, int i, int j, int k) {
+        if (!current) {
+            roche::BodyDirection d;
+            double r = 0;
+            corner.body(vPhi, vTheta, i, j, k, d, r);
+            table.direction.push_back(d);
+            table.radius.push_back(r);
+        }
+        const std::size_t at = tableAt++;
+        points.push_back(corner.project(table.direction[at], table.radius[at]));
+    };
     for (int hemisphere = 0; hemisphere < 2; ++hemisphere) {
         const bool north = hemisphere == 0;
         const double sign = north ? 1.0 : -1.0;
@@ -273,14 +309,14 @@ void paintStar(Scene& s, const SceneInputs& in, int StarNum, StarCorners& corner
             auto theta = [&](double x) { return TwoPi * x / M - HalfPi; };
             offsets[static_cast<std::size_t>(2 * b)] = static_cast<int>(points.size());
             for (int j = 0; j < M; ++j) {
-                points.push_back(corner.point(sign * phi(b), theta(j), b, j + key, 1));
+                vertex(sign * phi(b), theta(j), b, j + key, 1);
             }
-            points.push_back(corner.point(sign * phi(b), theta(M), b, M - 1 + key, 4));
+            vertex(sign * phi(b), theta(M), b, M - 1 + key, 4);
             offsets[static_cast<std::size_t>(2 * b + 1)] = static_cast<int>(points.size());
             for (int j = 0; j < M; ++j) {
-                points.push_back(corner.point(sign * phi(b + 1), theta(j), b, j + key, 2));
+                vertex(sign * phi(b + 1), theta(j), b, j + key, 2);
             }
-            points.push_back(corner.point(sign * phi(b + 1), theta(M), b, M - 1 + key, 3));
+            vertex(sign * phi(b + 1), theta(M), b, M - 1 + key, 3);
         }
         auto lower = [&](int b, int j) { return points[static_cast<std::size_t>(offsets[static_cast<std::size_t>(2 * b)] + j)]; };
         auto upper = [&](int b, int j) { return points[static_cast<std::size_t>(offsets[static_cast<std::size_t>(2 * b + 1)] + j)]; };
@@ -323,6 +359,18 @@ void paintStar(Scene& s, const SceneInputs& in, int StarNum, StarCorners& corner
                 DrawCell(s, in, s.CurRadius, s.CurLimb, s.CurTemp, north ? 0 : 1, i, j, StarNum, s.CellPhi, s.CellTheta);
             }
         }
+    }
+    if (!current) {
+        table.generation = s.ShapeCache.generation();
+        table.N = N;
+        table.simAreas = in.SimAreas;
+        table.tidal = in.View.Tidal;
+        table.twoStars = in.View.TwoStars;
+        table.radius1 = in.Shape.Radius1;
+        table.radius2 = in.Shape.Radius2;
+        table.rotPeriod = in.View.RotPeriodSec;
+        table.qText = in.Shape.QText;
+        table.lagrangeX = in.Shape.LagrangeX;
     }
 }
 

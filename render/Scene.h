@@ -83,6 +83,17 @@ struct Scene {
     // computed once: for each band the points of its lower and upper rings on its own grid.
     std::vector<roche::ScreenPoint> RingPoints;
     std::vector<int> RingOffsets;
+    // Per star, the mesh vertices' directions and radii, which change only with the shape: kept
+    // from frame to frame while the shape cache and the inputs that shape the star stay the same.
+    struct RingTable {
+        unsigned long long generation = ~0ULL;
+        int N = -1;
+        bool simAreas = false, tidal = false, twoStars = false;
+        double radius1 = -1, radius2 = -1, rotPeriod = -1, qText = -1, lagrangeX = -1;
+        std::vector<roche::BodyDirection> direction;
+        std::vector<double> radius;
+    };
+    std::array<RingTable, 2> Rings;
     std::array<std::int32_t, 1> CellCounts{5};
     double SpotDist = 0;
 

@@ -18,10 +18,12 @@ void ShapeCache::resize(int latLines) {
     nj_ = 12 * n + 1;
     const std::size_t size = static_cast<std::size_t>(ni_) * static_cast<std::size_t>(nj_) * nk_ * 2;
     entries_.assign(size, Entry{});
+    ++generation_;
 }
 
 void ShapeCache::clear() {
     std::fill(entries_.begin(), entries_.end(), Entry{});
+    ++generation_;
 }
 
 bool ShapeCache::getDirection(int i, int j, int k, int star, BodyDirection& out) const {

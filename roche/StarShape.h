@@ -28,6 +28,8 @@ public:
     // Sizes (and clears) the table for a grid of latLines latitude lines.
     void resize(int latLines);
     void clear();
+    // Counts the resizes and clears: a table built from this cache is current while it is the same.
+    unsigned long long generation() const { return generation_; }
     double get(int i, int j, int k, int star) const;
     void put(int i, int j, int k, int star, double radius);
     // The cached direction of a vertex; false when there is none yet.
@@ -48,6 +50,7 @@ private:
         bool haveDirection = false;
     };
     std::vector<Entry> entries_;
+    unsigned long long generation_ = 0;
 };
 
 // What StarShape reads from the form: both pole radii, the mass ratio as typed (Val of the box)

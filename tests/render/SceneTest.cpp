@@ -563,3 +563,38 @@ TEST(TwoSpheres, LightCurveFollowsTheExactOverlapCurve) {
 
 } // namespace
 } // namespace corvane::render
+
+namespace corvane::render {
+namespace {
+
+// The mesh's directions and radii are kept from frame to frame: a frame drawn after others is the
+// same picture as the frame drawn first, and a change of shape is never drawn with the old mesh.
+TEST_F(SceneFixture, AFrameAfterOthersIsTheFrameDrawnFresh) {
+    in.View.Tidal = true;
+    in.Radius1 = 0.3;
+    in.Radius2 = 0.35;
+    in.QRatio = 1;
+    in.Iota = 80 * Pi / 180;
+    Scene fresh = s;
+    in.Eta = 0.5;
+    fresh.ShapeCache.resize(in.LatLines);
+    in.Shape.Radius1 = in.Radius1;
+    in.Shape.Radius2 = in.Radius2;
+    DrawStar(fresh, in);
+    s.ShapeCache.resize(in.LatLines);
+    for (double eta : {0.1, 2.0, 4.0, 0.5}) {
+        in.Eta = eta;
+        DrawStar(s, in);
+    }
+    EXPECT_TRUE(std::equal(s.Picture1.pixels().begin(), s.Picture1.pixels().end(), fresh.Picture1.pixels().begin()));
+    // A sphere of another radius, drawn without clearing the cache: the new size.
+    in.View.Tidal = false;
+    DrawStar(s, in);
+    const int before = lit();
+    in.Radius1 = in.Shape.Radius1 = 0.2;
+    DrawStar(s, in);
+    EXPECT_LT(lit(), before) << "the smaller sphere is drawn smaller";
+}
+
+} // namespace
+} // namespace corvane::render
