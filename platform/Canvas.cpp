@@ -255,16 +255,20 @@ void Canvas::fillPolygon(std::span<const SubPoint> points, Pixel fill) {
     bool convex = true;
     std::size_t top = 0;
     std::size_t bottom = 0;
-    for (std::size_t i = 0; i < n && convex; ++i) {
+    for (std::size_t i = 0; i < n; ++i) {
         const SubPoint a = points[i];
-        const SubPoint b = points[(i + 1) % n];
-        const SubPoint c = points[(i + 2) % n];
-        const long long cross = static_cast<long long>(b.x - a.x) * (c.y - b.y) - static_cast<long long>(b.y - a.y) * (c.x - b.x);
-        if (cross != 0) {
-            const int t = cross > 0 ? 1 : -1;
-            convex = turn == 0 || t == turn;
-            turn = t;
+        if (convex) {
+            const SubPoint b = points[(i + 1) % n];
+            const SubPoint c = points[(i + 2) % n];
+            const long long cross =
+                static_cast<long long>(b.x - a.x) * (c.y - b.y) - static_cast<long long>(b.y - a.y) * (c.x - b.x);
+            if (cross != 0) {
+                const int t = cross > 0 ? 1 : -1;
+                convex = turn == 0 || t == turn;
+                turn = t;
+            }
         }
+        // Over every vertex, whatever the shape: the drawn area is marked from these.
         if (a.y < points[top].y) {
             top = i;
         }

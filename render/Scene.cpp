@@ -266,6 +266,32 @@ int edgeVertices(StarCorners& corner, std::array<roche::ScreenPoint, Scene::MaxE
 
 namespace {
 
+// Every point of the current cell lies inside the occluder's certain disc.
+bool hidden(const Scene& s) {
+    const double r2 = s.OccluderRadius * s.OccluderRadius;
+    auto inside = [&](const roche::ScreenPoint& p) {
+        const double dx = p.Y - s.OccluderX;
+        const double dy = p.Z - s.OccluderY;
+        return dx * dx + dy * dy < r2;
+    };
+    for (int k = 0; k < 4; ++k) {
+        if (!inside(s.Corner[static_cast<std::size_t>(k)])) {
+            return false;
+        }
+    }
+    for (int k = 0; k < s.UpperCount; ++k) {
+        if (!inside(s.UpperEdge[static_cast<std::size_t>(k)])) {
+            return false;
+        }
+    }
+    for (int k = 0; k < s.LowerCount; ++k) {
+        if (!inside(s.LowerEdge[static_cast<std::size_t>(k)])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // "Paint" for a detached star: as MakeStar's loops, but every vertex of the mesh is projected once
 // per frame (into s.RingPoints) and each cell takes its four corners and its neighbours' edge
 // vertices from there, so shared vertices are bit-identical by construction. Corner 5 is not
@@ -356,6 +382,10 @@ void paintStar(Scene& s, const SceneInputs& in, int StarNum, StarCorners& corner
                 s.CellTheta = theta(j + 0.5);
                 s.UpperCount = extras(s.UpperEdge, i + 1, above, j, M, false, false);
                 s.LowerCount = extras(s.LowerEdge, i - 1, below, j, M, true, true);
+                if (s.OccluderRadius > 0 && hidden(s)) {
+                    ++s.CellsVisited; // behind the nearer star's disc: it would be painted over
+                    continue;
+                }
                 DrawCell(s, in, s.CurRadius, s.CurLimb, s.CurTemp, north ? 0 : 1, i, j, StarNum, s.CellPhi, s.CellTheta);
             }
         }
@@ -549,10 +579,31 @@ void DrawStar(Scene& s, const SceneInputs& in) {
     const double cosA = std::cos(in.Eta + HalfPi);
     auto placeStar2 = [&] { placeStar(s, in, 2); };
     auto placeStar1 = [&] { placeStar(s, in, 1); };
+    // The nearer star of a detached pair covers a disc for certain: the farther one's cells inside
+    // it need not be painted. Its radius: the smallest radius of the nearer star's mesh (from its
+    // kept table, so only once that is current), shrunk by the largest chord's sag and a pixel.
+    s.OccluderRadius = 0;
+    const int nearer = cosA > 0 ? 1 : 2;
+    const Scene::RingTable& near = s.Rings[static_cast<std::size_t>(nearer - 1)];
+    const int nearN = std::max(1, nearer == 1 ? in.LatLines : in.LatLines2);
+    if (!in.Neck && in.Mode == DrawMode::Paint && !near.radius.empty() &&
+        near.generation == s.ShapeCache.generation() && near.N == nearN && near.simAreas == in.SimAreas &&
+        near.tidal == in.View.Tidal && near.twoStars == in.View.TwoStars && near.radius1 == in.Shape.Radius1 &&
+        near.radius2 == in.Shape.Radius2 && near.qText == in.Shape.QText && near.lagrangeX == in.Shape.LagrangeX) {
+        const double rMin = *std::min_element(near.radius.begin(), near.radius.end());
+        placeStar(s, in, nearer);
+        const double inner = 2.0 * in.View.ZoomScale * rMin * std::cos(Pi / nearN) - 1.5;
+        if (inner > 0 && std::isfinite(inner)) {
+            s.OccluderX = static_cast<double>(in.View.HalfWidth) + s.CentreX;
+            s.OccluderY = static_cast<double>(in.View.HalfHeight) + s.CentreY;
+            s.OccluderRadius = inner;
+        }
+    }
     auto body = [&](int star) { in.Neck ? MakeStarContact(s, in, star) : MakeStar(s, in, star); };
     if (cosA > 0) {
         placeStar2();
         body(2);
+        s.OccluderRadius = 0;
         if (in.Neck) {
             MakeNeck(s, in, 2);
         }
@@ -561,6 +612,7 @@ void DrawStar(Scene& s, const SceneInputs& in) {
     } else {
         placeStar1();
         body(1);
+        s.OccluderRadius = 0;
         if (in.Neck) {
             MakeNeck(s, in, 1);
         }

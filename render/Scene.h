@@ -94,6 +94,9 @@ struct Scene {
         std::vector<double> radius;
     };
     std::array<RingTable, 2> Rings;
+    // While the farther star is drawn: the nearer star's picture centre and a radius inside which
+    // its painted disc is certain to cover everything (0: none). Cells wholly inside are skipped.
+    double OccluderX = 0, OccluderY = 0, OccluderRadius = 0;
     std::array<std::int32_t, 1> CellCounts{5};
     double SpotDist = 0;
 

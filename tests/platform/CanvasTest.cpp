@@ -333,6 +333,13 @@ TEST(DrawnArea, HoldsEveryPaintedPixelAndClearLeavesBlack) {
     check("polygon");
     c.fillPolygon(std::span<const SubPoint>(sub), 0x010203);
     check("sub-pixel polygon");
+    // Regression: for a shape that is not convex the top and bottom were taken from the vertices
+    // seen before the first wrong turn, so rows below them stayed lit after a clear.
+    const SubPoint dent[] = {{10 * SubPixel, 10 * SubPixel}, {60 * SubPixel, 12 * SubPixel}, {40 * SubPixel, 30 * SubPixel},
+                             {70 * SubPixel, 75 * SubPixel}, {15 * SubPixel, 70 * SubPixel}};
+    c.fillPolygon(std::span<const SubPoint>(dent), 0x0A0B0C);
+    EXPECT_NE(c.pixel(20, 68), 0u) << "the lower part is painted";
+    check("polygon with a dent");
     c.line(-50, 70, 300, 2, 0xFFFFFF);
     check("line");
     c.circle(115, 5, 9, 0xFF0000);

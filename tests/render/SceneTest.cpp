@@ -598,3 +598,46 @@ TEST_F(SceneFixture, AFrameAfterOthersIsTheFrameDrawnFresh) {
 
 } // namespace
 } // namespace corvane::render
+
+namespace corvane::render {
+namespace {
+
+// The farther star's cells that the nearer star covers are skipped: every frame of an orbit is the
+// picture a scene drawing it from scratch (nothing kept, so nothing skipped) makes.
+TEST_F(SceneFixture, SkippingCoveredCellsChangesNoFrame) {
+    struct Pair {
+        bool tidal;
+        double r1, r2, q, iotaDeg, tiltDeg;
+    };
+    for (const Pair& p : {Pair{true, 0.3, 0.35, 1.0, 82, 0}, Pair{false, 0.2, 0.1, 0.5, 88, 0},
+                          Pair{true, 0.25, 0.3, 2.0, 75, 30}, Pair{false, 0.35, 0.3, 0.8, 90, -40}}) {
+        in.View.Tidal = p.tidal;
+        in.Radius1 = in.Shape.Radius1 = p.r1;
+        in.Radius2 = in.Shape.Radius2 = p.r2;
+        in.QRatio = in.Shape.QText = p.q;
+        roche::RocheState r;
+        r.Q = p.q;
+        roche::RochePot(r);
+        in.Shape.LagrangeX = r.LagrangeX;
+        in.Iota = p.iotaDeg * Pi / 180;
+        in.Gamma = p.tiltDeg * Pi / 180;
+        in.View.ZoomScale = 120;
+        Scene kept = s;
+        kept.ShapeCache.resize(in.LatLines);
+        int differing = 0;
+        for (int k = 0; k < 72; ++k) {
+            in.Eta = k * 5 * Pi / 180;
+            DrawStar(kept, in);
+            Scene fresh = s;
+            fresh.Rings = {};
+            fresh.ShapeCache.resize(in.LatLines);
+            DrawStar(fresh, in);
+            differing += !std::equal(kept.Picture1.pixels().begin(), kept.Picture1.pixels().end(),
+                                     fresh.Picture1.pixels().begin());
+        }
+        EXPECT_EQ(differing, 0) << "tidal " << p.tidal << " q " << p.q << " i " << p.iotaDeg << " tilt " << p.tiltDeg;
+    }
+}
+
+} // namespace
+} // namespace corvane::render
