@@ -61,7 +61,7 @@ std::int16_t nextChannel(std::int16_t channel, int first, int last, const std::s
 }
 
 std::uint64_t channelSum(const platform::Canvas& picture, int channel) {
-    // Outside the drawn area the picture is black: only that rectangle is summed. Each row in 32
+    // Outside the drawn area the picture is black: only the drawn columns of each row are summed. Each row in 32
     // bits (at most 10000 pixels of 765), which the compiler can run several pixels at a time.
     const platform::Canvas::Area area = picture.drawnArea();
     if (area.empty() || channel < 0 || channel > 3) {
@@ -73,14 +73,16 @@ std::uint64_t channelSum(const platform::Canvas& picture, int channel) {
     std::uint64_t sum = 0;
     for (int y = area.y0; y <= area.y1; ++y) {
         const Pixel* row = pixels.data() + static_cast<std::size_t>(y) * width;
+        const int first = picture.drawnRowFirst(y);
+        const int last = picture.drawnRowLast(y);
         std::uint32_t rowSum = 0;
         if (channel == 0) {
-            for (int x = area.x0; x <= area.x1; ++x) {
+            for (int x = first; x <= last; ++x) {
                 const Pixel p = row[x];
                 rowSum += (p & 0xFF) + ((p >> 8) & 0xFF) + ((p >> 16) & 0xFF);
             }
         } else {
-            for (int x = area.x0; x <= area.x1; ++x) {
+            for (int x = first; x <= last; ++x) {
                 rowSum += (row[x] >> shift) & 0xFF;
             }
         }

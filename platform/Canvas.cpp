@@ -24,13 +24,21 @@ void Canvas::resize(int width, int height) {
     height_ = std::max(1, height);
     pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0u);
     drawn_ = {width_, height_, -1, -1};
+    rowFirst_.assign(static_cast<std::size_t>(height_), width_);
+    rowLast_.assign(static_cast<std::size_t>(height_), -1);
 }
 
 void Canvas::clear() {
     if (!drawn_.empty()) {
         for (int y = drawn_.y0; y <= drawn_.y1; ++y) {
-            Pixel* row = pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
-            std::fill(row + drawn_.x0, row + drawn_.x1 + 1, 0u);
+            int& first = rowFirst_[static_cast<std::size_t>(y)];
+            int& last = rowLast_[static_cast<std::size_t>(y)];
+            if (first <= last) {
+                Pixel* row = pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+                std::fill(row + first, row + last + 1, 0u);
+            }
+            first = width_;
+            last = -1;
         }
     }
     drawn_ = {width_, height_, -1, -1};
@@ -285,6 +293,7 @@ void Canvas::fillPolygon(std::span<const SubPoint> points, Pixel fill) {
         const long long left = std::max<long long>(ceilLL(xa), 0);
         const long long right = std::min<long long>(ceilLL(xb) - 1, widthLast);
         if (left <= right) {
+            markRow(y, static_cast<int>(left), static_cast<int>(right));
             Pixel* row = pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
             std::fill(row + left, row + right + 1, fill);
         }
@@ -303,7 +312,11 @@ void Canvas::fillPolygon(std::span<const SubPoint> points, Pixel fill) {
         if (rx0 > rx1 || ry0 > ry1) {
             return;
         }
-        mark(rx0, ry0, rx1, ry1);
+        // The rectangle for the area; each row's columns as it is painted.
+        drawn_.x0 = std::min(drawn_.x0, rx0);
+        drawn_.y0 = std::min(drawn_.y0, ry0);
+        drawn_.x1 = std::max(drawn_.x1, rx1);
+        drawn_.y1 = std::max(drawn_.y1, ry1);
     }
 
     if (convex && turn != 0) {

@@ -55,6 +55,10 @@ public:
         bool empty() const { return x0 > x1 || y0 > y1; }
     };
     Area drawnArea() const { return drawn_; }
+    // Within the drawn area, the columns of row y that may have been drawn: [first, last], empty
+    // when last < first.
+    int drawnRowFirst(int y) const { return rowFirst_[static_cast<std::size_t>(y)]; }
+    int drawnRowLast(int y) const { return rowLast_[static_cast<std::size_t>(y)]; }
 
     // Sets the size (at least 1 by 1) and clears to black.
     void resize(int width, int height);
@@ -110,6 +114,16 @@ private:
         drawn_.y0 = std::min(drawn_.y0, y0);
         drawn_.x1 = std::max(drawn_.x1, x1);
         drawn_.y1 = std::max(drawn_.y1, y1);
+        for (int y = y0; y <= y1; ++y) {
+            markRow(y, x0, x1);
+        }
+    }
+    // The same for one row only (the rectangle's rows must be marked too).
+    void markRow(int y, int x0, int x1) {
+        int& first = rowFirst_[static_cast<std::size_t>(y)];
+        int& last = rowLast_[static_cast<std::size_t>(y)];
+        first = std::min(first, x0);
+        last = std::max(last, x1);
     }
     void span(int y, int x0, int x1, Pixel color);
     void edge(IntPoint a, IntPoint b, Pixel color);
@@ -118,6 +132,8 @@ private:
     int height_ = 0;
     std::vector<Pixel> pixels_;
     Area drawn_{0, 0, -1, -1};
+    std::vector<int> rowFirst_; // per row, the drawn columns (see drawnRowFirst)
+    std::vector<int> rowLast_;
 };
 
 } // namespace corvane::platform

@@ -320,6 +320,7 @@ TEST(DrawnArea, HoldsEveryPaintedPixelAndClearLeavesBlack) {
             for (int x = 0; x < c.width(); ++x) {
                 if (c.pixel(x, y) != 0) {
                     ASSERT_TRUE(x >= a.x0 && x <= a.x1 && y >= a.y0 && y <= a.y1) << what << " at " << x << "," << y;
+                    ASSERT_TRUE(x >= c.drawnRowFirst(y) && x <= c.drawnRowLast(y)) << what << " row " << y << " at " << x;
                 }
             }
         }
