@@ -62,9 +62,14 @@ bool placeCell(Scene& s, int TB, bool paint) {
     if (paint) {
         // Corners 1 and 2, the upper edge's extra vertices, corners 3 and 4, the lower edge's.
         std::size_t n = 0;
+        // A sealed cell is drawn from whole-pixel points (with its outline), any other from sub-pixel ones.
+        const bool whole = s.SealCell;
         auto put = [&](const roche::ScreenPoint& p) {
-            s.CellSubPoints[n] = {toSub(p.Y), toSub(p.Z)};
-            s.CellPoints[n++] = {toPixel(p.Y), toPixel(p.Z)};
+            if (whole) {
+                s.CellPoints[n++] = {toPixel(p.Y), toPixel(p.Z)};
+            } else {
+                s.CellSubPoints[n++] = {toSub(p.Y), toSub(p.Z)};
+            }
         };
         put(c[0]);
         put(c[1]);

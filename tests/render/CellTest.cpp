@@ -45,7 +45,12 @@ TEST_F(CellFixture, FaceOnCellIsPaintedInItsFullColour) {
     EXPECT_EQ(s.Picture1.pixel(50, 50), expected(8200, 1.0));
     EXPECT_EQ(s.DotColor, 0xFFFFFFu);
     EXPECT_EQ(s.CellsDrawn, 1);
-    EXPECT_EQ(s.CellPoints[0].x, 40);
+    // "Paint" takes the corners to 1/SubPixel of a pixel.
+    EXPECT_EQ(s.CellSubPoints[0].x, 40 * platform::SubPixel);
+    EXPECT_EQ(s.CellSubPoints[0].y, 40 * platform::SubPixel);
+    in.Mode = DrawMode::Grid;
+    DrawCell(s, in, 0.3, 0.5, 8200, 0, 0, 0, 2, 0, 0);
+    EXPECT_EQ(s.CellPoints[0].x, 40) << "the other modes, to whole pixels";
     EXPECT_EQ(s.CellPoints[0].y, 40);
 }
 
