@@ -71,6 +71,17 @@ inline long long floorLL(double v) {
     const auto t = static_cast<long long>(v);
     return t > v ? t - 1 : t;
 }
+// Adds x to the first count crossings of a row, kept sorted (there are only a handful).
+template <std::size_t N>
+inline void insertSorted(std::array<double, N>& xs, std::size_t& count, double x) {
+    std::size_t k = count++;
+    while (k > 0 && xs[k - 1] > x) {
+        xs[k] = xs[k - 1];
+        --k;
+    }
+    xs[k] = x;
+}
+
 inline long long ceilLL(double v) {
     const auto t = static_cast<long long>(v);
     return t < v ? t + 1 : t;
@@ -198,14 +209,7 @@ void Canvas::fillPolygon(std::span<const IntPoint> points, Pixel fill) {
             const Edge& edge = edges[e];
             if (y >= edge.yLow && y < edge.yHigh) {
                 const double ya = edge.a.y;
-                const double x = edge.a.x + (yc - ya) * (static_cast<double>(edge.b.x) - edge.a.x) / (edge.b.y - ya);
-                // Insertion into the sorted crossings (there are only a handful).
-                std::size_t k = count++;
-                while (k > 0 && xs[k - 1] > x) {
-                    xs[k] = xs[k - 1];
-                    --k;
-                }
-                xs[k] = x;
+                insertSorted(xs, count, edge.a.x + (yc - ya) * (static_cast<double>(edge.b.x) - edge.a.x) / (edge.b.y - ya));
             }
         }
         for (std::size_t k = 0; k + 1 < count; k += 2) {
@@ -370,13 +374,7 @@ void Canvas::fillPolygon(std::span<const SubPoint> points, Pixel fill) {
         std::size_t count = 0;
         for (std::size_t e = 0; e < edgeCount; ++e) {
             if (y >= edges[e].first && y < edges[e].end) {
-                const double x = edges[e].x(y);
-                std::size_t k = count++;
-                while (k > 0 && xs[k - 1] > x) {
-                    xs[k] = xs[k - 1];
-                    --k;
-                }
-                xs[k] = x;
+                insertSorted(xs, count, edges[e].x(y));
             }
         }
         for (std::size_t k = 0; k + 1 < count; k += 2) {

@@ -243,23 +243,21 @@ private:
     roche::ViewTrig trig_;
 };
 
-// The vertices a neighbouring band (nb, of nbM cells, grid positions x -> theta(x, nbM)) has on the
-// ring at ringPhi strictly between positions j and j + 1 of a band of M cells: that band's corner k
-// of cell jj (cache key jj + keyOffset). Written in ascending order, or descending.
-template <typename Theta>
-int edgeVertices(StarCorners& corner, std::array<roche::ScreenPoint, Scene::MaxEdgeVertices>& out, int nb, int nbM,
-                 int j, int M, double ringPhi, int k, int keyOffset, bool descending, const Theta& theta) {
+// The positions jj of a neighbouring band of nbM cells that lie strictly between positions j and
+// j + 1 of a band of M cells (j M' < jj M < (j + 1) M'): writes pointOf(jj) for each into out, in
+// ascending order or descending, and returns how many.
+template <typename PointOf>
+int edgeVertices(std::array<roche::ScreenPoint, Scene::MaxEdgeVertices>& out, int nbM, int j, int M, bool descending,
+                 const PointOf& pointOf) {
     int count = 0;
     if (nbM <= 0 || M <= 0) {
         return 0;
     }
     for (long long jj = static_cast<long long>(j) * nbM / M + 1;
          jj * M < static_cast<long long>(j + 1) * nbM && count < Scene::MaxEdgeVertices; ++jj) {
-        if (jj * M <= static_cast<long long>(j) * nbM) {
-            continue;
+        if (jj * M > static_cast<long long>(j) * nbM) {
+            out[static_cast<std::size_t>(count++)] = pointOf(static_cast<int>(jj));
         }
-        const int v = static_cast<int>(jj);
-        out[static_cast<std::size_t>(count++)] = corner.point(ringPhi, theta(v, nbM), nb, v + keyOffset, k);
     }
     if (descending) {
         std::reverse(out.begin(), out.begin() + count);
@@ -351,24 +349,6 @@ void paintStar(Scene& s, const SceneInputs& in, int StarNum, StarCorners& corner
         }
         auto lower = [&](int b, int j) { return points[static_cast<std::size_t>(offsets[static_cast<std::size_t>(2 * b)] + j)]; };
         auto upper = [&](int b, int j) { return points[static_cast<std::size_t>(offsets[static_cast<std::size_t>(2 * b + 1)] + j)]; };
-        // The vertices of band nb (grid nbM) strictly between positions j and j + 1 of a band of M.
-        auto extras = [&](std::array<roche::ScreenPoint, Scene::MaxEdgeVertices>& out, int nb, int nbM, int j, int M,
-                          bool ofUpperRing, bool descending) {
-            int count = 0;
-            if (nb < 0 || nb >= N) {
-                return 0;
-            }
-            for (long long jj = static_cast<long long>(j) * nbM / M + 1;
-                 jj * M < static_cast<long long>(j + 1) * nbM && count < Scene::MaxEdgeVertices; ++jj) {
-                if (jj * M > static_cast<long long>(j) * nbM) {
-                    out[static_cast<std::size_t>(count++)] = ofUpperRing ? upper(nb, static_cast<int>(jj)) : lower(nb, static_cast<int>(jj));
-                }
-            }
-            if (descending) {
-                std::reverse(out.begin(), out.begin() + count);
-            }
-            return count;
-        };
         for (int step = 0; step < N; ++step) {
             const int i = north ? N - 1 - step : step;
             s.LatIndex = i;
@@ -385,8 +365,9 @@ void paintStar(Scene& s, const SceneInputs& in, int StarNum, StarCorners& corner
                 s.Corner[3] = lower(i, j + 1);
                 s.CellPhi = north ? phi(i - 1) : -phi(i);
                 s.CellTheta = theta(j + 0.5);
-                s.UpperCount = extras(s.UpperEdge, i + 1, above, j, M, false, false);
-                s.LowerCount = extras(s.LowerEdge, i - 1, below, j, M, true, true);
+                // The band above's lower ring and the band below's upper ring, where they meet this cell.
+                s.UpperCount = edgeVertices(s.UpperEdge, above, j, M, false, [&](int jj) { return lower(i + 1, jj); });
+                s.LowerCount = edgeVertices(s.LowerEdge, below, j, M, true, [&](int jj) { return upper(i - 1, jj); });
                 if (s.OccluderRadius > 0 && hidden(s)) {
                     ++s.CellsVisited; // behind the nearer star's disc: it would be painted over
                     continue;
@@ -493,10 +474,13 @@ void MakeStarContact(Scene& s, const SceneInputs& in, int StarNum) {
                 if (paint) {
                     const int above = i + 1 < N ? bandSize(i + 1) : 0;
                     const int below = i > 0 ? bandSize(i - 1) : 0;
-                    s.UpperCount = edgeVertices(corner, s.UpperEdge, i + 1, above, j, M, sign * phi(i + 1), 1,
-                                                north ? 0 : above, false, gridTheta);
-                    s.LowerCount = edgeVertices(corner, s.LowerEdge, i - 1, below, j, M, sign * phi(i), 2,
-                                                north ? 0 : below, true, gridTheta);
+                    // The neighbours' corners 1 (band above) and 2 (band below) on this cell's edges.
+                    s.UpperCount = edgeVertices(s.UpperEdge, above, j, M, false, [&](int jj) {
+                        return corner.point(sign * phi(i + 1), gridTheta(jj, above), i + 1, jj + (north ? 0 : above), 1);
+                    });
+                    s.LowerCount = edgeVertices(s.LowerEdge, below, j, M, true, [&](int jj) {
+                        return corner.point(sign * phi(i), gridTheta(jj, below), i - 1, jj + (north ? 0 : below), 2);
+                    });
                 }
                 DrawCell(s, in, s.CurRadius, s.CurLimb, s.CurTemp, north ? 0 : 1, i, j, StarNum, s.CellPhi,
                          s.CellTheta);
