@@ -112,6 +112,10 @@ void CorvaneForm::Form_Load() {
     Curve.ChannelFirst = 1;
     Curve.ChannelLast = 3;
     cmbFilter.select("RGB");
+    cmbPhotometry.Clear();
+    cmbPhotometry.AddItem("Pixels");
+    cmbPhotometry.AddItem("Precise");
+    cmbPhotometry.select("Pixels");
     Curve.ObsCount = 0;
     cmbStarSpot1.Clear();
     cmbStarSpot1.AddItem("1");
@@ -199,6 +203,9 @@ void CorvaneForm::refreshOnce() {
     radius2Text_ = txtRadius2.Text;
 
     DrawStar();
+    if (precisePhotometry() && chkPhotometry.checked()) {
+        fillPreciseCurve();
+    }
 
     // A relative error on show belongs to the model it was computed for.
     if (!errorKey_.empty()) {
@@ -318,7 +325,8 @@ std::string CorvaneForm::modelKey() const {
     for (const OptionControl& o : optionControls()) {
         key += (this->*(o.button)).Value ? "1" : "0";
     }
-    key += "," + cmbFilter.Text + "," + cmbStarSpot1.Text + "," + std::to_string(chkMag.Value);
+    key += "," + cmbFilter.Text + "," + cmbStarSpot1.Text + "," + std::to_string(chkMag.Value) + "," +
+           cmbPhotometry.Text;
     return key;
 }
 
@@ -738,6 +746,7 @@ std::span<const CorvaneForm::ComboControl> CorvaneForm::comboControls() {
     static const ComboControl table[] = {
         {"cmbStarSpot1", &CorvaneForm::cmbStarSpot1, &CorvaneForm::cmbStarSpot1_Click},
         {"cmbFilter", &CorvaneForm::cmbFilter, &CorvaneForm::cmbFilter_Click},
+        {"cmbPhotometry", &CorvaneForm::cmbPhotometry, &CorvaneForm::cmbPhotometry_Click},
         {"cmbParameter", &CorvaneForm::cmbParameter, &CorvaneForm::cmbParameter_Click},
         {"cmbParameter2", &CorvaneForm::cmbParameter2, &CorvaneForm::cmbParameter2_Click},
     };

@@ -74,6 +74,10 @@ public:
 
     // Filter and grid-search parameter choices (filled at start-up).
     ComboBox cmbFilter;
+    // How the light is measured: "Pixels" sums the drawn picture frame by frame (the default);
+    // "Precise" integrates the same model over the stars' surfaces, the whole curve at once.
+    ComboBox cmbPhotometry;
+    bool precisePhotometry() const { return cmbPhotometry.Text == "Precise"; }
     ComboBox cmbParameter;
     ComboBox cmbParameter2;
 
@@ -326,6 +330,10 @@ public:
     void setDialogs(platform::Dialogs& dialogs) { dialogs_ = &dialogs; }
 
     void cmbFilter_Click();
+    void cmbPhotometry_Click();
+    // "Precise": the curve of every channel of the filter at the animation's phases (one per plot
+    // column when the step is finer than a column), stored and plotted as the photometry would.
+    void fillPreciseCurve();
     void Photometry_Click();
     void Replot();
     void Timer1_Timer();
@@ -397,6 +405,12 @@ private:
     std::string errorKey_;          // modelKey() of the shown relative error ("" for none)
     std::string errorCaption_;
     bool refreshPending_ = false;
+    // The last precise curve and what it was computed for: refreshes that change nothing it
+    // depends on (a filter's channels are all in it) reuse it.
+    std::string preciseKey_;
+    std::vector<double> preciseEtas_;
+    std::vector<int> preciseSlots_;
+    std::vector<std::array<double, 4>> preciseValues_;
 
     void refreshOnce();
     void restartSave();

@@ -2,11 +2,13 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "CorvaneForm.h"
 
+
 #include "fitting/ObservedCurve.h"
 #include "fitting/RelativeError.h"
 #include "fitting/StarParameters.h"
 #include "platform/NumberFormat.h"
 #include "platform/TextFile.h"
+#include "precise/PreciseLight.h"
 #include "roche/Constants.h"
 
 #include <algorithm>
@@ -191,6 +193,31 @@ void CorvaneForm::computeModelAtObs(const std::function<void(int done, int total
     ModelAtObsKey = modelKey();
     ModelMax = -1e14;
     ModelMin = 1e14;
+    if (precisePhotometry()) {
+        const precise::PreciseLight light(sceneInputs());
+        std::vector<double> etas;
+        for (int i = 1; i <= Curve.ObsCount; ++i) {
+            etas.push_back(TwoPi * (Curve.ObsPhase[static_cast<std::size_t>(i)] + 0.25));
+        }
+        const std::vector<precise::Channels> values = light.curve(etas);
+        for (int i = 1; i <= Curve.ObsCount; ++i) {
+            if (cancel != nullptr && *cancel) {
+                break;
+            }
+            double value = values[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(channel)];
+            if (chkMag.checked()) {
+                value = lightcurve::magnitude(value).value_or(value);
+            }
+            Curve.FrameSum = value;
+            ModelAtObs[static_cast<std::size_t>(i)] = value;
+            ModelMax = std::max(ModelMax, value);
+            ModelMin = std::min(ModelMin, value);
+            if (progress) {
+                progress(i, Curve.ObsCount);
+            }
+        }
+        return;
+    }
     for (int i = 1; i <= Curve.ObsCount; ++i) {
         if (cancel != nullptr && *cancel) {
             break;

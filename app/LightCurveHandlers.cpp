@@ -5,8 +5,10 @@
 #include "fitting/LightCurveFile.h"
 #include "platform/NumberFormat.h"
 #include "platform/TextFile.h"
+#include "precise/PreciseLight.h"
 #include "roche/Constants.h"
 
+#include <algorithm>
 #include <cmath>
 
 // The light curve, the plot panel, the animation and the help texts of the form.
@@ -37,7 +39,69 @@ void CorvaneForm::cmbFilter_Click() {
     Refresh_Click();
 }
 
+void CorvaneForm::cmbPhotometry_Click() { Refresh_Click(); }
+
+void CorvaneForm::fillPreciseCurve() {
+    const int points = std::clamp(Curve.LCPoints, 1, lightcurve::MaxPoint);
+    const double stepDegrees = Val(txtAnimSpeed.Text);
+    std::string key = modelKey();
+    // The filter and the magnitude scale only choose what is stored from the same light.
+    key += "|" + txtAnimSpeed.Text + "|" + std::to_string(points);
+    if (key != preciseKey_) {
+        std::vector<double> etas;
+        std::vector<int> slots;
+        if (std::isfinite(stepDegrees) && stepDegrees >= MinSaveStep && stepDegrees >= 360.0 / points) {
+            // The angles the animation visits from 0, summed as it sums them, so a precise file has
+            // the phases of a pixel one.
+            const double step = stepDegrees * Pi / 180;
+            for (double eta = 0; eta < TwoPi; eta += step) {
+                etas.push_back(eta);
+                slots.push_back(lightcurve::phaseIndex(Curve.LCPoints, eta));
+            }
+        } else {
+            for (int p = 0; p < points; ++p) {
+                etas.push_back(TwoPi * p / points);
+                slots.push_back(p);
+            }
+        }
+        const precise::PreciseLight light(sceneInputs());
+        preciseValues_ = light.curve(etas);
+        preciseEtas_ = std::move(etas);
+        preciseSlots_ = std::move(slots);
+        preciseKey_ = key;
+    }
+    const std::vector<double>& etas = preciseEtas_;
+    const std::vector<int>& slots = preciseSlots_;
+    const std::vector<precise::Channels>& values = preciseValues_;
+    for (std::size_t k = 0; k < etas.size(); ++k) {
+        const int slot = slots[k];
+        if (slot < 0 || slot > lightcurve::MaxPoint) {
+            continue;
+        }
+        Curve.PhaseAt[static_cast<std::size_t>(slot)] = etas[k];
+        for (int channel = Curve.ChannelFirst; channel <= Curve.ChannelLast; ++channel) {
+            double v = values[k][static_cast<std::size_t>(channel)];
+            if (chkMag.checked()) {
+                v = lightcurve::magnitude(v).value_or(0.0);
+            }
+            Curve.at(channel, slot) = v;
+            Curve.Measured[static_cast<std::size_t>(slot)] |= static_cast<std::uint8_t>(1U << channel);
+            Curve.LCMax = std::max(Curve.LCMax, v);
+            Curve.LCMin = std::min(Curve.LCMin, v);
+        }
+    }
+    Replot();
+}
+
 void CorvaneForm::Photometry_Click() {
+    if (precisePhotometry()) {
+        // The whole curve is already there: the frame only moves the phase marker.
+        const int slot = lightcurve::phaseIndex(Curve.LCPoints, Eta);
+        if (slot >= 0 && slot < Curve.LCPoints) {
+            Curve.Line1X = slot;
+        }
+        return;
+    }
     if (Eta == 0) {
         if (chkSave.checked()) {
             SaveFile();
@@ -140,6 +204,17 @@ void CorvaneForm::chkSave_Click() {
         return; // unticked meanwhile
     }
     cmdPlot_Click();
+    if (precisePhotometry()) {
+        // The curve is computed whole: written at once, the animation left as it was.
+        const int animating = AnimCheck.Value;
+        chkPhotometry.Value = 1;
+        Refresh_Click();
+        SaveFile();
+        if (!chkSave.checked()) {
+            AnimCheck.Value = animating;
+        }
+        return;
+    }
     // Saving needs whole revolutions measured from their start.
     chkPhotometry.Value = 1;
     txtEta.Text = "0";

@@ -775,8 +775,17 @@ QWidget* CorvaneWindow::buildExtras() {
     lblError_ = new QLabel;
     lblError_->setObjectName("lblError");
     grid->addWidget(lblError_, 4, 0, 1, 2);
-    grid->addWidget(buildFileAndGridPanel(), 0, 2, 6, 1);
-    grid->setRowStretch(5, 1);
+    grid->addWidget(new QLabel("Photometry"), 5, 0);
+    cmbPhotometry_ = new QComboBox;
+    cmbPhotometry_->setObjectName("cmbPhotometry");
+    cmbPhotometry_->setToolTip("Pixels: the light of each drawn frame, summed pixel by pixel.\n"
+                               "Precise: the same stars integrated over their surfaces, the whole curve at once.");
+    connect(cmbPhotometry_, &QComboBox::activated, this, [this](int index) {
+        run([this, index] { form_.chooseItem("cmbPhotometry", cmbPhotometry_->itemText(index).toStdString()); });
+    });
+    grid->addWidget(cmbPhotometry_, 5, 1);
+    grid->addWidget(buildFileAndGridPanel(), 0, 2, 7, 1);
+    grid->setRowStretch(6, 1);
     grid->setColumnStretch(2, 1);
     return frame;
 }
@@ -936,6 +945,13 @@ void CorvaneWindow::syncFromForm() {
         }
     }
     cmbFilter_->setCurrentIndex(form_.cmbFilter.ListIndex);
+    if (cmbPhotometry_->count() != static_cast<int>(form_.cmbPhotometry.Items.size())) {
+        cmbPhotometry_->clear();
+        for (const std::string& item : form_.cmbPhotometry.Items) {
+            cmbPhotometry_->addItem(qs(item));
+        }
+    }
+    cmbPhotometry_->setCurrentIndex(form_.cmbPhotometry.ListIndex);
     if (helpList_->count() != static_cast<int>(form_.HelpList.Items.size())) {
         setListItems(helpList_, form_.HelpList.Items);
     }

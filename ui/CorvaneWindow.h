@@ -115,6 +115,7 @@ private:
     QStackedWidget* lowerPanel_ = nullptr;
     std::map<std::string, QPushButton*> panelButtons_;
     QComboBox* cmbFilter_ = nullptr;
+    QComboBox* cmbPhotometry_ = nullptr;
     QListWidget* helpList_ = nullptr;
     QTimer* timer1_ = nullptr;
     QTimer* timer2_ = nullptr;
