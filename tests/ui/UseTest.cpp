@@ -2,11 +2,14 @@
 // SPDX-FileCopyrightText: Corvane developers
 // The window driven as a person drives it: key by key, one action after another on one window.
 #include "ui/CorvaneWindow.h"
+#include "lightcurve/LightCurve.h"
+#include "platform/NumberFormat.h"
 #include "support/CommaLocale.h"
 #include "support/TestApplication.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -21,6 +24,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -256,6 +260,39 @@ TEST_F(UseFixture, SavingWhileAnimatingKeepsItsMessagesInOrder) {
     std::string header;
     std::getline(in, header);
     EXPECT_EQ(header, "Phase, Red, Green, Blue, Luminance");
+}
+
+TEST_F(UseFixture, ChoosingPrecisePhotometryByKeyShowsTheWholeCurve) {
+    find<QPushButton>("cmdExtras")->click();
+    QComboBox* box = find<QComboBox>("cmbPhotometry");
+    ASSERT_EQ(box->count(), 2);
+    EXPECT_EQ(box->currentText(), "Pixels");
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_EQ(box->currentText(), "Precise");
+    ASSERT_TRUE(form.precisePhotometry());
+    // Every channel of the filter ("RGB") at every angle the animation visits, without a turn.
+    const int steps = static_cast<int>(std::ceil(360 / platform::Val(form.txtAnimSpeed.Text)));
+    for (int channel = 1; channel <= 3; ++channel) {
+        int points = 0;
+        for (int p = 0; p <= lightcurve::MaxPoint; ++p) {
+            points += form.Curve.measured(channel, p) ? 1 : 0;
+        }
+        EXPECT_GE(points, steps) << "channel " << channel;
+    }
+    find<QPushButton>("cmdPlot")->click();
+    int lit = 0;
+    for (int x = 0; x < form.PicturePlot.width(); ++x) {
+        for (int y = 0; y < form.PicturePlot.height(); ++y) {
+            lit += form.PicturePlot.pixel(x, y) != 0 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(lit, 3 * steps) << "markers of three channels";
+    // The key back chooses the pixels again.
+    QTest::keyClick(box, Qt::Key_Up);
+    QApplication::processEvents();
+    EXPECT_FALSE(form.precisePhotometry());
 }
 
 TEST_F(UseFixture, UntickingASaveTakesTheWaitPanelDown) {
