@@ -478,7 +478,9 @@ std::filesystem::path CorvaneForm::runGridSearch(int threads,
     base.chkBMP.Value = 0;
     base.AnimCheck.Value = 0;
     base.SlideShowOn = false;
-    base.chkPhotometry.Value = 1;
+    // A cell needs the model at the observed phases only: with precise photometry the refresh would
+    // also compute the whole plotted curve, which nobody sees.
+    base.chkPhotometry.Value = precisePhotometry() ? 0 : 1;
 
     auto makeEvaluator = [&base]() -> fitting::GridEvaluator {
         auto dialogs = std::make_shared<platform::ScriptedDialogs>();

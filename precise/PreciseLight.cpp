@@ -255,6 +255,18 @@ struct WalkPoint {
     Vec P, g;
 };
 
+// The rules are the same for every model: made once for each size.
+const GaussRule& cachedRule(int n) {
+    static const std::vector<GaussRule> rules = [] {
+        std::vector<GaussRule> all;
+        for (int k = 0; k <= 200; ++k) {
+            all.push_back(gaussLegendre(std::max(k, 1)));
+        }
+        return all;
+    }();
+    return rules[static_cast<std::size_t>(std::clamp(n, 1, 200))];
+}
+
 } // namespace
 
 struct PreciseLight::Impl {
@@ -379,7 +391,7 @@ struct PreciseLight::Impl {
         const double lo = -0.5 * kPi + 1e-9, hi = 0.5 * kPi - 1e-9;
         double a0 = std::clamp(alphaGuess, lo, hi);
         const double f0 = f(a0);
-        const double a1 = std::clamp(a0 + (f0 > 0 ? 0.02 : -0.02), lo, hi);
+        const double a1 = std::clamp(a0 + (f0 > 0 ? 0.005 : -0.005), lo, hi);
         const double f1 = f(a1);
         double a = 0, fa = 0, c = 0, fc = 0;
         if ((f0 > 0) != (f1 > 0)) {
@@ -412,16 +424,18 @@ struct PreciseLight::Impl {
         return out;
     }
 
-    // G to rho (inside the limb) along e, for a convex body.
-    Rgb3 radialConvexTo(const Body& b, const Vec& e, const Vec& v, double rho, double alphaGuess,
-                        double rGuess) const {
-        const WalkPoint limb = convexLimb(b, e, v, alphaGuess, rGuess);
-        double guess = limb.r;
-        if (rho >= limb.rho) {
-            return piece(b, e, v, limb.alpha, 0.5 * kPi, guess);
-        }
+    // G to rho (inside the limb) along e, for a convex body whose limb on this line is known to be
+    // near alphaLimb (rho and G depend on the limb's place to second order only, so an interpolated
+    // limb serves as the lower end of the bracket).
+    Rgb3 radialConvexTo(const Body& b, const Vec& e, const Vec& v, double rho, double alphaLimb, double rGuess,
+                        const Rgb3& whole) const {
         if (rho <= 0) {
             return {};
+        }
+        const WalkPoint limb = walkPoint(b, e, v, alphaLimb, rGuess);
+        double guess = limb.r;
+        if (rho >= limb.rho) {
+            return whole;
         }
         // rho falls monotonically from the limb to alpha = pi/2: Newton's method on rho(alpha) = rho
         // with the exact slope, kept inside the bracket (a bisection where a step would leave it).
@@ -528,7 +542,7 @@ struct PreciseLight::Impl {
         out.cx = dot(b.centre, e1);
         out.cy = dot(b.centre, e2);
         out.haveG = withLight || envelope;
-        double alphaGuess = 0, rGuess = b.rTypical;
+        double alphaGuess = 0, rGuess = b.rTypical, alphaBefore = 0;
         for (int j = 0; j < n; ++j) {
             const double psi = 2 * kPi * j / n;
             const Vec e = std::cos(psi) * e1 + std::sin(psi) * e2;
@@ -550,7 +564,9 @@ struct PreciseLight::Impl {
             out.G[jj] = rad.G;
             out.light += (2 * kPi / n) * rad.G;
             out.maxRho = std::max(out.maxRho, rad.rhoLimb);
-            alphaGuess = rad.alphaLimb;
+            // The limb's angle changes smoothly round the star: go on along the line of the last two.
+            alphaGuess = j > 0 ? 2 * rad.alphaLimb - alphaBefore : rad.alphaLimb;
+            alphaBefore = rad.alphaLimb;
             rGuess = rad.rLimb;
         }
         return out;
@@ -618,6 +634,7 @@ struct PreciseLight::Impl {
             const double half = 0.5 * (b - a), mid = 0.5 * (a + b);
             for (std::size_t k = 0; k < rule.x.size(); ++k) {
                 const double t = mid + half * rule.x[k];
+                const double weight = rule.w[k] * half;
                 double ro = 0, dro = 0;
                 rhoO.valueAndSlope(t, ro, dro);
                 const double ct = std::cos(t), st = std::sin(t);
@@ -627,8 +644,12 @@ struct PreciseLight::Impl {
                 const double dpsi = (px * dpy - py * dpx) / rr;
                 const double psiE = angleAbout(px, py);
                 const Vec e = std::cos(psiE) * e1 + std::sin(psiE) * e2;
-                const Rgb3 G = radialConvexTo(bE, e, ev, std::sqrt(rr), alphaE.value(psiE), rE.value(psiE));
-                sum += (rule.w[k] * half * dpsi) * G;
+                const Rgb3 whole = E.haveG ? Rgb3{gE[0].value(psiE), gE[1].value(psiE), gE[2].value(psiE)}
+                                           : radialConvex(bE, e, ev, alphaE.value(psiE), rE.value(psiE)).G;
+                const double aL = E.haveG ? alphaE.value(psiE)
+                                          : convexLimb(bE, e, ev, alphaE.value(psiE), rE.value(psiE)).alpha;
+                const Rgb3 G = radialConvexTo(bE, e, ev, std::sqrt(rr), aL, rE.value(psiE), whole);
+                sum += (weight * dpsi) * G;
             }
             return sum;
         };
@@ -640,11 +661,12 @@ struct PreciseLight::Impl {
             const double half = 0.5 * (b - a), mid = 0.5 * (a + b);
             for (std::size_t k = 0; k < rule.x.size(); ++k) {
                 const double t = mid + half * rule.x[k];
+                const double weight = rule.w[k] * half;
                 if (E.haveG) {
-                    sum += (rule.w[k] * half) * Rgb3{gE[0].value(t), gE[1].value(t), gE[2].value(t)};
+                    sum += weight * Rgb3{gE[0].value(t), gE[1].value(t), gE[2].value(t)};
                 } else {
                     const Vec e = std::cos(t) * e1 + std::sin(t) * e2;
-                    sum += (rule.w[k] * half) * radialConvex(bE, e, ev, alphaE.value(t), rE.value(t)).G;
+                    sum += weight * radialConvex(bE, e, ev, alphaE.value(t), rE.value(t)).G;
                 }
             }
             return sum;
@@ -926,13 +948,13 @@ PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) {
     m.nArc = 16 * res;
     m.nWalk = 16 * res;
     m.alphaPanels = m.envelope ? 3 : 1;
-    m.gaussAlpha = gaussLegendre(m.nAlpha);
-    m.gaussArc = gaussLegendre(m.nArc);
+    m.gaussAlpha = cachedRule(m.nAlpha);
+    m.gaussArc = cachedRule(m.nArc);
     for (int n = m.nArc; n <= 2 * m.nArc + 1; ++n) {
-        m.rules_[n] = gaussLegendre(n);
+        m.rules_[n] = cachedRule(n);
     }
     if (m.bodies.size() == 2 && !in.Colour.SpotActive) {
-        m.sampleFreeLight(32 * res);
+        m.sampleFreeLight(24 * res);
     }
     impl_ = std::move(impl);
 }

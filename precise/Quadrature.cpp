@@ -132,9 +132,16 @@ double TrigInterpolant::value(const std::vector<double>& cosK, const std::vector
 }
 
 double TrigInterpolant::value(double psi) const {
-    double v = 0, d = 0;
-    valueAndSlope(psi, v, d);
-    return v;
+    double value = a_.empty() ? 0.0 : a_[0];
+    const double c1 = std::cos(psi), s1 = std::sin(psi);
+    double c = 1, s = 0;
+    for (std::size_t k = 1; k < a_.size(); ++k) {
+        const double ck = c * c1 - s * s1;
+        s = s * c1 + c * s1;
+        c = ck;
+        value += a_[k] * c + b_[k] * s;
+    }
+    return value;
 }
 
 } // namespace corvane::precise
