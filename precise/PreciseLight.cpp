@@ -905,7 +905,10 @@ PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) {
             b.sphereRadius = in.Radius1;
         }
         m.bodies.push_back(b);
-    } else if (tidal && in.Neck) {
+    } else if (tidal) {
+        // Both stars beyond their lobes: a contact pair, whose model is the common envelope whether
+        // or not the picture draws the neck (without it the drawing cuts each star short of the
+        // inner Lagrangian point, a picture, not a surface).
         Body b;
         b.kind = Kind::Envelope;
         b.star = 0;

@@ -14,8 +14,9 @@
 // Each star is the surface the drawing approximates with cells, solved to full precision: the
 // equipotential through its pole (star 1 in its own frame with q, star 2 in its own with 1/q), a
 // sphere of the pole radius with "Tidal Effects" off, the spinning single star's surface with "Star 2
-// Active" off, or, for a contact pair drawn with its neck, the common envelope: star 1's equipotential
-// up to the plane of the inner Lagrangian point, star 2's beyond it. Each surface element radiates in
+// Active" off, or, for a contact pair (both stars beyond their lobes, with or without the neck drawn),
+// the common envelope: star 1's equipotential up to the plane of the inner Lagrangian point, star 2's
+// beyond it. Each surface element radiates in
 // each channel what the cell shading paints before rounding: the temperature colour (Stefan-Boltzmann
 // factor, spot on star 1, the neck's temperature blend and its extra factor) times the linear law
 //   I = C (1 - u (1 - mu)),   mu = n . v
@@ -56,8 +57,9 @@
 // Lagrangian point, which gives a light but not a meaningful one.
 // A spot has a sharp edge on the surface, which the rules do not follow: its light is right to about
 // 1e-3 of the spot's own light. Granulation (a random texture of the drawing's cells) is not part of
-// this model. A star that overflows its lobe without the neck is cut as the drawing cuts it, on its
-// facing half at the distance of the inner Lagrangian point from its axis; the drawing's fallback
+// this model. A single star that overflows its lobe while its companion does not is cut as the drawing
+// cuts it, on its facing half at the distance of the inner Lagrangian point from its axis (the cut's
+// edge is a kink the rules do not follow: such curves are good to about 1e-3); the drawing's fallback
 // radius for directions where its iteration finds no surface has no counterpart here.
 
 namespace corvane::precise {
