@@ -309,6 +309,10 @@ std::string CorvaneForm::channelName(int channel) {
 }
 
 std::string CorvaneForm::modelKey() const {
+    return lightKey() + "," + cmbFilter.Text + "," + std::to_string(chkMag.Value);
+}
+
+std::string CorvaneForm::lightKey() const {
     std::string key;
     for (double v : {Iota, Q, Radius1, Radius2, Limb1, Limb2, Temp1, Temp2, TempMax, Gamma, RotPeriodSec, ZoomScale,
                      SpotTemp, SpotLat, SpotLon, SpotRadius}) {
@@ -325,8 +329,7 @@ std::string CorvaneForm::modelKey() const {
     for (const OptionControl& o : optionControls()) {
         key += (this->*(o.button)).Value ? "1" : "0";
     }
-    key += "," + cmbFilter.Text + "," + cmbStarSpot1.Text + "," + std::to_string(chkMag.Value) + "," +
-           cmbPhotometry.Text;
+    key += "," + cmbStarSpot1.Text + "," + cmbPhotometry.Text;
     return key;
 }
 

@@ -413,6 +413,8 @@ private:
     std::vector<std::array<double, 4>> preciseValues_;
 
     void refreshOnce();
+    // modelKey() without the filter: what the light of all four channels depends on.
+    std::string lightKey() const;
     void restartSave();
     void fitZoomToPicture();
     void drawModelFrame();

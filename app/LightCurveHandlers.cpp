@@ -44,9 +44,8 @@ void CorvaneForm::cmbPhotometry_Click() { Refresh_Click(); }
 void CorvaneForm::fillPreciseCurve() {
     const int points = std::clamp(Curve.LCPoints, 1, lightcurve::MaxPoint);
     const double stepDegrees = Val(txtAnimSpeed.Text);
-    std::string key = modelKey();
-    // The filter and the magnitude scale only choose what is stored from the same light.
-    key += "|" + txtAnimSpeed.Text + "|" + std::to_string(points);
+    // The filter only chooses which of the same four channels are stored.
+    const std::string key = lightKey() + "|" + txtAnimSpeed.Text + "|" + std::to_string(points);
     if (key != preciseKey_) {
         std::vector<double> etas;
         std::vector<int> slots;

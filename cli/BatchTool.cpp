@@ -303,6 +303,12 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         }
         form.StarNameList_Click(starName);
     }
+    const bool stepGiven = lightcurve->parsed() && stepOption->count() > 0;
+    if (stepGiven && std::isfinite(stepDegrees) && stepDegrees >= app::CorvaneForm::MinSaveStep) {
+        // The step first as well: a precise curve computed while the settings apply is then the one
+        // the command saves, not one at the default step thrown away.
+        form.typeText("txtAnimSpeed", platform::GeneralNumber(stepDegrees));
+    }
     for (const std::string& setting : settings) {
         if (const std::string problem = applySetting(form, setting); !problem.empty()) {
             err << "corvane-cli: " << problem << '\n';

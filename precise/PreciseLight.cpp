@@ -610,16 +610,62 @@ struct PreciseLight::Impl {
         };
         const int m = 4 * nPsi;
         std::vector<double> cuts;
-        double prevPsi = 0, prevH = h(0);
-        const double h0 = prevH;
+        std::vector<double> hs(static_cast<std::size_t>(m + 1));
+        for (int k = 0; k < m; ++k) {
+            hs[static_cast<std::size_t>(k)] = h(2 * kPi * k / m);
+        }
+        hs[static_cast<std::size_t>(m)] = hs[0];
+        const double h0 = hs[0];
         for (int k = 1; k <= m; ++k) {
-            const double psi = 2 * kPi * k / m;
-            const double hk = k == m ? h0 : h(psi);
-            if ((hk > 0) != (prevH > 0)) {
-                cuts.push_back(illinois(h, prevPsi, prevH, psi, hk, 1e-14));
+            const double a = hs[static_cast<std::size_t>(k - 1)], b = hs[static_cast<std::size_t>(k)];
+            if ((b > 0) != (a > 0)) {
+                cuts.push_back(illinois(h, 2 * kPi * (k - 1) / m, a, 2 * kPi * k / m, b, 1e-14));
             }
-            prevPsi = psi;
-            prevH = hk;
+        }
+        if (cuts.empty()) {
+            // At first and last contact both crossings may fall between two samples: look at the
+            // closest approach (the least |h|) and, when the outlines cross there, take both.
+            std::size_t best = 0;
+            for (std::size_t k = 1; k < static_cast<std::size_t>(m); ++k) {
+                if (std::fabs(hs[k]) < std::fabs(hs[best])) {
+                    best = k;
+                }
+            }
+            const double sign = hs[best] > 0 ? 1.0 : -1.0;
+            if (std::fabs(hs[best]) < 0.05 * (E.maxRho + O.maxRho)) {
+                auto g = [&](double psi) { return sign * h(psi); }; // least where the outlines are closest
+                double a = 2 * kPi * (static_cast<double>(best) - 1) / m, b = 2 * kPi * (static_cast<double>(best) + 1) / m;
+                const double gr = 0.5 * (std::sqrt(5.0) - 1);
+                double c = b - gr * (b - a), d = a + gr * (b - a);
+                double gc = g(c), gd = g(d);
+                for (int pass = 0; pass < 60 && b - a > 1e-13; ++pass) {
+                    if (gc < gd) {
+                        b = d;
+                        d = c;
+                        gd = gc;
+                        c = b - gr * (b - a);
+                        gc = g(c);
+                    } else {
+                        a = c;
+                        c = d;
+                        gc = gd;
+                        d = a + gr * (b - a);
+                        gd = g(d);
+                    }
+                }
+                const double at = 0.5 * (a + b);
+                const double hAt = h(at);
+                if ((hAt > 0) != (sign > 0)) {
+                    const double lo = 2 * kPi * (static_cast<double>(best) - 1) / m;
+                    const double hi = 2 * kPi * (static_cast<double>(best) + 1) / m;
+                    cuts.push_back(illinois(h, lo, h(lo), at, hAt, 1e-14));
+                    cuts.push_back(illinois(h, at, hAt, hi, h(hi), 1e-14));
+                    for (double& cut : cuts) {
+                        cut = std::fmod(cut + 2 * kPi, 2 * kPi);
+                    }
+                    std::sort(cuts.begin(), cuts.end());
+                }
+            }
         }
         const auto insideE = [&](double x, double y) {
             const double px = x - E.cx, py = y - E.cy;
