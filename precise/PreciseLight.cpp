@@ -274,12 +274,13 @@ struct PreciseLight::Impl {
     int resolution = 1;
     std::vector<Body> bodies;
     bool envelope = false;
-    bool symmetric = true;
+    bool symmetric = true;     // the light at eta and pi - eta is the same
+    bool spotAdded = false;    // the spot is added as its own integral, not through intensity()
     double scale = 1; // square pixels per square unit of separation
     Rgb3 colour1, colour2;
     double temp1 = 0, temp2 = 0;
     int nAlpha = 16, nPsi = 32, nArc = 24, nWalk = 32, alphaPanels = 1;
-    GaussRule gaussAlpha, gaussArc;
+    GaussRule gaussAlpha, gaussArc, gaussSpot;
 
     WalkPoint walkPoint(const Body& b, const Vec& e, const Vec& v, double alpha, double guess) const {
         WalkPoint w;
@@ -326,7 +327,7 @@ struct PreciseLight::Impl {
                 }
             }
         }
-        if (star == 1 && in.Colour.SpotActive) {
+        if (star == 1 && in.Colour.SpotActive && !spotAdded) {
             // The drawing's angles of star 1: Theta = 0 points away from the companion.
             const Vec d = P - Vec{0, 0, 0};
             const double r = norm(d);
@@ -803,6 +804,8 @@ struct PreciseLight::Impl {
 
     // Samples each star's own light round the orbit (using the mirror symmetry where there is one).
     void sampleFreeLight(int n) {
+        // The stars' own light (a spot comes on top, as its own integral) is the same at pi - eta.
+        const bool mirrored = true;
         std::vector<BodyView> views[2];
         for (auto& l : views) {
             l.assign(static_cast<std::size_t>(n), BodyView{});
@@ -821,7 +824,7 @@ struct PreciseLight::Impl {
             for (int k = 0; k < 2; ++k) {
                 BodyView bv = view(bodies[static_cast<std::size_t>(k)], v, e1, e2);
                 widest[k] = std::max(widest[k], bv.maxRho);
-                if (symmetric && partner != static_cast<std::size_t>(j)) {
+                if (mirrored && partner != static_cast<std::size_t>(j)) {
                     // The mirror image: the line at psi shows at pi - psi.
                     BodyView m = bv;
                     for (std::size_t i = 0; i < np; ++i) {
@@ -836,7 +839,7 @@ struct PreciseLight::Impl {
                 views[k][static_cast<std::size_t>(j)] = std::move(bv);
             }
             done[static_cast<std::size_t>(j)] = true;
-            if (symmetric) {
+            if (mirrored) {
                 done[partner] = true;
             }
         }
@@ -875,6 +878,63 @@ struct PreciseLight::Impl {
         return it != rules_.end() ? it->second : gaussArc;
     }
 
+    // What the spot changes in the light of star 1: the integral over the spot's patch of the surface,
+    //   Phi = SpotLat + R sin t,  Theta = SpotLon + w x,  w = R cos t / cos Phi  (t, x Gauss-Legendre),
+    // of (C_spot - C_star)(1 - u (1 - mu)) mu dA with dA = r^2 cos Phi dPhi dTheta / (n . u), over the
+    // points that face the viewer and are not behind star 2's outline (when star 2 is in front). The
+    // patch's edge is the spot's edge, so the rule follows it; what it does not follow is the limb
+    // crossing the spot (a kink) and star 2's outline crossing it (a step, during those eclipses).
+    Rgb3 spotLight(const Vec& v, const Vec& e1, const Vec& e2, const BodyView* front2) const {
+        const render::ColourSettings& c = in.Colour;
+        const render::Rgb cs = render::StarColorTemp(c.SpotTemp, c);
+        const Rgb3 delta = Rgb3{cs.R, cs.G, cs.B} - colour1;
+        const Body& b = bodies[0];
+        TrigInterpolant rho2;
+        if (front2 != nullptr) {
+            rho2.fit(front2->rho);
+        }
+        const GaussRule& rule = gaussSpot;
+        Rgb3 sum;
+        double guess = b.rTypical;
+        for (std::size_t i = 0; i < rule.x.size(); ++i) {
+            const double t = 0.5 * kPi * rule.x[i];
+            const double phi = c.SpotLat + c.SpotRadius * std::sin(t);
+            if (std::fabs(phi) >= 0.5 * kPi) {
+                continue;
+            }
+            const double dPhi = c.SpotRadius * std::cos(t) * 0.5 * kPi * rule.w[i];
+            const double w = std::min(kPi, c.SpotRadius * std::cos(t) / std::cos(phi));
+            for (std::size_t k = 0; k < rule.x.size(); ++k) {
+                const double theta = c.SpotLon + w * rule.x[k];
+                const double dTheta = w * rule.w[k];
+                // The drawing's angles of star 1 (Theta = 0 points away from the companion) in the
+                // orbital frame.
+                const Vec u{-std::cos(theta) * std::cos(phi), -std::sin(theta) * std::cos(phi), std::sin(phi)};
+                const Solved s = solveRadius(b, u, guess);
+                guess = s.r;
+                const double gn = norm(s.g);
+                const double mu = dot(s.g, v) / gn;
+                if (!(mu > 0)) {
+                    continue;
+                }
+                const Vec P = b.centre + s.r * u;
+                if (front2 != nullptr) {
+                    const double px = dot(P, e1) - front2->cx, py = dot(P, e2) - front2->cy;
+                    double a = std::atan2(py, px);
+                    if (a < 0) {
+                        a += 2 * kPi;
+                    }
+                    if (std::hypot(px, py) < rho2.value(a)) {
+                        continue;
+                    }
+                }
+                const double dA = s.r * s.r * std::cos(phi) * dPhi * dTheta * gn / dot(s.g, u);
+                sum += (dA * mu * (1 - in.Limb1 * std::fabs(1 - mu))) * delta;
+            }
+        }
+        return sum;
+    }
+
     Channels at(double eta) const {
         Vec v, e1, e2;
         viewBasis(eta, v, e1, e2);
@@ -893,11 +953,20 @@ struct PreciseLight::Impl {
                 for (int k = 0; k < 2; ++k) {
                     total += freeLightAt(k, eta);
                 }
-                if (apart < reach[0] + reach[1]) {
+                const bool overlap = apart < reach[0] + reach[1];
+                if (overlap) {
                     const BodyView eclipsed = viewFromSeries(static_cast<int>(back), eta, e1, e2);
                     const BodyView near = viewFromSeries(front, eta, e1, e2);
                     total = total - overlapLight(bodies[back], eclipsed, near, freeLightAt(static_cast<int>(back), eta),
                                                  v, e1, e2);
+                }
+                if (spotAdded) {
+                    if (overlap && secondInFront) {
+                        const BodyView star2 = viewFromSeries(1, eta, e1, e2);
+                        total += spotLight(v, e1, e2, &star2);
+                    } else {
+                        total += spotLight(v, e1, e2, nullptr);
+                    }
                 }
             } else {
                 const BodyView eclipsed = view(bodies[back], v, e1, e2);
@@ -924,7 +993,9 @@ PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) {
     const render::Rgb c2 = render::StarColorTemp(in.Temp2, in.Colour);
     m.colour1 = {c1.R, c1.G, c1.B};
     m.colour2 = {c2.R, c2.G, c2.B};
-    m.symmetric = !in.Colour.SpotActive;
+    // A spot of no size changes nothing, and a spot breaks the mirror symmetry.
+    const bool spot = in.Colour.SpotActive && in.Colour.SpotRadius > 0;
+    m.symmetric = !spot;
 
     const double q = roche::clampMassRatio(in.Shape.QText);
     const double L1 = roche::InnerLagrangianPoint(q);
@@ -1002,7 +1073,9 @@ PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) {
     for (int n = m.nArc; n <= 2 * m.nArc + 1; ++n) {
         m.rules_[n] = cachedRule(n);
     }
-    if (m.bodies.size() == 2 && !in.Colour.SpotActive) {
+    m.spotAdded = spot && m.bodies.size() == 2;
+    m.gaussSpot = cachedRule(16 * res);
+    if (m.bodies.size() == 2) {
         m.sampleFreeLight(24 * res);
     }
     impl_ = std::move(impl);

@@ -55,9 +55,11 @@
 // to second order: there points are within about 3e-4 (halving the resolution changes none by more).
 // An envelope beyond its outer critical surface is open; it is cut at 1.4 separations from the inner
 // Lagrangian point, which gives a light but not a meaningful one.
-// A spot has a sharp edge on the surface, which the rules do not follow: what it takes off the light
-// is right only to about 15% at resolution 1 (4e-4 of the light for a 20-degree spot of 4000 K on a
-// star of 8200 K), and the error falls only as fast as the nodes grow. Granulation (a random texture of the drawing's cells) is not part of
+// A spot on a detached star is added as the integral over its own patch of the surface, whose edge the
+// rule follows; the limb crossing it is a kink and star 2's outline crossing it a step, so what it
+// takes off the light is right to about 1% (4e-5 of the light for a 20-degree spot of 4000 K on a star
+// of 8200 K). On a contact envelope or a single star the spot's edge is not followed: there its effect
+// is right only to about 15%. Granulation (a random texture of the drawing's cells) is not part of
 // this model. A single star that overflows its lobe while its companion does not is cut as the drawing
 // cuts it, on its facing half at the distance of the inner Lagrangian point from its axis (the cut's
 // edge is a kink the rules do not follow: such curves are good to about 1e-3); the drawing's fallback

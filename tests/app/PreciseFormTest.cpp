@@ -272,6 +272,45 @@ INSTANTIATE_TEST_SUITE_P(Pairs, Engines,
                                            EngineCase{"contact", 1.0, 0.37, 0, 80, 0.5}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// What a spot takes off the light (luminance: the cool spot's red is at its limit, as the star's is),
+// in both engines.
+TEST(Engines, TheSpotTakesOffTheSameLight) {
+    platform::ScriptedDialogs dialogs;
+    CorvaneForm form{dialogs};
+    form.setPictureSize(1600, 1000);
+    form.Form_Load();
+    form.chooseItem("cmbFilter", "R");
+    setSystem(form, EngineCase{"detached", 1.0, 0.3, 0.25, 80, 0.5}, 60);
+    const std::vector<double> etas = {0, Pi / 3, 2 * Pi / 3, Pi, 4 * Pi / 3};
+    auto absolute = [&](bool precise) {
+        std::vector<double> out;
+        const precise::PreciseLight light(form.sceneInputs());
+        for (double eta : etas) {
+            form.Eta = eta;
+            form.DrawStar();
+            out.push_back(precise ? light.at(eta)[0] : static_cast<double>(lightcurve::channelSum(form.Scene.Picture1, 0)));
+        }
+        return out;
+    };
+    const auto pixelsPlain = absolute(false), precisePlain = absolute(true);
+    form.typeText("txtTempSpot1", "4000");
+    form.typeText("txtSpotLat1", "20");
+    form.typeText("txtSpotLon1", "200");
+    form.typeText("txtRadSpot1", "20");
+    form.setSwitch("chkSpot1", 1);
+    const auto pixelsSpot = absolute(false), preciseSpot = absolute(true);
+    double largest = 0;
+    for (std::size_t k = 0; k < etas.size(); ++k) {
+        largest = std::max(largest, precisePlain[k] - preciseSpot[k]);
+    }
+    ASSERT_GT(largest, 0);
+    for (std::size_t k = 0; k < etas.size(); ++k) {
+        const double pixels = (pixelsPlain[k] - pixelsSpot[k]) / pixelsPlain[k];
+        const double exact = (precisePlain[k] - preciseSpot[k]) / precisePlain[k];
+        EXPECT_NEAR(pixels, exact, 0.05 * largest / precisePlain[k]) << "at " << etas[k] * 180 / Pi << " degrees";
+    }
+}
+
 // The pixel curve comes closer to the precise one as the picture (and its mesh) grows.
 TEST(Engines, ThePixelCurveConvergesToThePreciseOne) {
     const EngineCase c{"near contact", 1.0, 0.33, 0.30, 80, 0.3};

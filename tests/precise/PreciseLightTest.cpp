@@ -363,5 +363,25 @@ TEST(Invariants, TheSpotDimsOnlyTheSideThatCarriesIt) {
     EXPECT_GT(darkest, 1e-3);
 }
 
+TEST(Spot, ItsEffectConvergesWithTheResolution) {
+    render::SceneInputs in = system(1, 0.3, 0.25, 80, 0.5, true);
+    const PreciseLight plain(in);
+    in.Colour.SpotActive = true;
+    in.Colour.SpotTemp = 4000;
+    in.Colour.SpotLat = degrees(20);
+    in.Colour.SpotLon = degrees(200);
+    in.Colour.SpotRadius = degrees(20);
+    const PreciseLight coarse(in, 1), fine(in, 3);
+    double largest = 0, worst = 0;
+    for (int k = 0; k < 360; k += 5) {
+        const double eta = degrees(k);
+        const double effect = plain.at(eta)[0] - fine.at(eta)[0];
+        largest = std::max(largest, effect);
+        worst = std::max(worst, std::fabs(coarse.at(eta)[0] - fine.at(eta)[0]));
+    }
+    EXPECT_GT(largest, 1e-3 * plain.at(0)[0]);
+    EXPECT_LT(worst, 0.03 * largest) << "largest effect " << largest;
+}
+
 } // namespace
 } // namespace corvane::precise
