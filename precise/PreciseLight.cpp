@@ -677,7 +677,7 @@ struct PreciseLight::Impl {
         auto alongO = [&](double a, double b) {
             Rgb3 sum;
             const int nodes = std::max(nArc, static_cast<int>(std::ceil(nArc * (b - a) / kPi)));
-            const GaussRule& rule = nodes == nArc ? gaussArc : gaussCache(nodes);
+            const GaussRule& rule = nodes == nArc ? gaussArc : cachedRule(nodes);
             const double half = 0.5 * (b - a), mid = 0.5 * (a + b);
             for (std::size_t k = 0; k < rule.x.size(); ++k) {
                 const double t = mid + half * rule.x[k];
@@ -704,7 +704,7 @@ struct PreciseLight::Impl {
         auto alongE = [&](double a, double b) {
             Rgb3 sum;
             const int nodes = std::max(nArc, static_cast<int>(std::ceil(nArc * (b - a) / kPi)));
-            const GaussRule& rule = nodes == nArc ? gaussArc : gaussCache(nodes);
+            const GaussRule& rule = nodes == nArc ? gaussArc : cachedRule(nodes);
             const double half = 0.5 * (b - a), mid = 0.5 * (a + b);
             for (std::size_t k = 0; k < rule.x.size(); ++k) {
                 const double t = mid + half * rule.x[k];
@@ -868,14 +868,6 @@ struct PreciseLight::Impl {
                 }
             }
         }
-    }
-
-    std::map<int, GaussRule> rules_;
-    const GaussRule& gaussCache(int n) const {
-        // Filled for every count an arc may ask for when the model is built (the map is read-only
-        // afterwards, so threads may share the model).
-        auto it = rules_.find(n);
-        return it != rules_.end() ? it->second : gaussArc;
     }
 
     // What the spot changes in the light of star 1: the integral over the spot's patch of the surface,
@@ -1070,9 +1062,6 @@ PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) {
     m.alphaPanels = m.envelope ? 3 : 1;
     m.gaussAlpha = cachedRule(m.nAlpha);
     m.gaussArc = cachedRule(m.nArc);
-    for (int n = m.nArc; n <= 2 * m.nArc + 1; ++n) {
-        m.rules_[n] = cachedRule(n);
-    }
     m.spotAdded = spot && m.bodies.size() == 2;
     m.gaussSpot = cachedRule(16 * res);
     if (m.bodies.size() == 2) {
