@@ -348,6 +348,9 @@ std::string describe(const Observations& obs, std::size_t before, double period,
     if (before > obs.size()) {
         s << " Binned in phase into " << obs.size() << " points (mean value, error of the mean).";
     }
+    if (obs.flagged > 0) {
+        s << " Left out " << obs.flagged << " row" << (obs.flagged == 1 ? "" : "s") << " flagged by QUALITY.";
+    }
     if (obs.skipped > 0) {
         s << " Skipped " << obs.skipped << " line" << (obs.skipped == 1 ? "" : "s")
           << " that could not be read (the first is line " << obs.firstSkipped << ").";

@@ -24,6 +24,7 @@ struct Observations {
     int skipped = 0;        // data lines that could not be read (not numbers, not finite, missing)
     int firstSkipped = 0;   // 1-based line number of the first of them (0: none)
     int comments = 0;       // comment lines (#, %, ;, !) and blank lines
+    int flagged = 0;        // FITS rows left out for a non-zero QUALITY flag
     std::string problem;    // why nothing could be read; empty when read
 
     bool ok() const { return problem.empty(); }
@@ -39,6 +40,15 @@ struct Observations {
 // magnitude, column 3, when there is one, its error. A header that names no usable time or phase and
 // value column is an error. Lines whose fields cannot be read are skipped and counted.
 Observations parseObservations(const std::string& text);
+
+// A FITS light curve: the first binary table with a TIME column and a PDCSAP_FLUX, SAP_FLUX or FLUX
+// column (in that order of preference, any case), with the flux's _ERR column when there is one.
+// Rows with a time, flux or error that is not finite are skipped, rows with a non-zero QUALITY are
+// left out (flagged). Times in the file's own days (BTJD for TESS), fluxes as stored.
+Observations readFitsObservations(const std::string& path);
+
+// A file of observations, FITS (it starts with "SIMPLE  =") or text (at most 64 MB).
+Observations readObservations(const std::string& path);
 
 // Phases from times: phase = frac((t - epoch) / period), in [0, 1), so that the epoch of primary
 // minimum falls at phase 0. The period in days must be positive and finite; the table's x become

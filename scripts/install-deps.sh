@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  locales
+  locales libcfitsio-dev pkg-config
 )
 
 missing=()
