@@ -209,7 +209,11 @@ void CorvaneForm::refreshOnce() {
 
     // A relative error on show belongs to the model it was computed for.
     if (!errorKey_.empty()) {
-        lblError.Caption = modelKey() == errorKey_ ? errorCaption_ : errorCaption_ + " (before the last change)";
+        const bool current = modelKey() == errorKey_;
+        lblError.Caption = current ? errorCaption_ : errorCaption_ + " (before the last change)";
+        if (!chiCaption_.empty()) {
+            lblChiSquare.Caption = current ? chiCaption_ : chiCaption_ + " (before the last change)";
+        }
     }
     if (chkError.checked()) {
         if (Curve.ObsCount > 0) {
@@ -309,7 +313,8 @@ std::string CorvaneForm::channelName(int channel) {
 }
 
 std::string CorvaneForm::modelKey() const {
-    return lightKey() + "," + cmbFilter.Text + "," + std::to_string(chkMag.Value);
+    return lightKey() + "," + cmbFilter.Text + "," + std::to_string(chkMag.Value) + "," +
+           GeneralNumber(observedPhaseShift());
 }
 
 std::string CorvaneForm::lightKey() const {
@@ -712,6 +717,9 @@ std::span<const CorvaneForm::ParameterControl> CorvaneForm::parameterControls() 
         {"txtInitial2", "Initial", 0, 0, &CorvaneForm::txtInitial2, &CorvaneForm::txtFilename_KeyUp},
         {"txtFinal2", "Final", 0, 0, &CorvaneForm::txtFinal2, &CorvaneForm::txtFilename_KeyUp},
         {"txtSteps2", "Steps", 0, 0, &CorvaneForm::txtSteps2, &CorvaneForm::txtFilename_KeyUp},
+        {"txtPeriod", "Period (d)", 0, 0, &CorvaneForm::txtPeriod, &CorvaneForm::txtFilename_KeyUp},
+        {"txtEpoch", "Epoch", 0, 0, &CorvaneForm::txtEpoch, &CorvaneForm::txtFilename_KeyUp},
+        {"txtPhaseShift", "Phase Shift", 0, 0, &CorvaneForm::txtPhaseShift, &CorvaneForm::txtFilename_KeyUp},
     };
     return table;
 }

@@ -4,6 +4,7 @@
 
 #include "app/Controls.h"
 #include "catalogue/Catalogue.h"
+#include "fitting/Fit.h"
 #include "fitting/GridSearch.h"
 #include "platform/Dialogs.h"
 #include "platform/UniformRandom.h"
@@ -15,6 +16,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -139,6 +141,23 @@ public:
     double ModelMax = -1e14;
     double ModelMin = 1e14;
     std::string LastLoadProblems; // what the last load skipped or cut, or why it failed
+    // Observed times are folded with this period (days) and epoch of primary minimum (the file's own
+    // time scale) into phases; a file of phases needs neither.
+    TextBox txtPeriod{""};
+    TextBox txtEpoch{"0"};
+    Label lblObserved{"", true};   // what the last load read: points, columns, folding, binning
+    // The observed errors (magnitudes, slots 1..ObsCount) when the file gives them.
+    bool ObsHasErrors = false;
+    std::vector<double> ObsError = std::vector<double>(lightcurve::MaxPoint + 1, 0.0);
+    // The model's light at each observed phase before any magnitude scale (for the chi-square).
+    std::vector<double> ModelLightAtObs = std::vector<double>(lightcurve::MaxPoint + 1, 0.0);
+    // Added to every observed phase before the model is computed there (revolutions).
+    TextBox txtPhaseShift{"0"};
+    double observedPhaseShift() const;
+    // "Chi-Square per Point: X" (weighted, with the zero point solved) when the observations have
+    // errors; empty otherwise.
+    Label lblChiSquare{"", false};
+    std::optional<fitting::ChiSquare> chiSquareAtObs() const;
 
     // The save panel for pictures and parameter sets.
     Label frameSaveBMP{"", false};
@@ -151,6 +170,10 @@ public:
     TextBox txtInitial{"80"}, txtFinal{"85"}, txtSteps{"10"};
     TextBox txtInitial2{"0.3"}, txtFinal2{"0.5"}, txtSteps2{"10"};
     Label lblDCProgress{"", true};
+    // The fit ("Fit" in the same frame): the parameters it frees, by name (see fitParameterNames).
+    Label cmdFit{"Fit", true};
+    std::vector<std::string> FitFree{"Inclination", "Mass Ratio"};
+    static std::span<const char* const> fitParameterNames();
 
     // Saving the light curve.
     int SavedLines = 0;
@@ -322,6 +345,27 @@ public:
     std::filesystem::path runGridSearch(int threads, const std::function<void(const fitting::GridProgress&)>& progress,
                                         const std::atomic<bool>& cancel, std::string& why,
                                         const std::filesystem::path& folder = {});
+    // Fits the free parameters (FitFree) to the loaded curve by the downhill simplex from the boxes'
+    // values on `threads` threads: the best point goes into the boxes and a report into Text1.
+    // False, with the reason in `why`, when nothing could be fitted (no curve, no free parameter);
+    // a cancelled fit keeps its best point and returns true.
+    struct FitOutcome {
+        std::vector<std::string> names;
+        std::vector<double> values;
+        std::vector<std::optional<double>> errors; // one sigma, from the curvature
+        bool weighted = false;                     // chi-square per point (else relative error)
+        double objective = 0;
+        double zeroPoint = 0;
+        int evaluations = 0;
+        bool converged = false;
+        bool cancelled = false;
+        std::string report;
+    };
+    bool runFit(int threads, const std::function<void(int evaluations, double best)>& progress,
+                const std::atomic<bool>& cancel, FitOutcome& outcome, std::string& why);
+    // The objective at the form's current values: chi-square per point with errors, else the relative
+    // error (nothing when it cannot be computed).
+    std::optional<double> fitObjective();
     // The text box a grid-search parameter name sets.
     TextBox* parameterBox(const std::string& name);
 
@@ -404,6 +448,7 @@ private:
     bool writeBackPending_ = false; // a keystroke refresh left an out-of-range text in a box
     std::string errorKey_;          // modelKey() of the shown relative error ("" for none)
     std::string errorCaption_;
+    std::string chiCaption_;
     bool refreshPending_ = false;
     // The last precise curve and what it was computed for: refreshes that change nothing it
     // depends on (a filter's channels are all in it) reuse it.

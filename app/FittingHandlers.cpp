@@ -3,7 +3,8 @@
 #include "CorvaneForm.h"
 
 
-#include "fitting/ObservedCurve.h"
+#include "fitting/Fit.h"
+#include "fitting/Observations.h"
 #include "fitting/RelativeError.h"
 #include "fitting/StarParameters.h"
 #include "platform/NumberFormat.h"
@@ -23,6 +24,7 @@
 
 namespace corvane::app {
 
+using platform::Format;
 using platform::GeneralNumber;
 using platform::MessageButtons;
 using platform::Val;
@@ -157,32 +159,67 @@ void CorvaneForm::mnuLoadLightCurve_Click() {
 void CorvaneForm::Command1_Click() { frmLoadLight.Visible = false; }
 
 bool CorvaneForm::readObservedCurve() {
-    const fitting::ObservedFile file = fitting::readObservedFile(txtLCName.Text);
-    if (!file.ok()) {
-        LastLoadProblems = "The light curve " + txtLCName.Text + " cannot be loaded: " + file.error + ".";
+    const std::string path = txtLCName.Text;
+    auto refuse = [&](const std::string& why) {
+        LastLoadProblems = "The light curve " + path + " cannot be loaded: " + why;
         return false;
+    };
+    if (const std::string problem = platform::regularFileProblem(path); !problem.empty()) {
+        return refuse(problem + ".");
     }
-    LastLoadProblems = file.problems();
+    fitting::Observations obs = fitting::readObservations(path);
+    if (!obs.ok()) {
+        return refuse(obs.problem);
+    }
+    double period = 0;
+    const double epoch = Val(txtEpoch.Text);
+    if (obs.abscissa == fitting::Abscissa::Time) {
+        period = Val(txtPeriod.Text);
+        if (!(period > 0) || !std::isfinite(period) || !std::isfinite(epoch)) {
+            return refuse("it holds times (" + obs.xColumn + "), not phases. Type the period in days into \"Period\" and "
+                          "the time of primary minimum into \"Epoch\" (on the Extras page), then load it again.");
+        }
+        fitting::fold(obs, period, epoch);
+    }
+    fitting::toMagnitudes(obs);
+    if (obs.size() == 0) {
+        return refuse("no flux in it is positive, so none can be a magnitude.");
+    }
+    const std::size_t before = fitting::binInPhase(obs, static_cast<std::size_t>(lightcurve::MaxPoint));
     // The tables change only now, all together.
     auto& c = Curve;
-    c.ObsCount = static_cast<std::int16_t>(file.phases.size());
+    c.ObsCount = static_cast<std::int16_t>(obs.size());
     c.ObsMax = -1e14;
     c.ObsMin = 1e14;
-    for (std::size_t k = 0; k < file.phases.size(); ++k) {
-        c.ObsPhase[k + 1] = file.phases[k];
-        c.ObsRaw[k + 1] = file.values[k];
-        c.ObsMax = std::max(c.ObsMax, file.values[k]);
-        c.ObsMin = std::min(c.ObsMin, file.values[k]);
+    ObsHasErrors = obs.hasErrors();
+    for (std::size_t k = 0; k < obs.size(); ++k) {
+        c.ObsPhase[k + 1] = obs.x[k];
+        c.ObsRaw[k + 1] = obs.value[k];
+        ObsError[k + 1] = ObsHasErrors ? obs.error[k] : 0.0;
+        c.ObsMax = std::max(c.ObsMax, obs.value[k]);
+        c.ObsMin = std::min(c.ObsMin, obs.value[k]);
     }
     for (int i = 1; i <= c.ObsCount; ++i) {
         c.ObsValue[static_cast<std::size_t>(i)] = c.ObsMax + c.ObsMin - c.ObsRaw[static_cast<std::size_t>(i)];
     }
+    lblObserved.Caption = fitting::describe(obs, before, period, epoch);
+    // A message only when the person must know something was changed or left out.
+    LastLoadProblems = before > obs.size() || obs.skipped > 0 || obs.flagged > 0 ? lblObserved.Caption : "";
     ModelMax = -1e14;
     ModelMin = 1e14;
     std::fill(ModelAtObs.begin(), ModelAtObs.end(), 0.0);
+    std::fill(ModelLightAtObs.begin(), ModelLightAtObs.end(), 0.0);
+    lblChiSquare.Caption.clear();
+    lblChiSquare.Visible = false;
+    chiCaption_.clear();
     chkPhotometry.Value = 1;
     Text1.Visible = true;
     return true;
+}
+
+double CorvaneForm::observedPhaseShift() const {
+    const double s = Val(txtPhaseShift.Text);
+    return std::isfinite(s) ? std::clamp(s, -0.5, 0.5) : 0.0;
 }
 
 void CorvaneForm::computeModelAtObs(const std::function<void(int done, int total)>& progress,
@@ -190,6 +227,7 @@ void CorvaneForm::computeModelAtObs(const std::function<void(int done, int total
     // Every frame is measured in one fixed channel, whatever channel the colour stepping of the
     // animation has reached, so one system and one file always give one error.
     const int channel = comparedChannel();
+    const double shift = observedPhaseShift();
     ModelAtObsKey = modelKey();
     ModelMax = -1e14;
     ModelMin = 1e14;
@@ -197,7 +235,7 @@ void CorvaneForm::computeModelAtObs(const std::function<void(int done, int total
         const precise::PreciseLight light(sceneInputs());
         std::vector<double> etas;
         for (int i = 1; i <= Curve.ObsCount; ++i) {
-            etas.push_back(TwoPi * (Curve.ObsPhase[static_cast<std::size_t>(i)] + 0.25));
+            etas.push_back(TwoPi * (Curve.ObsPhase[static_cast<std::size_t>(i)] + shift + 0.25));
         }
         const std::vector<precise::Channels> values = light.curve(etas);
         for (int i = 1; i <= Curve.ObsCount; ++i) {
@@ -205,6 +243,7 @@ void CorvaneForm::computeModelAtObs(const std::function<void(int done, int total
                 break;
             }
             double value = values[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(channel)];
+            ModelLightAtObs[static_cast<std::size_t>(i)] = value;
             if (chkMag.checked()) {
                 value = lightcurve::magnitude(value).value_or(value);
             }
@@ -222,10 +261,11 @@ void CorvaneForm::computeModelAtObs(const std::function<void(int done, int total
         if (cancel != nullptr && *cancel) {
             break;
         }
-        Eta = TwoPi * (Curve.ObsPhase[static_cast<std::size_t>(i)] + 0.25);
+        Eta = TwoPi * (Curve.ObsPhase[static_cast<std::size_t>(i)] + shift + 0.25);
         txtEta.Text = GeneralNumber(std::floor(Eta * 180 / Pi)) + " ";
         drawModelFrame();
         double value = static_cast<double>(lightcurve::channelSum(Scene.Picture1, channel));
+        ModelLightAtObs[static_cast<std::size_t>(i)] = value;
         if (chkMag.checked()) {
             // A black frame has no magnitude; its 0 stays, as in the photometry.
             value = lightcurve::magnitude(value).value_or(value);
@@ -274,6 +314,12 @@ void CorvaneForm::chkError_Click() {
     cmdLoadLight_Click();
 }
 
+std::optional<fitting::ChiSquare> CorvaneForm::chiSquareAtObs() const {
+    const auto n = static_cast<std::size_t>(std::max<int>(Curve.ObsCount, 0));
+    const std::vector<double> model = fitting::lightToMagnitudes(std::span(ModelLightAtObs).subspan(1, n));
+    return fitting::chiSquare(std::span(Curve.ObsRaw).subspan(1, n), std::span(ObsError).subspan(1, n), model);
+}
+
 void CorvaneForm::RelativeError() {
     Text1.Text.clear();
     Text1.Visible = true;
@@ -285,8 +331,20 @@ void CorvaneForm::RelativeError() {
     Text1.Text = r.listing + "Channel compared: " + channelName(comparedChannel()) + "\r\n";
     lblError.Caption = fitting::relativeErrorCaption(r);
     lblError.Visible = true;
+    lblChiSquare.Caption.clear();
+    lblChiSquare.Visible = false;
+    if (ObsHasErrors) {
+        const auto chi = chiSquareAtObs();
+        lblChiSquare.Caption = chi ? "Chi-Square per Point: " + Format(chi->perPoint(), "0.####") + " (" +
+                                         std::to_string(chi->points) + " points, zero point " +
+                                         Format(chi->zeroPoint, "0.####") + " mag)"
+                                   : "Chi-Square per Point: none (no point has a usable error)";
+        lblChiSquare.Visible = true;
+        Text1.Text += lblChiSquare.Caption + "\r\n";
+    }
     errorKey_ = ModelAtObsKey.empty() ? modelKey() : ModelAtObsKey;
     errorCaption_ = lblError.Caption;
+    chiCaption_ = lblChiSquare.Caption;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -168,16 +168,21 @@ TEST_F(CatalogueFixture, AFailedLoadLeavesTheTablesAsTheyWere) {
     EXPECT_EQ(form.Curve.ObsCount, 3);
 }
 
-TEST_F(CatalogueFixture, LongFilesAreCutAtFiveThousandAndTheUserIsTold) {
+TEST_F(CatalogueFixture, LongFilesAreBinnedInPhaseToFiveThousandAndTheUserIsTold) {
+    // 20 000 points over the whole cycle: none is dropped, each bin is the mean of four.
     std::string text;
-    for (int k = 0; k < 5001; ++k) {
-        text += std::to_string(k / 5001.0) + ",12\n";
+    for (int k = 0; k < 20000; ++k) {
+        text += std::to_string((k + 0.5) / 20000.0) + "," + std::to_string(12 + (k % 4) * 0.01) + "\n";
     }
     write("long.csv", text);
     form.txtLCName.Text = (folder / "long.csv").string();
     form.cmdLoadLight_Click();
     EXPECT_EQ(form.Curve.ObsCount, 5000);
-    EXPECT_THAT(dialogs.shown.back().text, HasSubstr("only the first 5000"));
+    EXPECT_NEAR(form.Curve.ObsRaw[1], 12.015, 1e-9) << "the mean of the bin's four values";
+    EXPECT_TRUE(form.ObsHasErrors) << "the bins' scatter gives each an error of the mean";
+    EXPECT_THAT(dialogs.shown.back().text, HasSubstr("Read 20000 points"));
+    EXPECT_THAT(dialogs.shown.back().text, HasSubstr("Binned in phase into 5000 points"));
+    EXPECT_EQ(form.lblObserved.Caption, dialogs.shown.back().text);
 }
 
 TEST_F(CatalogueFixture, RelativeErrorAgainstTheModelItself) {

@@ -1,0 +1,256 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#include "CorvaneForm.h"
+
+#include "fitting/Fit.h"
+#include "fitting/RelativeError.h"
+#include "platform/NumberFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <sstream>
+
+// Fitting the loaded observations: the downhill simplex over the chosen parameters, each evaluation
+// on its own copy of the form, as the grid search does.
+
+namespace corvane::app {
+
+using platform::GeneralNumber;
+using platform::Val;
+
+namespace {
+
+constexpr const char* kFitNames[] = {"Inclination",    "Mass Ratio",     "Pole Radius #1",    "Pole Radius #2",
+                                     "Temperature #1", "Temperature #2", "Limb Darkening #1", "Limb Darkening #2",
+                                     "Phase Shift"};
+
+// The box's clamp, the simplex's first step, the curvature's difference step and the rounding of the
+// value written back, per parameter (by index into kFitNames).
+struct FitScale {
+    double lower, upper, step, relativeStep, difference, rounding;
+};
+constexpr FitScale kScales[] = {
+    {0, 90, 2, 0, 0.1, 1e-4},              // inclination, degrees
+    {0.001, 1000, 0.05, 0.1, 0.005, 1e-5}, // mass ratio: 10 % of the value, at least 0.05
+    {0.01, 0.99, 0.02, 0, 0.001, 1e-5},    // pole radii, separations
+    {0.01, 0.99, 0.02, 0, 0.001, 1e-5},
+    {1, 100000, 100, 0.05, 5, 0.1}, // temperatures, kelvin: 5 % of the value, at least 100 K
+    {1, 100000, 100, 0.05, 5, 0.1},
+    {0, 1, 0.1, 0, 0.005, 1e-4}, // limb darkening
+    {0, 1, 0.1, 0, 0.005, 1e-4},
+    {-0.5, 0.5, 0.01, 0, 0.0005, 1e-5}, // phase shift, revolutions
+};
+
+int fitIndex(const std::string& name) {
+    for (std::size_t k = 0; k < std::size(kFitNames); ++k) {
+        if (name == kFitNames[k]) {
+            return static_cast<int>(k);
+        }
+    }
+    return -1;
+}
+
+TextBox& fitBox(CorvaneForm& f, int index) {
+    TextBox* boxes[] = {&f.txtIota,  &f.Qratio,   &f.txtRadius1, &f.txtRadius2,   &f.txtTemp1,
+                        &f.txtTemp2, &f.txtLimb1, &f.txtLimb2,   &f.txtPhaseShift};
+    return *boxes[index];
+}
+
+double rounded(double v, double step) { return std::round(v / step) * step; }
+
+} // namespace
+
+std::span<const char* const> CorvaneForm::fitParameterNames() { return kFitNames; }
+
+std::optional<double> CorvaneForm::fitObjective() {
+    const auto n = static_cast<std::size_t>(std::max<int>(Curve.ObsCount, 0));
+    if (n == 0) {
+        return std::nullopt;
+    }
+    if (ObsHasErrors) {
+        const auto chi = chiSquareAtObs();
+        if (!chi || chi->points == 0) {
+            return std::nullopt;
+        }
+        return chi->perPoint();
+    }
+    const fitting::RelativeErrorResult r =
+        fitting::computeRelativeError(std::span(Curve.ObsPhase).subspan(1, n), std::span(Curve.ObsValue).subspan(1, n),
+                                      std::span(ModelAtObs).subspan(1, n));
+    return r.value;
+}
+
+bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, double best)>& progress,
+                         const std::atomic<bool>& cancel, FitOutcome& out, std::string& why) {
+    out = FitOutcome{};
+    if (Curve.ObsCount < 1) {
+        why = "load an observed light curve first";
+        return false;
+    }
+    std::vector<int> free;
+    std::string notes;
+    for (const std::string& name : FitFree) {
+        const int k = fitIndex(name);
+        if (k < 0) {
+            why = "'" + name + "' cannot be fitted (the parameters are: Inclination, Mass Ratio, Pole Radius #1, "
+                  "Pole Radius #2, Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, Phase Shift)";
+            return false;
+        }
+        if (std::find(free.begin(), free.end(), k) != free.end()) {
+            continue;
+        }
+        if (k == 3 && chkAuto.checked() && Omega1 < Roche.OmegaCrit) {
+            // "Auto" puts star 2 on star 1's common surface: its radius follows the others.
+            notes += "Pole Radius #2 is not free: \"Auto\" keeps it on the common surface.\r\n";
+            continue;
+        }
+        free.push_back(k);
+    }
+    if (free.empty()) {
+        why = "choose at least one parameter to fit";
+        return false;
+    }
+
+    CorvaneForm base(*this);
+    base.chkError.Value = 0;
+    base.chkSave.Value = 0;
+    base.chkBMP.Value = 0;
+    base.AnimCheck.Value = 0;
+    base.SlideShowOn = false;
+    base.chkPhotometry.Value = precisePhotometry() ? 0 : 1;
+
+    const std::size_t n = free.size();
+    fitting::SimplexOptions options;
+    std::vector<double> start(n), h(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        const FitScale& s = kScales[free[j]];
+        double v = Val(fitBox(base, free[j]).Text);
+        v = std::isfinite(v) ? std::clamp(v, s.lower, s.upper) : s.lower;
+        start[j] = v;
+        options.lower.push_back(s.lower);
+        options.upper.push_back(s.upper);
+        options.step.push_back(std::max(s.step, s.relativeStep * std::fabs(v)));
+        h[j] = std::max(s.difference, s.relativeStep * 0.05 * std::fabs(v));
+    }
+    options.maxEvaluations = 150 * static_cast<int>(n + 1);
+
+    auto single = [&base, &free](const std::vector<double>& x) -> double {
+        platform::ScriptedDialogs dialogs;
+        CorvaneForm worker(base);
+        worker.setDialogs(dialogs);
+        for (std::size_t j = 0; j < free.size(); ++j) {
+            fitBox(worker, free[j]).Text = GeneralNumber(x[j]);
+        }
+        worker.Refresh_Click();
+        worker.computeModelAtObs();
+        const auto v = worker.fitObjective();
+        return v ? *v : std::numeric_limits<double>::infinity();
+    };
+    const fitting::BatchObjective batch = [&](const std::vector<std::vector<double>>& points) {
+        return fitting::evaluateParallel(single, points, threads);
+    };
+    const fitting::SimplexResult best = fitting::minimiseSimplex(
+        batch, start, options,
+        [&](const fitting::SimplexProgress& p) {
+            if (progress) {
+                progress(p.evaluations, p.best);
+            }
+        },
+        cancel);
+    if (!std::isfinite(best.value)) {
+        why = "the model could not be compared with the observations at any point tried";
+        return false;
+    }
+
+    // One-sigma errors where the fit ended at a minimum. The objective is made a chi-square: with
+    // errors N times the chi-square per point (the errors then scaled by sqrt(chi2 / (N - n)) when the
+    // fit is worse than the errors say); without, the relative error squared over its minimum's
+    // noise, RE^2 (N - n) / RE_min^2.
+    const auto N = static_cast<double>(Curve.ObsCount);
+    const double dof = std::max(1.0, N - static_cast<double>(n));
+    std::vector<std::optional<double>> errors(n);
+    double scale = 1;
+    if (!best.cancelled && best.value > 0) {
+        const bool weighted = ObsHasErrors;
+        const double minimum = best.value;
+        const fitting::BatchObjective asChiSquare = [&](const std::vector<std::vector<double>>& points) {
+            std::vector<double> v = batch(points);
+            for (double& d : v) {
+                d = weighted ? d * N : d * d * dof / (minimum * minimum);
+            }
+            return v;
+        };
+        if (weighted) {
+            scale = std::sqrt(std::max(1.0, minimum * N / dof));
+        }
+        errors = fitting::curvatureErrors(asChiSquare, best.best, h, options.lower, options.upper, scale);
+    }
+    int evaluations = best.evaluations;
+    if (!best.cancelled) {
+        evaluations += static_cast<int>(2 * n * n + 1);
+    }
+
+    // The best point into the boxes, rounded to digits that matter, and the model shown for it.
+    for (std::size_t j = 0; j < n; ++j) {
+        fitBox(*this, free[j]).Text = GeneralNumber(rounded(best.best[j], kScales[free[j]].rounding));
+    }
+    Refresh_Click();
+    computeModelAtObs();
+    RelativeError();
+    const std::optional<double> shown = fitObjective();
+
+    out.weighted = ObsHasErrors;
+    out.objective = shown.value_or(best.value);
+    if (const auto chi = chiSquareAtObs(); chi && ObsHasErrors) {
+        out.zeroPoint = chi->zeroPoint;
+    }
+    out.evaluations = evaluations;
+    out.converged = best.converged;
+    out.cancelled = best.cancelled;
+    out.errors = errors;
+    std::ostringstream r;
+    r << "Fit by the downhill simplex (" << (precisePhotometry() ? "precise" : "pixel") << " photometry, "
+      << Curve.ObsCount << " observed points, channel " << channelName(comparedChannel()) << ")\r\n";
+    for (std::size_t j = 0; j < n; ++j) {
+        const std::string name = kFitNames[free[j]];
+        const double value = Val(fitBox(*this, free[j]).Text);
+        out.names.push_back(name);
+        out.values.push_back(value);
+        r << name << " = " << GeneralNumber(value);
+        if (errors[j]) {
+            r << " +/- " << GeneralNumber(rounded(*errors[j], kScales[free[j]].rounding));
+        }
+        r << "\r\n";
+    }
+    r << notes;
+    if (out.weighted) {
+        r << "Chi-Square per Point = " << GeneralNumber(rounded(out.objective, 1e-6)) << " (zero point "
+          << GeneralNumber(rounded(out.zeroPoint, 1e-5)) << " mag)\r\n";
+    } else {
+        r << "Relative Error = " << GeneralNumber(rounded(out.objective, 1e-7))
+          << " (the file gives no errors: the zero point and scale are free)\r\n";
+    }
+    r << "Evaluations: " << evaluations << ", "
+      << (best.cancelled ? "cancelled: the best point so far"
+                         : best.converged ? "converged" : "stopped at the evaluation limit")
+      << "\r\n";
+    if (!best.cancelled) {
+        r << "Errors: one sigma from the curvature of the "
+          << (out.weighted ? "chi-square" : "relative error (noise from the residuals)");
+        if (out.weighted && scale > 1) {
+            r << ", scaled by sqrt(chi2 / (N - n)) = " << GeneralNumber(rounded(scale, 1e-3));
+        }
+        r << "\r\n";
+    }
+    out.report = r.str();
+    Text1.Text = out.report + Text1.Text;
+    Text1.Visible = true;
+    lblDCProgress.Caption = std::string(best.cancelled ? "Fit cancelled" : "Fit done") + ": " +
+                            std::to_string(evaluations) + " evaluations, " +
+                            (out.weighted ? "chi-square per point " : "relative error ") +
+                            GeneralNumber(rounded(out.objective, out.weighted ? 1e-4 : 1e-6));
+    return true;
+}
+
+} // namespace corvane::app

@@ -1,0 +1,315 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+// Observations as astronomers have them, loaded and fitted through the form.
+#include "app/CorvaneForm.h"
+#include "platform/NumberFormat.h"
+#include "precise/PreciseLight.h"
+#include "roche/Constants.h"
+
+#include <fitsio.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <unistd.h>
+
+namespace corvane::app {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using platform::Val;
+
+// A detached system to observe: the "truth" of every synthetic series below.
+constexpr double kTrueIota = 84, kTrueQ = 0.6;
+constexpr double kPeriod = 2.4731, kEpoch = 2459001.3;
+
+struct Series {
+    std::vector<double> time, mag, err;
+};
+
+struct FitFormFixture : ::testing::Test {
+    FitFormFixture() {
+        fs::create_directories(folder);
+        form.AppFolder = folder;
+        form.setPictureSize(400, 250);
+        form.Form_Load();
+        form.chooseItem("cmbPhotometry", "Precise");
+        form.typeText("Qratio", platform::GeneralNumber(kTrueQ));
+        form.typeText("txtIota", platform::GeneralNumber(kTrueIota));
+        form.typeText("txtRadius1", "0.25");
+        form.typeText("txtRadius2", "0.2");
+        form.typeText("txtTemp1", "6500");
+        form.typeText("txtTemp2", "5000");
+    }
+    ~FitFormFixture() override { fs::remove_all(folder); }
+    fs::path folder = fs::temp_directory_path() / ("corvane-fit-form-" + std::to_string(::getpid()) + "-" +
+                                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    platform::ScriptedDialogs dialogs;
+    CorvaneForm form{dialogs};
+
+    // The form's system observed at n random times over 30 days (BJD), in magnitudes with noise of
+    // sigma mag (and that sigma as each point's error), from a seeded generator.
+    Series observe(int n, double sigma, unsigned seed = 11) {
+        std::mt19937 rng(seed);
+        std::uniform_real_distribution<double> when(kEpoch - 10, kEpoch + 20);
+        std::normal_distribution<double> noise(0, sigma);
+        Series s;
+        std::vector<double> etas;
+        for (int i = 0; i < n; ++i) {
+            const double t = when(rng);
+            const double cycles = (t - kEpoch) / kPeriod;
+            s.time.push_back(t);
+            etas.push_back(TwoPi * (cycles - std::floor(cycles) + 0.25));
+        }
+        const precise::PreciseLight light(form.sceneInputs());
+        const auto values = light.curve(etas);
+        for (int i = 0; i < n; ++i) {
+            const double l = values[static_cast<std::size_t>(i)][static_cast<std::size_t>(form.comparedChannel())];
+            s.mag.push_back(12.3 - 2.5 * std::log10(l) + noise(rng));
+            s.err.push_back(sigma);
+        }
+        return s;
+    }
+    fs::path writeText(const std::string& name, const std::string& text) {
+        const fs::path file = folder / name;
+        std::ofstream(file, std::ios::binary) << text;
+        return file;
+    }
+    fs::path writeSeries(const std::string& name, const Series& s) {
+        std::ostringstream text;
+        text.precision(15);
+        text << "# synthetic detached binary, q = 0.6, i = 84\n# BJD_TDB        V        e_V\nBJD mag err\n";
+        for (std::size_t i = 0; i < s.time.size(); ++i) {
+            text << s.time[i] << ' ' << s.mag[i] << ' ' << s.err[i] << '\n';
+        }
+        return writeText(name, text.str());
+    }
+    // The same points as a mission's light curve: TIME (BJD - 2457000), PDCSAP_FLUX and its error.
+    fs::path writeFits(const std::string& name, const Series& s) {
+        const fs::path file = folder / name;
+        fitsfile* f = nullptr;
+        int status = 0;
+        const std::string path = "!" + file.string();
+        fits_create_file(&f, path.c_str(), &status);
+        char* types[] = {const_cast<char*>("TIME"), const_cast<char*>("PDCSAP_FLUX"),
+                         const_cast<char*>("PDCSAP_FLUX_ERR"), const_cast<char*>("QUALITY")};
+        char* forms[] = {const_cast<char*>("1D"), const_cast<char*>("1D"), const_cast<char*>("1D"),
+                         const_cast<char*>("1J")};
+        fits_create_tbl(f, BINARY_TBL, 0, 4, types, forms, nullptr, "LIGHTCURVE", &status);
+        for (std::size_t i = 0; i < s.time.size(); ++i) {
+            double t = s.time[i] - 2457000;
+            double flux = std::pow(10.0, -0.4 * (s.mag[i] - 20));
+            double e = flux * s.err[i] * std::log(10.0) / 2.5;
+            int q = 0;
+            const auto row = static_cast<LONGLONG>(i + 1);
+            fits_write_col(f, TDOUBLE, 1, row, 1, 1, &t, &status);
+            fits_write_col(f, TDOUBLE, 2, row, 1, 1, &flux, &status);
+            fits_write_col(f, TDOUBLE, 3, row, 1, 1, &e, &status);
+            fits_write_col(f, TINT, 4, row, 1, 1, &q, &status);
+        }
+        fits_close_file(f, &status);
+        EXPECT_EQ(status, 0);
+        return file;
+    }
+    bool load(const fs::path& file, const std::string& period, const std::string& epoch) {
+        form.txtLCName.Text = file.string();
+        form.txtPeriod.Text = period;
+        form.txtEpoch.Text = epoch;
+        return form.readObservedCurve();
+    }
+    CorvaneForm::FitOutcome fit(const std::string& iota, const std::string& q) {
+        form.typeText("txtIota", iota);
+        form.typeText("Qratio", q);
+        form.FitFree = {"Inclination", "Mass Ratio"};
+        std::atomic<bool> cancel{false};
+        CorvaneForm::FitOutcome out;
+        std::string why;
+        EXPECT_TRUE(form.runFit(2, {}, cancel, out, why)) << why;
+        return out;
+    }
+};
+
+TEST_F(FitFormFixture, ATimeSeriesInBjdIsFoldedSoThePrimaryMinimumFallsAtPhaseZero) {
+    const Series s = observe(400, 0);
+    ASSERT_TRUE(load(writeSeries("bjd.txt", s), platform::GeneralNumber(kPeriod), platform::GeneralNumber(kEpoch)))
+        << form.LastLoadProblems;
+    ASSERT_EQ(form.Curve.ObsCount, 400);
+    EXPECT_TRUE(form.ObsHasErrors);
+    int faintest = 1;
+    for (int i = 1; i <= form.Curve.ObsCount; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        EXPECT_GE(form.Curve.ObsPhase[k], 0);
+        EXPECT_LT(form.Curve.ObsPhase[k], 1);
+        if (form.Curve.ObsRaw[k] > form.Curve.ObsRaw[static_cast<std::size_t>(faintest)]) {
+            faintest = i;
+        }
+    }
+    const double phase = form.Curve.ObsPhase[static_cast<std::size_t>(faintest)];
+    EXPECT_LT(std::min(phase, 1 - phase), 0.01) << "faintest point at phase " << phase;
+    EXPECT_THAT(form.lblObserved.Caption, HasSubstr("Read 400 points: phase from BJD, magnitude from mag, errors from err."));
+    EXPECT_THAT(form.lblObserved.Caption, HasSubstr("Folded with period 2.4731 d and epoch 2459001.3."));
+    EXPECT_TRUE(form.LastLoadProblems.empty()) << "a clean file needs no message box: " << form.LastLoadProblems;
+}
+
+TEST_F(FitFormFixture, TheModelItselfHasAChiSquareOfZeroAndNoiseGivesOnePerPoint) {
+    ASSERT_TRUE(load(writeSeries("exact.txt", observe(300, 0.002, 3)), "2.4731", "2459001.3"));
+    // Noise-free magnitudes with 0.002 errors: chi-square 0 except the rounding of the written times.
+    Series exact = observe(300, 0);
+    for (double& e : exact.err) {
+        e = 0.002;
+    }
+    ASSERT_TRUE(load(writeSeries("exact.txt", exact), "2.4731", "2459001.3"));
+    form.chkError.Value = 1;
+    form.computeModelAtObs();
+    form.RelativeError();
+    ASSERT_TRUE(form.lblChiSquare.Visible);
+    const auto zero = form.fitObjective();
+    ASSERT_TRUE(zero);
+    EXPECT_LT(*zero, 1e-3) << form.lblChiSquare.Caption;
+    EXPECT_THAT(form.lblChiSquare.Caption, HasSubstr("zero point 12.3"));
+
+    ASSERT_TRUE(load(writeSeries("noisy.txt", observe(2000, 0.002, 5)), "2.4731", "2459001.3"));
+    form.computeModelAtObs();
+    const auto noisy = form.fitObjective();
+    ASSERT_TRUE(noisy);
+    EXPECT_NEAR(*noisy, 1, 0.1) << "chi-square per point of pure 0.002 mag noise";
+}
+
+TEST_F(FitFormFixture, FluxAndMagnitudeFilesOfOneSeriesGiveOneChiSquare) {
+    const Series s = observe(300, 0.002, 8);
+    ASSERT_TRUE(load(writeSeries("mag.txt", s), "2.4731", "2459001.3"));
+    form.computeModelAtObs();
+    const double fromMagnitudes = form.fitObjective().value_or(-1);
+    ASSERT_TRUE(load(writeFits("flux.fits", s), "2.4731", "2001.3"));
+    ASSERT_EQ(form.Curve.ObsCount, 300);
+    form.computeModelAtObs();
+    const double fromFlux = form.fitObjective().value_or(-1);
+    EXPECT_NEAR(fromFlux, fromMagnitudes, 1e-3 * fromMagnitudes);
+}
+
+TEST_F(FitFormFixture, AnOffsetSeriesIsFittedBackToTheTruthFromSixDegreesAndPointOneFiveAway) {
+    const Series s = observe(500, 0.002);
+    ASSERT_TRUE(load(writeSeries("bjd.txt", s), "2.4731", "2459001.3"));
+    const CorvaneForm::FitOutcome out = fit("78", "0.75");
+    ASSERT_EQ(out.names, (std::vector<std::string>{"Inclination", "Mass Ratio"}));
+    EXPECT_NEAR(Val(form.txtIota.Text), kTrueIota, 1) << form.Text1.Text;
+    EXPECT_NEAR(Val(form.Qratio.Text), kTrueQ, 0.03) << form.Text1.Text;
+    EXPECT_TRUE(out.weighted);
+    EXPECT_NEAR(out.objective, 1, 0.2) << "the noise is all that is left";
+    EXPECT_TRUE(out.converged);
+    ASSERT_TRUE(out.errors[0] && out.errors[1]) << form.Text1.Text;
+    // The truth lies within a few of the curvature's sigmas of the fit.
+    EXPECT_LT(std::fabs(out.values[0] - kTrueIota), 4 * *out.errors[0] + 0.05) << form.Text1.Text;
+    EXPECT_LT(std::fabs(out.values[1] - kTrueQ), 4 * *out.errors[1] + 0.005) << form.Text1.Text;
+    EXPECT_THAT(form.Text1.Text, HasSubstr("Inclination = "));
+    EXPECT_THAT(form.Text1.Text, HasSubstr("Chi-Square per Point = "));
+    EXPECT_THAT(form.Text1.Text, HasSubstr("Evaluations: "));
+    EXPECT_THAT(form.lblDCProgress.Caption, HasSubstr("Fit done"));
+
+    // The same data as a FITS light curve: the same answer.
+    const double iota = Val(form.txtIota.Text), q = Val(form.Qratio.Text);
+    ASSERT_TRUE(load(writeFits("bjd.fits", s), "2.4731", "2001.3"));
+    fit("78", "0.75");
+    EXPECT_NEAR(Val(form.txtIota.Text), iota, 0.05);
+    EXPECT_NEAR(Val(form.Qratio.Text), q, 0.003);
+}
+
+TEST_F(FitFormFixture, CancellingKeepsTheBestPointSoFarInTheBoxes) {
+    ASSERT_TRUE(load(writeSeries("bjd.txt", observe(200, 0.002)), "2.4731", "2459001.3"));
+    form.typeText("txtIota", "78");
+    form.typeText("Qratio", "0.75");
+    form.computeModelAtObs();
+    const double before = form.fitObjective().value_or(0);
+    std::atomic<bool> cancel{false};
+    int reports = 0;
+    double bestReported = 0;
+    CorvaneForm::FitOutcome out;
+    std::string why;
+    ASSERT_TRUE(form.runFit(
+        2,
+        [&](int evaluations, double best) {
+            ++reports;
+            bestReported = best;
+            if (evaluations >= 8) {
+                cancel = true;
+            }
+        },
+        cancel, out, why));
+    EXPECT_TRUE(out.cancelled);
+    EXPECT_LT(out.evaluations, 12);
+    EXPECT_GT(reports, 0);
+    EXPECT_LE(out.objective, before) << "the boxes hold a point no worse than the start";
+    EXPECT_NEAR(out.objective, bestReported, 1e-3 * bestReported) << "and it is the best one seen";
+    EXPECT_THAT(form.Text1.Text, HasSubstr("cancelled: the best point so far"));
+}
+
+TEST_F(FitFormFixture, BadFilesAndMissingPeriodsAreRefusedAndNoBoxChanges) {
+    const Series s = observe(50, 0.002);
+    const fs::path good = writeSeries("bjd.txt", s);
+    ASSERT_TRUE(load(writeText("phases.csv", "0.1,12\n0.2,12.5\n0.3,12.1\n"), "", "0"));
+    const std::string boxes = form.txtIota.Text + form.Qratio.Text + form.txtRadius1.Text;
+    struct Bad {
+        fs::path file;
+        std::string period;
+        const char* says;
+    };
+    const Bad cases[] = {
+        {good, "", "Type the period in days"},
+        {good, "-2", "Type the period in days"},
+        {good, "abc", "Type the period in days"},
+        {writeText("header.txt", "time,counts\n1,2\n"), "1", "names no magnitude or flux column"},
+        {writeText("empty.txt", "# nothing here\n\n"), "1", "No observations could be read"},
+        {writeText("binary.dat", std::string("\x01\x02\0\x03", 4)), "1", "neither text nor FITS"},
+        {writeText("flux.txt", "phase flux\n0.1 -1\n0.2 0\n"), "", "no flux in it is positive"},
+        {folder / "missing.txt", "1", "does not exist"},
+        {folder, "1", "is a folder"},
+    };
+    for (const Bad& c : cases) {
+        form.txtLCName.Text = c.file.string();
+        form.txtPeriod.Text = c.period;
+        form.chkError.Value = 1;
+        form.cmdLoadLight_Click();
+        ASSERT_FALSE(dialogs.shown.empty());
+        EXPECT_THAT(dialogs.shown.back().text, HasSubstr("cannot be loaded")) << c.file;
+        EXPECT_THAT(dialogs.shown.back().text, HasSubstr(c.says)) << c.file;
+        EXPECT_EQ(form.Curve.ObsCount, 3) << c.file << ": the loaded curve stays";
+        EXPECT_DOUBLE_EQ(form.Curve.ObsPhase[2], 0.2) << c.file;
+        EXPECT_EQ(form.txtIota.Text + form.Qratio.Text + form.txtRadius1.Text, boxes) << c.file;
+    }
+}
+
+TEST_F(FitFormFixture, AFitNeedsACurveAndAParameterItKnows) {
+    CorvaneForm::FitOutcome out;
+    std::string why;
+    std::atomic<bool> cancel{false};
+    EXPECT_FALSE(form.runFit(1, {}, cancel, out, why));
+    EXPECT_THAT(why, HasSubstr("load an observed light curve first"));
+    ASSERT_TRUE(load(writeSeries("bjd.txt", observe(40, 0.002)), "2.4731", "2459001.3"));
+    form.FitFree = {"Colour"};
+    EXPECT_FALSE(form.runFit(1, {}, cancel, out, why));
+    EXPECT_THAT(why, HasSubstr("'Colour' cannot be fitted"));
+    form.FitFree = {};
+    EXPECT_FALSE(form.runFit(1, {}, cancel, out, why));
+    EXPECT_THAT(why, HasSubstr("choose at least one parameter"));
+}
+
+TEST_F(FitFormFixture, APhaseShiftIsFoundWhenTheEpochIsOff) {
+    // An epoch 0.02 cycles late moves every phase by -0.02: the fitted shift puts it back.
+    ASSERT_TRUE(load(writeSeries("bjd.txt", observe(300, 0.002)), "2.4731",
+                     platform::GeneralNumber(kEpoch + 0.02 * kPeriod)));
+    form.FitFree = {"Phase Shift"};
+    std::atomic<bool> cancel{false};
+    CorvaneForm::FitOutcome out;
+    std::string why;
+    ASSERT_TRUE(form.runFit(2, {}, cancel, out, why)) << why;
+    EXPECT_NEAR(Val(form.txtPhaseShift.Text), 0.02, 0.001) << form.Text1.Text;
+    EXPECT_NEAR(out.objective, 1, 0.25) << form.Text1.Text;
+}
+
+} // namespace
+} // namespace corvane::app
