@@ -614,6 +614,82 @@ void CorvaneWindow::toggleGridSearch(bool on) {
     });
 }
 
+void CorvaneWindow::toggleFit() {
+    if (fitting_) {
+        if (cancel_) {
+            *cancel_ = true;
+        }
+        return;
+    }
+    if (busy_ || inHandler_) {
+        return;
+    }
+    if (form_.Curve.ObsCount < 1) {
+        form_.lblDCProgress.Caption = "Not done: load an observed light curve first";
+        syncFromForm();
+        return;
+    }
+    busy_ = true;
+    fitting_ = true;
+    form_.cmdFit.Caption = "Cancel Fit";
+    form_.lblDCProgress.Caption = "Fitting...";
+    syncFromForm();
+    lblDCProgress_->setText("Fitting...");
+    auto snapshot = std::make_shared<CorvaneForm>(form_);
+    auto dialogs = std::make_shared<platform::ScriptedDialogs>();
+    snapshot->setDialogs(*dialogs);
+    cancel_ = std::make_shared<std::atomic<bool>>(false);
+    auto cancel = cancel_;
+    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    const bool weighted = form_.ObsHasErrors;
+    worker_ = std::thread([this, snapshot, dialogs, cancel, threads, weighted] {
+        CorvaneForm::FitOutcome outcome;
+        std::string why;
+        const bool ok = snapshot->runFit(
+            threads,
+            [this, weighted](int evaluations, double best) {
+                const QString text = QString("Fitting: %1 evaluations, best %2 %3")
+                                         .arg(evaluations)
+                                         .arg(weighted ? "chi-square per point" : "relative error")
+                                         .arg(best, 0, 'g', 6);
+                QMetaObject::invokeMethod(this, [this, text] { lblDCProgress_->setText(text); });
+            },
+            *cancel, outcome, why);
+        QMetaObject::invokeMethod(this, [this, snapshot, ok, why] {
+            runWhenIdle([this, snapshot, ok, why] {
+                busy_ = false;
+                fitting_ = false;
+                form_.cmdFit.Caption = "Fit";
+                if (!ok) {
+                    form_.lblDCProgress.Caption = "Not done: " + why;
+                    return;
+                }
+                // The fitted values into the boxes, and the model drawn for them.
+                for (const auto& c : CorvaneForm::parameterControls()) {
+                    const std::string name = c.name;
+                    if (name == "txtIota" || name == "Qratio" || name == "txtRadius1" || name == "txtRadius2" ||
+                        name == "txtTemp1" || name == "txtTemp2" || name == "txtLimb1" || name == "txtLimb2" ||
+                        name == "txtPhaseShift") {
+                        (form_.*(c.box)).Text = (snapshot.get()->*(c.box)).Text;
+                    }
+                }
+                form_.Refresh_Click();
+                form_.ModelAtObs = snapshot->ModelAtObs;
+                form_.ModelLightAtObs = snapshot->ModelLightAtObs;
+                form_.ModelAtObsKey = snapshot->ModelAtObsKey;
+                form_.ModelMax = snapshot->ModelMax;
+                form_.ModelMin = snapshot->ModelMin;
+                form_.RelativeError();
+                form_.Text1.Text = snapshot->Text1.Text;
+                form_.lblDCProgress.Caption = snapshot->lblDCProgress.Caption;
+            });
+        });
+    });
+}
+
 void CorvaneWindow::chooseAndLoadLightCurve() {
     if (busy_ || inHandler_) {
         return;
@@ -621,7 +697,7 @@ void CorvaneWindow::chooseAndLoadLightCurve() {
     run([this] { form_.mnuLoadLightCurve_Click(); });
     form_.frmLoadLight.Visible = false;
     const QString chosen = chooseFile_(false, "Load Light Curve", qs(form_.txtLCName.Text),
-                                       "Light curves (*.csv *.txt *.dat);;All files (*)");
+                                       "Light curves (*.csv *.txt *.dat *.fits *.fit *.fts);;All files (*)");
     if (chosen.isEmpty()) {
         syncFromForm();
         return;
@@ -707,10 +783,49 @@ QWidget* CorvaneWindow::buildFileAndGridPanel() {
     grid->addWidget(buildParameterRow(parameter("txtInitial2")), 2, 2);
     grid->addWidget(buildParameterRow(parameter("txtFinal2")), 2, 3);
     grid->addWidget(buildParameterRow(parameter("txtSteps2")), 2, 4);
+    // The fit: the parameters it frees, the phase shift it may move, and its button.
+    cmdFit_ = new QPushButton(qs(form_.cmdFit.Caption));
+    cmdFit_->setObjectName("cmdFit");
+    cmdFit_->setToolTip("Fit the ticked parameters to the loaded observations by the downhill simplex,\n"
+                        "from the values in the boxes (a second click cancels, keeping the best so far).");
+    connect(cmdFit_, &QPushButton::clicked, this, [this] { toggleFit(); });
+    grid->addWidget(cmdFit_, 3, 0);
+    auto* free = new QWidget;
+    auto* freeGrid = new QGridLayout(free);
+    freeGrid->setContentsMargins(0, 0, 0, 0);
+    freeGrid->setHorizontalSpacing(6);
+    freeGrid->setVerticalSpacing(0);
+    const char* shortNames[] = {"i", "q", "r1", "r2", "T1", "T2", "w1", "w2", "shift"};
+    int k = 0;
+    for (const char* name : CorvaneForm::fitParameterNames()) {
+        auto* box = new QCheckBox(shortNames[k]);
+        box->setObjectName(QString("chkFree%1").arg(k));
+        box->setToolTip(QString("Fit %1").arg(name));
+        const std::string parameterName = name;
+        connect(box, &QCheckBox::clicked, this, [this, parameterName](bool on) {
+            auto& f = form_.FitFree;
+            std::erase(f, parameterName);
+            if (on) {
+                f.push_back(parameterName);
+            }
+        });
+        freeBoxes_.push_back(box);
+        freeGrid->addWidget(box, k / 5, k % 5);
+        ++k;
+    }
+    grid->addWidget(free, 3, 1, 1, 3);
+    QWidget* shift = buildParameterRow(parameter("txtPhaseShift"));
+    shift->setToolTip("Added to every observed phase before the model is computed there (revolutions, -0.5 to 0.5).");
+    auto* shiftRow = new QWidget;
+    auto* shiftLayout = new QHBoxLayout(shiftRow);
+    shiftLayout->setContentsMargins(0, 0, 0, 0);
+    shiftLayout->addWidget(new QLabel("Shift"));
+    shiftLayout->addWidget(shift, 1);
+    grid->addWidget(shiftRow, 3, 4);
     lblDCProgress_ = new QLabel;
     lblDCProgress_->setObjectName("lblDCProgress");
     lblDCProgress_->setWordWrap(true);
-    grid->addWidget(lblDCProgress_, 3, 0, 1, 5);
+    grid->addWidget(lblDCProgress_, 4, 0, 1, 5);
     return frame;
 }
 
@@ -784,8 +899,26 @@ QWidget* CorvaneWindow::buildExtras() {
         run([this, index] { form_.chooseItem("cmbPhotometry", cmbPhotometry_->itemText(index).toStdString()); });
     });
     grid->addWidget(cmbPhotometry_, 5, 1);
-    grid->addWidget(buildFileAndGridPanel(), 0, 2, 7, 1);
-    grid->setRowStretch(6, 1);
+    // Times are folded with these into phases when a time series is loaded.
+    grid->addWidget(new QLabel("Period (d)"), 6, 0);
+    QWidget* period = buildParameterRow(parameter("txtPeriod"));
+    period->setToolTip("The orbital period in days: a file of times (JD, HJD, BJD, BTJD) is folded with it.\n"
+                       "Leave it empty for a file of phases.");
+    grid->addWidget(period, 6, 1);
+    grid->addWidget(new QLabel("Epoch"), 7, 0);
+    QWidget* epoch = buildParameterRow(parameter("txtEpoch"));
+    epoch->setToolTip("The time of a primary minimum, in the file's own time scale (it falls at phase 0).");
+    grid->addWidget(epoch, 7, 1);
+    lblObserved_ = new QLabel;
+    lblObserved_->setObjectName("lblObserved");
+    lblObserved_->setWordWrap(true);
+    grid->addWidget(lblObserved_, 8, 0, 1, 2);
+    lblChiSquare_ = new QLabel;
+    lblChiSquare_->setObjectName("lblChiSquare");
+    lblChiSquare_->setWordWrap(true);
+    grid->addWidget(lblChiSquare_, 9, 0, 1, 2);
+    grid->addWidget(buildFileAndGridPanel(), 0, 2, 11, 1);
+    grid->setRowStretch(10, 1);
     grid->setColumnStretch(2, 1);
     return frame;
 }
@@ -984,6 +1117,15 @@ void CorvaneWindow::syncFromForm() {
     lblSlideShow_->setText(qs(form_.lblSlideShow.Caption));
     lblSlideShow_->setVisible(form_.lblSlideShow.Visible);
     lblError_->setText(qs(form_.lblError.Caption));
+    lblObserved_->setText(qs(form_.lblObserved.Caption));
+    lblChiSquare_->setText(qs(form_.lblChiSquare.Caption));
+    lblChiSquare_->setVisible(form_.lblChiSquare.Visible);
+    cmdFit_->setText(qs(form_.cmdFit.Caption));
+    for (std::size_t k = 0; k < freeBoxes_.size(); ++k) {
+        const std::string name = CorvaneForm::fitParameterNames()[k];
+        const bool on = std::find(form_.FitFree.begin(), form_.FitFree.end(), name) != form_.FitFree.end();
+        freeBoxes_[k]->setChecked(on);
+    }
     if (!busy_) {
         lblDCProgress_->setText(qs(form_.lblDCProgress.Caption));
     }

@@ -85,6 +85,7 @@ private:
     QWidget* buildPanels();
     void loadLightCurve();
     void toggleGridSearch(bool on);
+    void toggleFit();
     QCheckBox* buildSwitch(const app::CorvaneForm::SwitchControl& control);
     void buildMenus();
     const app::CorvaneForm::ParameterControl& parameter(const char* name) const;
@@ -131,6 +132,11 @@ private:
     QComboBox* cmbParameter_ = nullptr;
     QComboBox* cmbParameter2_ = nullptr;
     QCheckBox* chkDC_ = nullptr;
+    QPushButton* cmdFit_ = nullptr;
+    std::vector<QCheckBox*> freeBoxes_;
+    QLabel* lblObserved_ = nullptr;
+    QLabel* lblChiSquare_ = nullptr;
+    bool fitting_ = false;
     bool busy_ = false;
     std::thread worker_; // the long job running off the window's thread, if any
     std::shared_ptr<std::atomic<bool>> cancel_;
