@@ -7,6 +7,7 @@
 #include "platform/Interrupt.h"
 #include "platform/NumberFormat.h"
 #include "platform/TextFile.h"
+#include "fitting/StarParameters.h"
 
 #include <CLI/CLI.hpp>
 
@@ -169,6 +170,112 @@ int saveLightCurve(app::CorvaneForm& form, platform::ScriptedDialogs& dialogs, c
     return 0;
 }
 
+std::string withoutCarriageReturns(const std::string& text) {
+    std::string plain;
+    for (char c : text) {
+        if (c != '\r') {
+            plain.push_back(c);
+        }
+    }
+    return plain;
+}
+
+// "fit": loads the curve, frees the named parameters and runs the simplex; prints NAME = VALUE per
+// parameter and the error line, the report on standard error. An interrupt cancels the fit, which
+// still prints (and saves) its best point, then exits 130.
+int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std::string& freeList,
+                const std::string& outFile, int threads, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> names;
+    std::istringstream list(freeList);
+    for (std::string name; std::getline(list, name, ',');) {
+        const auto a = name.find_first_not_of(" \t");
+        const auto b = name.find_last_not_of(" \t");
+        if (a == std::string::npos) {
+            continue;
+        }
+        name = name.substr(a, b - a + 1);
+        const auto known = app::CorvaneForm::fitParameterNames();
+        if (std::find_if(known.begin(), known.end(), [&](const char* k) { return name == k; }) == known.end()) {
+            err << "corvane-cli: '" << name << "' cannot be fitted (the parameters are: Inclination, Mass Ratio, Pole "
+                << "Radius #1, Pole Radius #2, Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, "
+                << "Phase Shift)\n";
+            return 2;
+        }
+        names.push_back(name);
+    }
+    if (names.empty()) {
+        err << "corvane-cli: --free names no parameter\n";
+        return 2;
+    }
+    form.txtLCName.Text = observed;
+    if (!form.readObservedCurve()) {
+        err << "corvane-cli: " << form.LastLoadProblems << '\n';
+        return 1;
+    }
+    err << "corvane-cli: " << form.lblObserved.Caption << '\n';
+    form.FitFree = names;
+    const bool terminal = ::isatty(2) != 0;
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> finished{false};
+    std::thread watcher([&] {
+        while (!finished) {
+            if (platform::interrupted()) {
+                cancel = true;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    int lastReported = 0;
+    app::CorvaneForm::FitOutcome outcome;
+    std::string why;
+    const bool weighted = form.ObsHasErrors;
+    const bool ok = form.runFit(
+        threads > 0 ? threads : fitting::cores(),
+        [&](int evaluations, double best) {
+            if (terminal) {
+                err << "\rcorvane-cli: fit: " << evaluations << " evaluations, best "
+                    << (weighted ? "chi-square per point " : "relative error ") << platform::GeneralNumber(best) << "   "
+                    << std::flush;
+            } else if (evaluations - lastReported >= 25) {
+                lastReported = evaluations;
+                err << "corvane-cli: fit: " << evaluations << " evaluations, best "
+                    << (weighted ? "chi-square per point " : "relative error ") << platform::GeneralNumber(best) << '\n';
+            }
+        },
+        cancel, outcome, why);
+    finished = true;
+    watcher.join();
+    if (terminal) {
+        err << '\n';
+    }
+    if (!ok) {
+        err << "corvane-cli: " << why << '\n';
+        return 1;
+    }
+    err << withoutCarriageReturns(outcome.report);
+    for (std::size_t k = 0; k < outcome.names.size(); ++k) {
+        out << outcome.names[k] << " = " << platform::GeneralNumber(outcome.values[k]) << '\n';
+    }
+    out << (outcome.weighted ? "Chi-Square per Point = " : "Relative Error = ")
+        << platform::GeneralNumber(outcome.objective) << '\n';
+    if (!outFile.empty()) {
+        const fitting::StarParameters texts{form.Qratio.Text,   form.txtIota.Text,  form.txtRadius1.Text,
+                                            form.txtRadius2.Text, form.txtTemp1.Text, form.txtTemp2.Text,
+                                            form.txtLimb1.Text,  form.txtLimb2.Text};
+        if (const std::string problem = platform::writeFileWhole(outFile, fitting::formatStarParameters(texts));
+            !problem.empty()) {
+            err << "corvane-cli: the fitted parameters could not be written to '" << outFile << "' (" << problem << ")\n";
+            return 1;
+        }
+    }
+    if (outcome.cancelled) {
+        err << "corvane-cli: interrupted: the best point so far is printed\n";
+        return 130;
+    }
+    return 0;
+}
+
 void printList(std::ostream& out, const char* heading, const app::ListBox& list) {
     out << heading << '\n';
     for (const std::string& item : list.Items) {
@@ -224,6 +331,13 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         ->required()
         ->type_name("FILE");
     compare->add_flag("--listing", listing, "Also print the point-by-point comparison");
+    // A time series is folded with a period and an epoch; a file of phases needs neither.
+    std::string periodText, epochText;
+    auto addEphemeris = [&](CLI::App* sub) {
+        sub->add_option("--period", periodText, "Orbital period in days, to fold a time series")->type_name("DAYS");
+        sub->add_option("--epoch", epochText, "Time of primary minimum, in the file's own time scale")->type_name("TIME");
+    };
+    addEphemeris(compare);
 
     CLI::App* grid = cliApp.add_subcommand("grid", "Grid search: the relative error over two parameters' ranges");
     std::string gridObserved, p1Name, p2Name, gridOut;
@@ -244,8 +358,22 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     grid->add_option("--out", gridOut, "Folder for the result (default: RelativeErrors beside the program)")
         ->type_name("DIR");
     grid->add_option("--threads", threads, "Worker threads (default: every core)");
+    addEphemeris(grid);
 
-    for (CLI::App* sub : {lists, equator, render, lightcurve, catalogueCommand, compare, grid}) {
+    CLI::App* fit = cliApp.add_subcommand("fit", "Fit parameters to an observed curve by the downhill simplex and print "
+                                                 "them as NAME = VALUE");
+    std::string fitObserved, freeList, fitOut;
+    fit->add_option("--observed", fitObserved, "Observed light curve (text or FITS)")->required()->type_name("FILE");
+    fit->add_option("--free", freeList,
+                    "The parameters to fit, comma-separated: Inclination, Mass Ratio, Pole Radius #1, Pole Radius #2, "
+                    "Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, Phase Shift")
+        ->required()
+        ->type_name("\"NAME,NAME,...\"");
+    fit->add_option("--out", fitOut, "Also save the fitted parameter set (parameter-file format)")->type_name("FILE");
+    fit->add_option("--threads", threads, "Worker threads (default: every core)");
+    addEphemeris(fit);
+
+    for (CLI::App* sub : {lists, equator, render, lightcurve, catalogueCommand, compare, grid, fit}) {
         sub->fallthrough();
     }
 
@@ -256,13 +384,15 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             ++i;
         } else if (a == "--size" || a == "--out" || a == "--eta" || a == "--step" || a == "--star" ||
                    a == "--observed" || a == "--p1" || a == "--p2" || a == "--from" || a == "--to" ||
-                   a == "--steps" || a == "--from2" || a == "--to2" || a == "--steps2" || a == "--threads") {
+                   a == "--steps" || a == "--from2" || a == "--to2" || a == "--steps2" || a == "--threads" ||
+                   a == "--period" || a == "--epoch" || a == "--free") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
-            static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue", "compare", "grid"};
+            static const char* commands[] = {"lists",   "equator", "render", "lightcurve", "catalogue",
+                                             "compare", "grid",    "fit"};
             if (std::none_of(std::begin(commands), std::end(commands), [&](const char* c) { return a == c; })) {
                 err << "corvane-cli: unknown command '" << a
-                    << "' (commands: lists, equator, render, lightcurve, catalogue, compare, grid)\n";
+                    << "' (commands: lists, equator, render, lightcurve, catalogue, compare, grid, fit)\n";
                 return 2;
             }
             break;
@@ -328,6 +458,16 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         err << "corvane-cli: message: " << shown.text << '\n';
     }
 
+    if (!periodText.empty() || !epochText.empty()) {
+        const double p = platform::Val(periodText);
+        if (!periodText.empty() && !(p > 0 && std::isfinite(p))) {
+            err << "corvane-cli: --period expects a positive number of days, got '" << periodText << "'\n";
+            return 2;
+        }
+        form.txtPeriod.Text = periodText;
+        form.txtEpoch.Text = epochText.empty() ? "0" : epochText;
+    }
+
     if (lists->parsed()) {
         printList(out, "Roche Lobe", form.RocheList);
         printList(out, "Current Parameters", form.StarSizeList);
@@ -375,16 +515,20 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             }
             out << plain;
         }
+        err << "corvane-cli: " << form.lblObserved.Caption << '\n';
         out << form.lblError.Caption << '\n';
+        if (form.lblChiSquare.Visible) {
+            out << form.lblChiSquare.Caption << '\n';
+        }
+    } else if (fit->parsed()) {
+        return runFitCommand(form, fitObserved, freeList, fitOut, threads, out, err);
     } else if (grid->parsed()) {
         form.txtLCName.Text = gridObserved;
         if (!form.readObservedCurve()) {
             err << "corvane-cli: " << form.LastLoadProblems << '\n';
             return 1;
         }
-        if (!form.LastLoadProblems.empty()) {
-            err << "corvane-cli: " << form.LastLoadProblems << '\n';
-        }
+        err << "corvane-cli: " << form.lblObserved.Caption << '\n';
         for (const auto& [box, name] : {std::pair{&form.cmbParameter, p1Name}, std::pair{&form.cmbParameter2, p2Name}}) {
             if (!box->select(name)) {
                 err << "corvane-cli: '" << name << "' is not a grid parameter (Inclination, Mass Ratio, Pole Radius #1, "

@@ -279,6 +279,7 @@ void toMagnitudes(Observations& obs) {
         obs.error.resize(to);
     }
     obs.quantity = Quantity::Magnitude;
+    obs.fromFlux = true;
 }
 
 std::size_t binInPhase(Observations& obs, std::size_t maxPoints) {
@@ -336,7 +337,8 @@ std::string describe(const Observations& obs, std::size_t before, double period,
     std::ostringstream s;
     s << "Read " << (before > 0 ? before : obs.size()) << " points: "
       << (obs.abscissa == Abscissa::Time && period <= 0 ? "time" : "phase") << " from " << obs.xColumn << ", "
-      << (obs.quantity == Quantity::Flux ? "flux" : "magnitude") << " from " << obs.valueColumn;
+      << (obs.quantity == Quantity::Flux || obs.fromFlux ? "flux" : "magnitude") << " from " << obs.valueColumn
+      << (obs.fromFlux ? " (as magnitudes, -2.5 log10 flux)" : "");
     if (!obs.errorColumn.empty()) {
         s << ", errors from " << obs.errorColumn;
     }

@@ -25,6 +25,7 @@ struct Observations {
     int firstSkipped = 0;   // 1-based line number of the first of them (0: none)
     int comments = 0;       // comment lines (#, %, ;, !) and blank lines
     int flagged = 0;        // FITS rows left out for a non-zero QUALITY flag
+    bool fromFlux = false;  // the values were fluxes, turned into magnitudes
     std::string problem;    // why nothing could be read; empty when read
 
     bool ok() const { return problem.empty(); }

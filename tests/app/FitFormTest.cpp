@@ -41,8 +41,8 @@ struct FitFormFixture : ::testing::Test {
         form.chooseItem("cmbPhotometry", "Precise");
         form.typeText("Qratio", platform::GeneralNumber(kTrueQ));
         form.typeText("txtIota", platform::GeneralNumber(kTrueIota));
-        form.typeText("txtRadius1", "0.25");
-        form.typeText("txtRadius2", "0.2");
+        form.typeText("txtRadius1", "0.3");
+        form.typeText("txtRadius2", "0.24");
         form.typeText("txtTemp1", "6500");
         form.typeText("txtTemp2", "5000");
     }
@@ -187,6 +187,8 @@ TEST_F(FitFormFixture, FluxAndMagnitudeFilesOfOneSeriesGiveOneChiSquare) {
     const double fromMagnitudes = form.fitObjective().value_or(-1);
     ASSERT_TRUE(load(writeFits("flux.fits", s), "2.4731", "2001.3"));
     ASSERT_EQ(form.Curve.ObsCount, 300);
+    EXPECT_THAT(form.lblObserved.Caption, HasSubstr("phase from TIME, flux from PDCSAP_FLUX (as magnitudes"));
+    EXPECT_THAT(form.lblObserved.Caption, HasSubstr("errors from PDCSAP_FLUX_ERR"));
     form.computeModelAtObs();
     const double fromFlux = form.fitObjective().value_or(-1);
     EXPECT_NEAR(fromFlux, fromMagnitudes, 1e-3 * fromMagnitudes);

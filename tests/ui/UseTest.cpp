@@ -417,8 +417,8 @@ TEST_F(UseFixture, EveryControlIsReachableInASmallWindow) {
 // A time series in BJD, from a known detached system with 0.002 mag of noise: the period and epoch
 // typed key by key, the file chosen, the fit run by its button, the values read off the boxes.
 TEST_F(UseFixture, ATimeSeriesIsFoldedAndFittedFromTheWindow) {
-    for (const auto& [box, value] : {std::pair{"Qratio", "0.6"}, {"txtIota", "84"}, {"txtRadius1", "0.25"},
-                                     {"txtRadius2", "0.2"}, {"txtTemp1", "6500"}, {"txtTemp2", "5000"}}) {
+    for (const auto& [box, value] : {std::pair{"Qratio", "0.6"}, {"txtIota", "84"}, {"txtRadius1", "0.3"},
+                                     {"txtRadius2", "0.24"}, {"txtTemp1", "6500"}, {"txtTemp2", "5000"}}) {
         typeKeys(box, value);
         QTest::keyClick(find<QLineEdit>(box), Qt::Key_Return);
     }
