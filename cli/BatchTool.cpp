@@ -46,6 +46,8 @@ const char* kFooter =
     "              chkGran, TwoStarsCheck, AnimCheck, chkPhotometry, chkSpot1: VALUE is 0 or 1\n"
     "  options     chkPaint, chkGrid, chkDots: VALUE 1 selects the drawing mode\n"
     "  combo boxes cmbStarSpot1 (1 or 2), cmbFilter (RGB, LRGB, L, R, G, B)\n"
+    "  observations txtPeriod (days), txtEpoch (time of primary minimum), txtPhaseShift (revolutions);\n"
+    "              --period and --epoch on compare, grid and fit set the first two\n"
     "  other       txtFilename (light-curve file name); chkSave and chkBMP belong to the window (use\n"
     "              the lightcurve and render commands: a command writes only the file it is given)\n"
     "\nExamples:\n"
@@ -60,6 +62,8 @@ const char* kFooter =
     "  corvane-cli --set chkMag=1 compare --observed curve.csv --listing\n"
     "  corvane-cli grid --observed curve.csv --p1 Inclination --from 80 --to 85 --steps 5 \\\n"
     "              --p2 \"Mass Ratio\" --from2 0.3 --to2 0.5 --steps2 5 --out results\n"
+    "  corvane-cli --set cmbPhotometry=Precise fit --observed series.txt --period 2.4731 \\\n"
+    "              --epoch 2459001.3 --free \"Inclination,Mass Ratio\" --out fitted.txt\n"
     "\nExit status: 0 done, 1 failed, 2 bad command line (unknown control or value).\n";
 
 // Applies one NAME=VALUE; returns an error text, empty when it was taken.

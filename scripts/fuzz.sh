@@ -26,12 +26,13 @@ declare -A sources=(
   [observed]="fuzz/ObservedCurveFuzz.cpp fitting/ObservedCurve.cpp platform/TextFile.cpp platform/Interrupt.cpp"
   [star]="fuzz/StarParametersFuzz.cpp fitting/StarParameters.cpp"
   [number]="fuzz/NumberFuzz.cpp"
+  [observations]="fuzz/ObservationsFuzz.cpp fitting/Observations.cpp"
 )
-for target in observed star number; do
+for target in observed star number observations; do
   # shellcheck disable=SC2086
   "$cxx" "${flags[@]}" ${sources[$target]} "${common[@]}" -o "$out/fuzz-$target"
 done
-for target in observed star number; do
+for target in observed star number observations; do
   mkdir -p "$out/corpus-$target"
   echo "fuzz: $target for ${seconds}s"
   ASAN_OPTIONS=detect_leaks=1 "$out/fuzz-$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 \
