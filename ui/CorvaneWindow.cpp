@@ -813,19 +813,19 @@ QWidget* CorvaneWindow::buildFileAndGridPanel() {
         freeGrid->addWidget(box, k / 5, k % 5);
         ++k;
     }
-    grid->addWidget(free, 3, 1, 1, 3);
+    grid->addWidget(free, 4, 0, 1, 5);
     QWidget* shift = buildParameterRow(parameter("txtPhaseShift"));
     shift->setToolTip("Added to every observed phase before the model is computed there (revolutions, -0.5 to 0.5).");
     auto* shiftRow = new QWidget;
     auto* shiftLayout = new QHBoxLayout(shiftRow);
     shiftLayout->setContentsMargins(0, 0, 0, 0);
-    shiftLayout->addWidget(new QLabel("Shift"));
+    shiftLayout->addWidget(new QLabel("Phase Shift"));
     shiftLayout->addWidget(shift, 1);
-    grid->addWidget(shiftRow, 3, 4);
+    grid->addWidget(shiftRow, 3, 1, 1, 2);
     lblDCProgress_ = new QLabel;
     lblDCProgress_->setObjectName("lblDCProgress");
     lblDCProgress_->setWordWrap(true);
-    grid->addWidget(lblDCProgress_, 4, 0, 1, 5);
+    grid->addWidget(lblDCProgress_, 5, 0, 1, 5);
     return frame;
 }
 

@@ -313,5 +313,24 @@ TEST_F(FitFormFixture, APhaseShiftIsFoundWhenTheEpochIsOff) {
     EXPECT_NEAR(out.objective, 1, 0.25) << form.Text1.Text;
 }
 
+
+TEST_F(FitFormFixture, WithAutoOnAContactPairStarTwosRadiusStaysOnTheCommonSurface) {
+    form.typeText("Qratio", "0.45");
+    form.typeText("txtRadius1", "0.4352");
+    form.setSwitch("chkAuto", 1);
+    ASSERT_TRUE(form.ContactPair) << "the pair shares an envelope";
+    const std::string radius2 = form.txtRadius2.Text;
+    ASSERT_TRUE(load(writeText("phases.csv", "0.1,12\n0.2,12.5\n0.3,12.1\n0.6,12.2\n"), "", "0"));
+    form.FitFree = {"Inclination", "Pole Radius #2"};
+    std::atomic<bool> cancel{false};
+    CorvaneForm::FitOutcome out;
+    std::string why;
+    // Only what the fit frees matters here: it is stopped after its first batch.
+    ASSERT_TRUE(form.runFit(1, [&](int, double) { cancel = true; }, cancel, out, why)) << why;
+    EXPECT_EQ(out.names, std::vector<std::string>{"Inclination"});
+    EXPECT_THAT(out.report, HasSubstr("Pole Radius #2 is not free: \"Auto\" keeps it on the common surface."));
+    EXPECT_EQ(form.txtRadius2.Text, radius2) << "the refresh keeps it where Auto puts it";
+}
+
 } // namespace
 } // namespace corvane::app
