@@ -205,6 +205,11 @@ void CorvaneForm::refreshOnce() {
     DrawStar();
     if (precisePhotometry() && chkPhotometry.checked()) {
         fillPreciseCurve();
+        if (Curve.ObsCount > 0) {
+            // The model at the observed phases costs about as much as the curve itself: the plot
+            // shows the observations against it at once.
+            computeModelAtObs();
+        }
     }
 
     // A relative error on show belongs to the model it was computed for.

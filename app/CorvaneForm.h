@@ -8,7 +8,9 @@
 #include "fitting/GridSearch.h"
 #include "platform/Dialogs.h"
 #include "platform/UniformRandom.h"
+#include "lightcurve/CurvePlot.h"
 #include "lightcurve/LightCurve.h"
+#include "platform/Plot.h"
 #include "render/Scene.h"
 #include "roche/Roche.h"
 #include "roche/StarShape.h"
@@ -366,12 +368,26 @@ public:
     // The objective at the form's current values: chi-square per point with errors, else the relative
     // error (nothing when it cannot be computed).
     std::optional<double> fitObjective();
+    // The light-curve plot with its axes, legend, observations and residuals, laid out for a
+    // width x height picture; and written to a PNG or SVG file of that size (why not, or "").
+    lightcurve::CurvePlotInputs curvePlotInputs(int width, int height) const;
+    platform::PlotDescription curvePlotDescription(int width, int height) const;
+    std::string savePlot(const std::filesystem::path& file, int width, int height) const;
+    // One revolution from a rotation angle of 0, a frame every stepDegrees, as an animated GIF that
+    // loops (gif) or as PNG frames frame000.png ... in the folder `target`. Eta and the picture are
+    // put back afterwards. Returns why it could not ("cancelled" when cancel became true), or "".
+    static int animationFrames(double stepDegrees);
+    std::string saveAnimation(const std::filesystem::path& target, double stepDegrees, bool gif,
+                              const std::function<void(int done, int total)>& progress = {},
+                              const std::atomic<bool>* cancel = nullptr);
     // The text box a grid-search parameter name sets.
     TextBox* parameterBox(const std::string& name);
 
     // A copy of this form that computes on its own (for worker threads), answering its messages
     // from a script.
     void setDialogs(platform::Dialogs& dialogs) { dialogs_ = &dialogs; }
+    // The message boxes the form shows through (the window's own messages go there too).
+    platform::Dialogs& dialogs() { return *dialogs_; }
 
     void cmbFilter_Click();
     void cmbPhotometry_Click();

@@ -62,6 +62,8 @@ const char* kFooter =
     "  corvane-cli --set chkMag=1 compare --observed curve.csv --listing\n"
     "  corvane-cli grid --observed curve.csv --p1 Inclination --from 80 --to 85 --steps 5 \\\n"
     "              --p2 \"Mass Ratio\" --from2 0.3 --to2 0.5 --steps2 5 --out results\n"
+    "  corvane-cli --size 1200x600 plot --out curve.svg --observed curve.csv\n"
+    "  corvane-cli animate --out orbit.gif --step 10\n"
     "  corvane-cli --set cmbPhotometry=Precise fit --observed series.txt --period 2.4731 \\\n"
     "              --epoch 2459001.3 --free \"Inclination,Mass Ratio\" --out fitted.txt\n"
     "\nExit status: 0 done, 1 failed, 2 bad command line (unknown control or value).\n";
@@ -280,6 +282,47 @@ int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std
     return 0;
 }
 
+// "plot": the curve as the window would show it once the system has turned (the precise curve at
+// once, the pixel one over one revolution per channel), the observations on its axis, written to a
+// picture of the tool's --size.
+int runPlotCommand(app::CorvaneForm& form, const std::string& outFile, const std::string& observed, int width,
+                   int height, std::ostream& err) {
+    if (!form.precisePhotometry()) {
+        const double step = platform::Val(form.txtAnimSpeed.Text);
+        if (!(step > 0)) {
+            err << "corvane-cli: the animation step is " << form.txtAnimSpeed.Text
+                << " degrees: the system never turns, so no light curve can be measured\n";
+            return 1;
+        }
+        form.chkPhotometry.Value = 1;
+        form.AnimCheck.Value = 1;
+        const int channels = form.Curve.ChannelLast - form.Curve.ChannelFirst + 1;
+        const long long ticks = (static_cast<long long>(std::ceil(360.0 / std::min(step, 20.0))) + 1) * (channels + 1);
+        for (long long t = 0; t < ticks; ++t) {
+            if (platform::interrupted()) {
+                err << "corvane-cli: interrupted; no plot was written\n";
+                return 130;
+            }
+            form.Timer1_Timer();
+        }
+        form.AnimCheck.Value = 0;
+    }
+    if (!observed.empty()) {
+        form.txtLCName.Text = observed;
+        if (!form.readObservedCurve()) {
+            err << "corvane-cli: " << form.LastLoadProblems << '\n';
+            return 1;
+        }
+        err << "corvane-cli: " << form.lblObserved.Caption << '\n';
+        form.computeModelAtObs();
+    }
+    if (const std::string problem = form.savePlot(outFile, width, height); !problem.empty()) {
+        err << "corvane-cli: the plot could not be written to '" << outFile << "': " << problem << '\n';
+        return 1;
+    }
+    return 0;
+}
+
 void printList(std::ostream& out, const char* heading, const app::ListBox& list) {
     out << heading << '\n';
     for (const std::string& item : list.Items) {
@@ -377,7 +420,22 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     fit->add_option("--threads", threads, "Worker threads (default: every core)");
     addEphemeris(fit);
 
-    for (CLI::App* sub : {lists, equator, render, lightcurve, catalogueCommand, compare, grid, fit}) {
+    CLI::App* plot = cliApp.add_subcommand("plot", "Compute the light curve and write its plot (axes, legend, observations "
+                                                   "and residuals) as PNG or SVG at --size");
+    std::string plotOut, plotObserved;
+    plot->add_option("--out", plotOut, "The picture to write: FILE.png or FILE.svg")->required()->type_name("FILE");
+    plot->add_option("--observed", plotObserved, "An observed curve drawn on the model's axis, with residuals")
+        ->type_name("FILE");
+    addEphemeris(plot);
+    CLI::App* animate = cliApp.add_subcommand("animate", "Write one revolution as an animated GIF that loops (or, for an "
+                                                         "--out without .gif, PNG frames into that folder)");
+    std::string animateOut;
+    double animateStep = 0;
+    animate->add_option("--out", animateOut, "orbit.gif, or a folder for frame000.png ...")->required()->type_name("FILE");
+    CLI::Option* animateStepOption =
+        animate->add_option("--step", animateStep, "Degrees between frames (default: the animation step)")->type_name("DEG");
+
+    for (CLI::App* sub : {lists, equator, render, lightcurve, catalogueCommand, compare, grid, fit, plot, animate}) {
         sub->fallthrough();
     }
 
@@ -392,11 +450,11 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                    a == "--period" || a == "--epoch" || a == "--free") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
-            static const char* commands[] = {"lists",   "equator", "render", "lightcurve", "catalogue",
-                                             "compare", "grid",    "fit"};
+            static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue",
+                                             "compare", "grid", "fit", "plot", "animate"};
             if (std::none_of(std::begin(commands), std::end(commands), [&](const char* c) { return a == c; })) {
                 err << "corvane-cli: unknown command '" << a
-                    << "' (commands: lists, equator, render, lightcurve, catalogue, compare, grid, fit)\n";
+                    << "' (commands: lists, equator, render, lightcurve, catalogue, compare, grid, fit, plot, animate)\n";
                 return 2;
             }
             break;
@@ -524,6 +582,43 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         if (form.lblChiSquare.Visible) {
             out << form.lblChiSquare.Caption << '\n';
         }
+    } else if (plot->parsed()) {
+        return runPlotCommand(form, plotOut, plotObserved, width, height, err);
+    } else if (animate->parsed()) {
+        const double step = animateStepOption->count() > 0 ? animateStep : platform::Val(form.txtAnimSpeed.Text);
+        if (app::CorvaneForm::animationFrames(step) < 1) {
+            err << "corvane-cli: --step expects a number of degrees from " << app::CorvaneForm::MinSaveStep << " up, got "
+                << platform::GeneralNumber(step) << "\n";
+            return 2;
+        }
+        std::filesystem::path target(animateOut);
+        std::string ext = target.extension().string();
+        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        std::atomic<bool> cancel{false};
+        const bool terminal = ::isatty(2) != 0;
+        const std::string problem = form.saveAnimation(
+            target, step, ext == ".gif",
+            [&](int done, int total) {
+                if (platform::interrupted()) {
+                    cancel = true;
+                }
+                if (terminal) {
+                    err << "\rcorvane-cli: frame " << done << " of " << total << "   " << std::flush;
+                }
+            },
+            &cancel);
+        if (terminal) {
+            err << '\n';
+        }
+        if (cancel) {
+            err << "corvane-cli: interrupted; no animation was written\n";
+            return 130;
+        }
+        if (!problem.empty()) {
+            err << "corvane-cli: the animation could not be written to '" << animateOut << "': " << problem << '\n';
+            return 1;
+        }
+        err << "corvane-cli: " << app::CorvaneForm::animationFrames(step) << " frames written to " << animateOut << '\n';
     } else if (fit->parsed()) {
         return runFitCommand(form, fitObserved, freeList, fitOut, threads, out, err);
     } else if (grid->parsed()) {

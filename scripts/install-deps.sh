@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   locales libcfitsio-dev pkg-config
+  qt6-svg-dev libgif-dev
 )
 
 missing=()

@@ -3,11 +3,14 @@
 #include "CorvaneWindow.h"
 
 #include "PictureBox.h"
+#include "PlotView.h"
+#include "platform/NumberFormat.h"
 #include "ManualText.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QSignalBlocker>
 #include <QTextBrowser>
 #include <QDesktopServices>
@@ -184,6 +187,12 @@ CorvaneWindow::CorvaneWindow(CorvaneForm& form, QWidget* parent) : QMainWindow(p
     }
     resize(size);
 
+    chooseSize_ = [this](const QString& start) {
+        bool ok = false;
+        const QString text = QInputDialog::getText(this, "Save Plot", "Size in pixels (width x height):",
+                                                   QLineEdit::Normal, start, &ok);
+        return ok ? text : QString();
+    };
     chooseFile_ = [this](bool save, const QString& title, const QString& start, const QString& filter) {
         return save ? QFileDialog::getSaveFileName(this, title, start, filter)
                     : QFileDialog::getOpenFileName(this, title, start, filter);
@@ -519,7 +528,7 @@ void CorvaneWindow::loadLightCurve() {
         form_.frameMessage.Visible = false;
         form_.chkError.Value = 0;
         syncFromForm();
-        WidgetDialogs(this).message(form_.LastLoadProblems, "Corvane", platform::MessageButtons::Ok);
+        form_.dialogs().message(form_.LastLoadProblems, "Corvane", platform::MessageButtons::Ok);
         return;
     }
     syncFromForm();
@@ -690,6 +699,104 @@ void CorvaneWindow::toggleFit() {
     });
 }
 
+void CorvaneWindow::chooseAndSavePlot() {
+    if (inHandler_) {
+        return;
+    }
+    bool ready = false;
+    run([this, &ready] { ready = form_.ensureOutputFolder("Plots"); });
+    if (!ready) {
+        return;
+    }
+    const QString chosen = chooseFile_(true, "Save Plot", qs((form_.AppFolder / "Plots" / "curve.png").string()),
+                                       "PNG pictures (*.png);;SVG drawings (*.svg)");
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const QString size = chooseSize_(QString("%1x%2").arg(std::max(picturePlot_->width(), 1200)).arg(600));
+    if (size.isEmpty()) {
+        return;
+    }
+    int w = 0, h = 0;
+    const QStringList parts = size.toLower().split('x');
+    if (parts.size() == 2) {
+        w = parts[0].trimmed().toInt();
+        h = parts[1].trimmed().toInt();
+    }
+    std::string problem = w >= 16 && h >= 16 && w <= 10000 && h <= 10000
+                              ? form_.savePlot(chosen.toStdString(), w, h)
+                              : "the size must be WIDTHxHEIGHT, each from 16 to 10000 pixels";
+    if (!problem.empty()) {
+        form_.dialogs().message("The plot could not be saved to " + chosen.toStdString() + ": " + problem + ".",
+                                    "Corvane", platform::MessageButtons::Ok);
+    }
+}
+
+void CorvaneWindow::chooseAndSaveAnimation(bool gif) {
+    if (busy_ || inHandler_) {
+        return;
+    }
+    bool ready = false;
+    run([this, &ready] { ready = form_.ensureOutputFolder("Animation"); });
+    if (!ready) {
+        return;
+    }
+    std::filesystem::path target = form_.AppFolder / "Animation";
+    if (gif) {
+        const QString chosen =
+            chooseFile_(true, "Save Animated GIF", qs((target / "orbit.gif").string()), "Animated GIF (*.gif)");
+        if (chosen.isEmpty()) {
+            return;
+        }
+        target = chosen.toStdString();
+    }
+    const double step = platform::Val(form_.txtAnimSpeed.Text);
+    if (CorvaneForm::animationFrames(step) < 1) {
+        form_.dialogs().message("The animation step must be at least 0.01 degree to save an animation.", "Corvane",
+                                    platform::MessageButtons::Ok);
+        return;
+    }
+    // One revolution drawn on a copy of the form, off the window's thread; a click on the wait panel
+    // cancels it.
+    busy_ = true;
+    exporting_ = true;
+    form_.frameMessage.Visible = true;
+    form_.lblMessage.Caption = "Saving the animation...";
+    syncFromForm();
+    auto snapshot = std::make_shared<CorvaneForm>(form_);
+    auto dialogs = std::make_shared<platform::ScriptedDialogs>();
+    snapshot->setDialogs(*dialogs);
+    cancel_ = std::make_shared<std::atomic<bool>>(false);
+    auto cancel = cancel_;
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    worker_ = std::thread([this, snapshot, dialogs, cancel, target, step, gif] {
+        const std::string problem = snapshot->saveAnimation(
+            target, step, gif,
+            [this](int done, int total) {
+                QMetaObject::invokeMethod(this, [this, done, total] {
+                    lblMessage_->setText(QString("Saving the animation... frame %1 of %2").arg(done).arg(total));
+                });
+            },
+            cancel.get());
+        QMetaObject::invokeMethod(this, [this, problem, target] {
+            runWhenIdle([this, problem, target] {
+                busy_ = false;
+                exporting_ = false;
+                form_.frameMessage.Visible = false;
+                form_.lblMessage.Caption = "Computing Light Curve";
+                const std::string text = problem.empty() ? "The animation was saved to " + target.string() + "."
+                                         : problem == "cancelled"
+                                             ? std::string("The animation was cancelled; nothing was written.")
+                                             : "The animation could not be saved to " + target.string() + ": " + problem + ".";
+                lastExportMessage_ = text;
+                form_.dialogs().message(text, "Corvane", platform::MessageButtons::Ok);
+            });
+        });
+    });
+}
+
 void CorvaneWindow::chooseAndLoadLightCurve() {
     if (busy_ || inHandler_) {
         return;
@@ -848,8 +955,9 @@ QWidget* CorvaneWindow::buildLowerPanel() {
     layout->addLayout(buttons);
 
     lowerPanel_ = new QStackedWidget;
-    picturePlot_ = new PictureBox(form_.PicturePlot);
+    picturePlot_ = new PlotView(form_);
     picturePlot_->setObjectName("PicturePlot");
+    picturePlot_->setSaveHandler([this] { chooseAndSavePlot(); });
     lowerPanel_->addWidget(picturePlot_);
     auto* extras = new QScrollArea;
     extras->setObjectName("TestingAreaScroll");
@@ -952,6 +1060,15 @@ void CorvaneWindow::buildMenus() {
     QAction* saveAnimation = file->addAction("Save &Animation...");
     saveAnimation->setObjectName("mnuSaveAnimation");
     connect(saveAnimation, &QAction::triggered, this, [this] { run([this] { form_.mnuSaveAnimation_Click(); }); });
+    QAction* saveGif = file->addAction("Save Animated &GIF...");
+    saveGif->setObjectName("mnuSaveGif");
+    connect(saveGif, &QAction::triggered, this, [this] { chooseAndSaveAnimation(true); });
+    QAction* savePng = file->addAction("Save &PNG Frames");
+    savePng->setObjectName("mnuSavePngFrames");
+    connect(savePng, &QAction::triggered, this, [this] { chooseAndSaveAnimation(false); });
+    QAction* savePlot = file->addAction("Save &Plot...");
+    savePlot->setObjectName("mnuSavePlot");
+    connect(savePlot, &QAction::triggered, this, [this] { chooseAndSavePlot(); });
     file->addSeparator();
     QAction* loadCurve = file->addAction("Load Light &Curve...");
     loadCurve->setObjectName("mnuLoadLightCurve");
@@ -1002,7 +1119,11 @@ bool CorvaneWindow::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     if (watched == frameMessage_ && event->type() == QEvent::MouseButtonPress) {
-        run([this] { form_.frameMessage_Click(); });
+        if (exporting_ && cancel_) {
+            *cancel_ = true;
+        } else {
+            run([this] { form_.frameMessage_Click(); });
+        }
     }
     if (watched == picture1_ && event->type() == QEvent::Resize) {
         runWhenIdle([this] {
@@ -1068,7 +1189,6 @@ void CorvaneWindow::syncFromForm() {
     lblMessage_->setText(qs(form_.lblMessage.Caption));
     frameMessage_->setVisible(form_.frameMessage.Visible);
     picture1_->update();
-    picturePlot_->setMarker(form_.Curve.Line1X);
     picturePlot_->update();
 
     if (cmbFilter_->count() != static_cast<int>(form_.cmbFilter.Items.size())) {

@@ -50,6 +50,8 @@ private:
 // The main window "Corvane": builds one widget per control of the headless form (objectName = the
 // control's name), forwards each widget event to the form's handler of the same name, and mirrors
 // the form's state back into the widgets after every event.
+class PlotView;
+
 class CorvaneWindow final : public QMainWindow {
 public:
     explicit CorvaneWindow(app::CorvaneForm& form, QWidget* parent = nullptr);
@@ -64,6 +66,11 @@ public:
     using FileChooser = std::function<QString(bool save, const QString& title, const QString& start,
                                               const QString& filter)>;
     void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+    // Asks for a picture size as "WIDTHxHEIGHT", starting from start; empty when cancelled.
+    using SizeChooser = std::function<QString(const QString& start)>;
+    void setSizeChooser(SizeChooser chooser) { chooseSize_ = std::move(chooser); }
+    // What the last animation export said when it ended.
+    const std::string& lastExportMessage() const { return lastExportMessage_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -96,6 +103,8 @@ private:
     void runWhenIdle(std::function<void()> handler);
     void chooseAndLoadLightCurve();
     void chooseAndSaveLightCurve();
+    void chooseAndSavePlot();
+    void chooseAndSaveAnimation(bool gif);
     void chooseForSavePanel(void (app::CorvaneForm::*menu)(), bool save, const QString& filter);
 
     app::CorvaneForm& form_;
@@ -112,7 +121,7 @@ private:
     QLabel* lblMessage_ = nullptr;
     QWidget* frameMessage_ = nullptr;
     PictureBox* picture1_ = nullptr;
-    PictureBox* picturePlot_ = nullptr;
+    PlotView* picturePlot_ = nullptr;
     QStackedWidget* lowerPanel_ = nullptr;
     std::map<std::string, QPushButton*> panelButtons_;
     QComboBox* cmbFilter_ = nullptr;
@@ -137,6 +146,7 @@ private:
     QLabel* lblObserved_ = nullptr;
     QLabel* lblChiSquare_ = nullptr;
     bool fitting_ = false;
+    bool exporting_ = false; // an animation is being written off the window's thread
     bool busy_ = false;
     std::thread worker_; // the long job running off the window's thread, if any
     std::shared_ptr<std::atomic<bool>> cancel_;
@@ -144,6 +154,8 @@ private:
     bool inHandler_ = false;    // a handler of the form is running (perhaps inside a message box)
     bool mousePressing_ = false; // a mouse button is down on the catalogue list
     FileChooser chooseFile_;
+    SizeChooser chooseSize_;
+    std::string lastExportMessage_;
 };
 
 } // namespace corvane::ui

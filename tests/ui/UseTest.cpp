@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: Corvane developers
 // The window driven as a person drives it: key by key, one action after another on one window.
 #include "ui/CorvaneWindow.h"
+#include "ui/PlotView.h"
+#include "platform/Plot.h"
 #include "lightcurve/LightCurve.h"
 #include "platform/NumberFormat.h"
 #include "precise/PreciseLight.h"
@@ -492,6 +494,79 @@ TEST_F(UseFixture, ATimeSeriesIsFoldedAndFittedFromTheWindow) {
     fit->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return fit->text() == "Fit"; }, 300000));
     EXPECT_THAT(find<QLabel>("lblDCProgress")->text().toStdString(), HasSubstr("Fit cancelled"));
+}
+
+
+// The plot with axes: hovering reads the value under the pointer, the menu's copy is the curve file's
+// text, and File > Save Plot writes the chosen picture at the chosen size.
+TEST_F(UseFixture, ThePlotReadsValuesUnderThePointerAndSavesAsAPicture) {
+    find<QPushButton>("cmdExtras")->click();
+    QComboBox* photometry = find<QComboBox>("cmbPhotometry");
+    photometry->setFocus();
+    QTest::keyClick(photometry, Qt::Key_Down);
+    ASSERT_TRUE(form.precisePhotometry());
+    find<QPushButton>("cmdPlot")->click();
+    QApplication::processEvents();
+    auto* plot = window.findChild<PlotView*>("PicturePlot");
+    ASSERT_NE(plot, nullptr);
+    const platform::PlotDescription d = form.curvePlotDescription(plot->width(), plot->height());
+    const platform::PlotLayout l = platform::plotLayout(d, plot->width(), plot->height());
+    ASSERT_EQ(d.panels.size(), 1u);
+    // The pointer over phase 0.25 at relative light 0.9.
+    const QPoint at(static_cast<int>(std::lround(platform::plotPixelX(d, l, 0.25))),
+                    static_cast<int>(std::lround(platform::plotPixelY(d, l, 0, 0.9))));
+    const QString text = plot->hoverText(at);
+    ASSERT_TRUE(text.startsWith("Phase 0.2")) << text.toStdString();
+    const double phase = text.mid(6, 5).toDouble();
+    EXPECT_NEAR(phase, 0.25, 0.003) << text.toStdString();
+    const int value = text.indexOf("relative light ");
+    ASSERT_GE(value, 0) << text.toStdString();
+    EXPECT_NEAR(text.mid(value + 15).toDouble(), 0.9, 0.01) << text.toStdString();
+    EXPECT_TRUE(plot->hoverText(QPoint(2, 2)).isEmpty()) << "outside the axes";
+    QTest::mouseMove(plot, at);
+    EXPECT_EQ(plot->toolTip(), text);
+    EXPECT_EQ(plot->curveCsv().left(34), "Phase, Red, Green, Blue, Luminance");
+
+    const auto file = folder / "curve.svg";
+    window.setFileChooser([&](bool save, const QString&, const QString& start, const QString&) {
+        EXPECT_TRUE(save);
+        EXPECT_EQ(start.toStdString(), (folder / "Plots" / "curve.png").string());
+        return QString::fromStdString(file.string());
+    });
+    window.setSizeChooser([](const QString&) { return QString("1000x400"); });
+    window.findChild<QAction*>("mnuSavePlot")->trigger();
+    ASSERT_TRUE(std::filesystem::exists(file));
+    std::ifstream in(file);
+    const std::string svg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_THAT(svg, HasSubstr("viewBox=\"0 0 1000 400\""));
+    EXPECT_THAT(svg, HasSubstr(">Phase<"));
+    // A size that is no size is refused with a message, and nothing is written.
+    const auto other = folder / "other.png";
+    window.setFileChooser([&](bool, const QString&, const QString&, const QString&) {
+        return QString::fromStdString(other.string());
+    });
+    window.setSizeChooser([](const QString&) { return QString("big"); });
+    window.findChild<QAction*>("mnuSavePlot")->trigger();
+    EXPECT_FALSE(std::filesystem::exists(other));
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_THAT(dialogs.shown.back(), HasSubstr("WIDTHxHEIGHT"));
+}
+
+TEST_F(UseFixture, AnAnimatedGifIsSavedFromTheFileMenuOffTheWindowsThread) {
+    const auto file = folder / "orbit.gif";
+    window.setFileChooser([&](bool, const QString&, const QString&, const QString&) {
+        return QString::fromStdString(file.string());
+    });
+    typeKeys("txtAnimSpeed", "20");
+    QTest::keyClick(find<QLineEdit>("txtAnimSpeed"), Qt::Key_Return);
+    window.findChild<QAction*>("mnuSaveGif")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.lastExportMessage().empty(); }, 60000));
+    EXPECT_THAT(window.lastExportMessage(), HasSubstr("The animation was saved to"));
+    std::ifstream in(file, std::ios::binary);
+    std::string head(6, '\0');
+    in.read(head.data(), 6);
+    EXPECT_EQ(head, "GIF89a");
+    EXPECT_FALSE(find<QWidget>("frameMessage")->isVisible());
 }
 
 } // namespace
