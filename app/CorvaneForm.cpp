@@ -828,4 +828,39 @@ bool CorvaneForm::chooseItem(const std::string& name, const std::string& item) {
     return false;
 }
 
+void CorvaneForm::resetToDefaults() {
+    platform::ScriptedDialogs quiet;
+    CorvaneForm fresh(quiet);
+    fresh.AppFolder = AppFolder;
+    fresh.setPictureSize(Picture1Width, Picture1Height);
+    fresh.Form_Load();
+    // Parameters, switches and choices go back; file names, the loaded curve and running jobs stay.
+    for (const ParameterControl& c : parameterControls()) {
+        const std::string name = c.name;
+        if (name != "txtLCName" && name != "txtBMPName" && name != "txtFilename") {
+            (this->*(c.box)).Text = (fresh.*(c.box)).Text;
+        }
+    }
+    for (const SwitchControl& c : switchControls()) {
+        const std::string name = c.name;
+        if (name != "chkSave" && name != "chkBMP" && name != "chkError" && name != "chkDC") {
+            (this->*(c.box)).Value = (fresh.*(c.box)).Value;
+        }
+    }
+    for (const OptionControl& o : optionControls()) {
+        (this->*(o.button)).Value = (fresh.*(o.button)).Value;
+    }
+    for (const ComboControl& c : comboControls()) {
+        (this->*(c.box)).Text = (fresh.*(c.box)).Text;
+        (this->*(c.box)).ListIndex = (fresh.*(c.box)).ListIndex;
+    }
+    FitFree = fresh.FitFree;
+    SlideShowOn = false;
+    Timer2Enabled = false;
+    SlideShow.Caption = fresh.SlideShow.Caption;
+    AnimCheck_Click();
+    cmbFilter_Click();
+    Refresh_Click();
+}
+
 } // namespace corvane::app

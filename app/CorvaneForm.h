@@ -368,6 +368,9 @@ public:
     // The objective at the form's current values: chi-square per point with errors, else the relative
     // error (nothing when it cannot be computed).
     std::optional<double> fitObjective();
+    // File > Reset to Defaults: every parameter, switch and choice as at start-up (file names, the
+    // loaded observations and the output folder stay), then a refresh.
+    void resetToDefaults();
     // The light-curve plot with its axes, legend, observations and residuals, laid out for a
     // width x height picture; and written to a PNG or SVG file of that size (why not, or "").
     lightcurve::CurvePlotInputs curvePlotInputs(int width, int height) const;

@@ -4,6 +4,7 @@
 
 #include "PictureBox.h"
 #include "PlotView.h"
+#include "ToolTips.h"
 #include "platform/NumberFormat.h"
 #include "ManualText.h"
 
@@ -11,6 +12,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTextBrowser>
 #include <QDesktopServices>
@@ -187,6 +189,14 @@ CorvaneWindow::CorvaneWindow(CorvaneForm& form, QWidget* parent) : QMainWindow(p
     }
     resize(size);
 
+    // Every control says what it sets, in which unit and range.
+    for (QWidget* w : findChildren<QWidget*>()) {
+        if (w->toolTip().isEmpty()) {
+            if (const std::string tip = toolTipFor(w->objectName().toStdString()); !tip.empty()) {
+                w->setToolTip(QString::fromStdString(tip));
+            }
+        }
+    }
     chooseSize_ = [this](const QString& start) {
         bool ok = false;
         const QString text = QInputDialog::getText(this, "Save Plot", "Size in pixels (width x height):",
@@ -477,7 +487,13 @@ QWidget* CorvaneWindow::buildCatalogue() {
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(new QLabel("Virederez Adeza Stars"));
+    starFilter_ = new QLineEdit;
+    starFilter_->setObjectName("txtStarFilter");
+    starFilter_->setPlaceholderText("Find a system");
+    starFilter_->setClearButtonEnabled(true);
+    layout->addWidget(starFilter_);
     starNameList_ = new QListWidget;
+    connect(starFilter_, &QLineEdit::textChanged, this, [this] { applyStarFilter(); });
     starNameList_->setObjectName("StarNameList");
     connect(starNameList_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         const std::string name = item->text().toStdString();
@@ -697,6 +713,14 @@ void CorvaneWindow::toggleFit() {
             });
         });
     });
+}
+
+void CorvaneWindow::applyStarFilter() {
+    const QString wanted = starFilter_->text().trimmed();
+    for (int row = 0; row < starNameList_->count(); ++row) {
+        QListWidgetItem* item = starNameList_->item(row);
+        item->setHidden(!wanted.isEmpty() && !item->text().contains(wanted, Qt::CaseInsensitive));
+    }
 }
 
 void CorvaneWindow::chooseAndSavePlot() {
@@ -1056,6 +1080,7 @@ void CorvaneWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu("&File");
     QAction* saveCurve = file->addAction("Save &Light Curve...");
     saveCurve->setObjectName("mnuSaveLightCurve");
+    saveCurve->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     connect(saveCurve, &QAction::triggered, this, [this] { chooseAndSaveLightCurve(); });
     QAction* saveAnimation = file->addAction("Save &Animation...");
     saveAnimation->setObjectName("mnuSaveAnimation");
@@ -1072,6 +1097,7 @@ void CorvaneWindow::buildMenus() {
     file->addSeparator();
     QAction* loadCurve = file->addAction("Load Light &Curve...");
     loadCurve->setObjectName("mnuLoadLightCurve");
+    loadCurve->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(loadCurve, &QAction::triggered, this, [this] { chooseAndLoadLightCurve(); });
     QAction* saveBitmap = file->addAction("Save &Bitmap...");
     saveBitmap->setObjectName("mnuSaveBitmap");
@@ -1090,12 +1116,36 @@ void CorvaneWindow::buildMenus() {
     refresh->setObjectName("mnuRefresh");
     refresh->setShortcut(QKeySequence::Refresh);
     connect(refresh, &QAction::triggered, this, [this] { run([this] { form_.mnuRefresh_Click(); }); });
+    QAction* reset = file->addAction("Reset to &Defaults");
+    reset->setObjectName("mnuResetDefaults");
+    connect(reset, &QAction::triggered, this, [this] {
+        if (busy_) {
+            return;
+        }
+        run([this] {
+            if (form_.dialogs().message("Put every parameter and switch back to its value at start-up?", "Corvane",
+                                        platform::MessageButtons::YesNo) == platform::MessageAnswer::Yes) {
+                form_.resetToDefaults();
+            }
+        });
+    });
     file->addSeparator();
     QAction* exitAction = file->addAction("E&xit");
     exitAction->setObjectName("mnuExit");
+    exitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exitAction, &QAction::triggered, this, [this] {
         form_.mnuExit_Click();
         close();
+    });
+
+    // Space starts and stops the animation wherever the focus is, except in a box being typed into.
+    auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
+    space->setObjectName("shortcutAnimate");
+    connect(space, &QShortcut::activated, this, [this] {
+        run([this] {
+            form_.AnimCheck.Value = form_.AnimCheck.checked() ? 0 : 1;
+            form_.AnimCheck_Click();
+        });
     });
 
     QMenu* special = menuBar()->addMenu("&Special");
@@ -1227,6 +1277,7 @@ void CorvaneWindow::syncFromForm() {
 
     if (starNameList_->count() != static_cast<int>(form_.StarNameList.Items.size())) {
         setListItems(starNameList_, form_.StarNameList.Items);
+        applyStarFilter();
     }
     if (form_.StarNameListIndex >= 0 && starNameList_->currentRow() != form_.StarNameListIndex) {
         const QSignalBlocker quiet(starNameList_);

@@ -104,6 +104,7 @@ private:
     void chooseAndLoadLightCurve();
     void chooseAndSaveLightCurve();
     void chooseAndSavePlot();
+    void applyStarFilter();
     void chooseAndSaveAnimation(bool gif);
     void chooseForSavePanel(void (app::CorvaneForm::*menu)(), bool save, const QString& filter);
 
@@ -130,6 +131,7 @@ private:
     QTimer* timer1_ = nullptr;
     QTimer* timer2_ = nullptr;
     QListWidget* starNameList_ = nullptr;
+    QLineEdit* starFilter_ = nullptr;
     QPushButton* slideShow_ = nullptr;
     QLabel* lblSlideShow_ = nullptr;
     QLabel* lblError_ = nullptr;

@@ -569,5 +569,89 @@ TEST_F(UseFixture, AnAnimatedGifIsSavedFromTheFileMenuOffTheWindowsThread) {
     EXPECT_FALSE(find<QWidget>("frameMessage")->isVisible());
 }
 
+
+TEST_F(UseFixture, EveryControlSaysWhatItSetsInItsTooltip) {
+    std::vector<std::string> names;
+    for (const auto& c : app::CorvaneForm::parameterControls()) {
+        names.emplace_back(c.name);
+    }
+    for (const auto& c : app::CorvaneForm::switchControls()) {
+        names.emplace_back(c.name);
+    }
+    for (const auto& c : app::CorvaneForm::optionControls()) {
+        names.emplace_back(c.name);
+    }
+    for (const auto& c : app::CorvaneForm::comboControls()) {
+        names.emplace_back(c.name);
+    }
+    for (const char* other : {"StarNameList", "txtStarFilter", "PicturePlot", "Picture1", "cmdFit"}) {
+        names.emplace_back(other);
+    }
+    for (const std::string& name : names) {
+        QWidget* w = window.findChild<QWidget*>(QString::fromStdString(name));
+        if (w == nullptr) {
+            continue; // a control the window shows inside another (the photometry's own combo has its text)
+        }
+        EXPECT_FALSE(w->toolTip().isEmpty()) << name;
+    }
+    EXPECT_THAT(find<QLineEdit>("txtIota")->toolTip().toStdString(), HasSubstr("0 to 90"));
+}
+
+TEST_F(UseFixture, KeyboardShortcutsFindBoxesAndTheCatalogueFilter) {
+    EXPECT_EQ(window.findChild<QAction*>("mnuLoadLightCurve")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(window.findChild<QAction*>("mnuSaveLightCurve")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(window.findChild<QAction*>("mnuExit")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(window.findChild<QAction*>("mnuRefresh")->shortcut(), QKeySequence(QKeySequence::Refresh));
+    // Space starts and stops the animation from the catalogue list...
+    QListWidget* list = find<QListWidget>("StarNameList");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_TRUE(form.AnimCheck.checked());
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_FALSE(form.AnimCheck.checked());
+    // ...but a space typed into a box is text.
+    QLineEdit* name = find<QLineEdit>("txtFilename");
+    name->setFocus();
+    QTest::keyClick(name, Qt::Key_End);
+    QTest::keyClick(name, Qt::Key_Space);
+    EXPECT_FALSE(form.AnimCheck.checked());
+    EXPECT_TRUE(name->text().endsWith(' '));
+
+    // Typing part of a name leaves only the systems that match, in any case.
+    QLineEdit* filter = find<QLineEdit>("txtStarFilter");
+    QTest::keyClicks(filter, "boo");
+    int shown = 0;
+    for (int row = 0; row < list->count(); ++row) {
+        if (!list->item(row)->isHidden()) {
+            ++shown;
+            EXPECT_THAT(list->item(row)->text().toLower().toStdString(), HasSubstr("boo"));
+        }
+    }
+    EXPECT_GE(shown, 2) << "44i Boo, TY Boo, XY Boo ...";
+    EXPECT_LT(shown, list->count());
+    filter->clear();
+    for (int row = 0; row < list->count(); ++row) {
+        EXPECT_FALSE(list->item(row)->isHidden());
+    }
+}
+
+TEST_F(UseFixture, ResetToDefaultsPutsEveryParameterBack) {
+    const std::string q = form.Qratio.Text, iota = form.txtIota.Text;
+    typeKeys("Qratio", "0.3");
+    QTest::keyClick(find<QLineEdit>("Qratio"), Qt::Key_Return);
+    typeKeys("txtIota", "60");
+    QTest::keyClick(find<QLineEdit>("txtIota"), Qt::Key_Return);
+    find<QCheckBox>("chkMag")->click();
+    ASSERT_TRUE(form.chkMag.checked());
+    window.findChild<QAction*>("mnuResetDefaults")->trigger();
+    ASSERT_FALSE(dialogs.shown.empty());
+    EXPECT_THAT(dialogs.shown.back(), HasSubstr("back to its value at start-up"));
+    EXPECT_EQ(form.Qratio.Text, q);
+    EXPECT_EQ(form.txtIota.Text, iota);
+    EXPECT_EQ(find<QLineEdit>("Qratio")->text().toStdString(), q);
+    EXPECT_FALSE(form.chkMag.checked());
+    EXPECT_FALSE(find<QCheckBox>("chkMag")->isChecked());
+}
+
 } // namespace
 } // namespace corvane::ui
