@@ -383,6 +383,12 @@ public:
     std::string saveAnimation(const std::filesystem::path& target, double stepDegrees, bool gif,
                               const std::function<void(int done, int total)>& progress = {},
                               const std::atomic<bool>* cancel = nullptr);
+    // The last grid search's points (those finished, when cancelled) and axes, for its picture;
+    // applyBestGridPoint puts the best point's two values into their boxes and refreshes (false
+    // when there is none).
+    std::vector<fitting::GridRow> LastGridRows;
+    fitting::GridAxis LastGridAxis1, LastGridAxis2;
+    bool applyBestGridPoint();
     // The text box a grid-search parameter name sets.
     TextBox* parameterBox(const std::string& name);
 

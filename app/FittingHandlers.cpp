@@ -4,7 +4,9 @@
 
 
 #include "fitting/Fit.h"
+#include "fitting/GridPicture.h"
 #include "fitting/Observations.h"
+#include "platform/PlotPainter.h"
 #include "fitting/RelativeError.h"
 #include "fitting/StarParameters.h"
 #include "platform/NumberFormat.h"
@@ -581,6 +583,9 @@ std::filesystem::path CorvaneForm::runGridSearch(int threads,
     // Two runs finishing in the same second must not take one name: the file is created exclusively,
     // with a suffix when the name is taken.
     const std::string stamp = timeStamp("%Y%m%d%H%M%S") + (complete ? "" : "-incomplete");
+    LastGridRows = rows;
+    LastGridAxis1 = a1;
+    LastGridAxis2 = a2;
     const std::string text = fitting::formatGridFile(rows);
     std::filesystem::path file;
     for (int k = 0; k < 1000; ++k) {
@@ -600,6 +605,13 @@ std::filesystem::path CorvaneForm::runGridSearch(int threads,
         why = "no free file name was found in " + folder.string();
         return {};
     }
+    // The error map beside the table, under the same name.
+    std::filesystem::path picture = file;
+    picture.replace_extension(".png");
+    if (const std::string problem = platform::savePlot(fitting::gridPicture(a1, a2, rows), picture, 800, 600);
+        !problem.empty()) {
+        picture.clear();
+    }
     if (!complete) {
         why = "the grid search was cancelled; the " + std::to_string(rows.size()) + " points finished were written to " +
               file.string();
@@ -608,6 +620,19 @@ std::filesystem::path CorvaneForm::runGridSearch(int threads,
     }
     lblDCProgress.Caption = "Completed At " + timeStamp("%H:%M:%S") + ". Done!";
     return file;
+}
+
+bool CorvaneForm::applyBestGridPoint() {
+    const auto best = fitting::bestGridRow(LastGridRows);
+    TextBox* b1 = parameterBox(LastGridAxis1.name);
+    TextBox* b2 = parameterBox(LastGridAxis2.name);
+    if (!best || b1 == nullptr || b2 == nullptr) {
+        return false;
+    }
+    b1->Text = GeneralNumber(best->p1);
+    b2->Text = GeneralNumber(best->p2);
+    Refresh_Click();
+    return true;
 }
 
 } // namespace corvane::app

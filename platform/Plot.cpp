@@ -3,6 +3,7 @@
 #include "Plot.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace corvane::platform {
 
@@ -63,6 +64,16 @@ int plotPanelAt(const PlotLayout& l, double px, double py) {
         }
     }
     return -1;
+}
+
+Pixel heatColor(double t) {
+    // A few stops of a perceptually even scale, joined linearly.
+    static const double stops[][3] = {{68, 1, 84}, {59, 82, 139}, {33, 145, 140}, {94, 201, 98}, {253, 231, 37}};
+    const double u = std::clamp(std::isfinite(t) ? t : 0.0, 0.0, 1.0) * 4;
+    const int k = std::min(3, static_cast<int>(u));
+    const double f = u - k;
+    auto mix = [&](int c) { return static_cast<int>(std::lround(stops[k][c] + f * (stops[k + 1][c] - stops[k][c]))); };
+    return pixelFromRgb(mix(0), mix(1), mix(2));
 }
 
 } // namespace corvane::platform

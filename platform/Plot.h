@@ -33,9 +33,22 @@ struct PlotSeries {
     double maxGap = 0.1;
 };
 
+// A map of values over a regular grid of cells (an error surface): cell (row, col) is centred on
+// (x0 + col dx, y0 + row dy); NaN cells are left empty. Colours run from dark (the smallest value)
+// to bright (the largest) along a perceptual scale, shown as a bar with its two end values along the
+// top; the best cell (index, or -1) is ringed.
+struct PlotHeatMap {
+    int rows = 0, cols = 0;
+    double x0 = 0, dx = 1, y0 = 0, dy = 1;
+    std::vector<double> values; // rows * cols, row-major
+    int best = -1;
+    std::string scaleLabel;
+};
+
 struct PlotPanel {
     PlotAxis y;
     std::vector<PlotSeries> series;
+    PlotHeatMap map;        // drawn under the series when it has cells
     double share = 1;       // of the plot's height, relative to the other panels
     bool zeroLine = false;  // a grey line at y = 0
 };
@@ -67,5 +80,8 @@ double plotDataX(const PlotDescription& d, const PlotLayout& l, double px);
 double plotDataY(const PlotDescription& d, const PlotLayout& l, std::size_t panel, double py);
 // The panel under pixel (px, py), or -1 outside every data area.
 int plotPanelAt(const PlotLayout& l, double px, double py);
+
+// The colour of t in [0, 1] on the map's scale (dark blue through green to yellow).
+Pixel heatColor(double t);
 
 } // namespace corvane::platform

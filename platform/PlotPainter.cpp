@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "PlotPainter.h"
 
+#include "platform/NumberFormat.h"
 #include "platform/TextFile.h"
 
 #include <QBuffer>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace corvane::platform {
@@ -21,6 +23,15 @@ namespace corvane::platform {
 namespace {
 
 QColor color(Pixel p) { return QColor((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF); }
+
+// Four significant digits, with the decimal point whatever the locale.
+std::string formatScale(double v) {
+    if (v == 0 || !std::isfinite(v)) {
+        return GeneralNumber(v);
+    }
+    const double unit = std::pow(10.0, std::floor(std::log10(std::fabs(v))) - 3);
+    return GeneralNumber(std::round(v / unit) * unit);
+}
 
 // Text needs a graphics session: the batch tool has none, so one without a screen is made once.
 void ensureGuiApplication() {
@@ -115,6 +126,53 @@ void paintPlot(QPainter& p, const PlotDescription& d, int width, int height) {
         }
         p.save();
         p.setClipRect(rect.adjusted(-3, -3, 3, 3));
+        if (const PlotHeatMap& m = panel.map; m.rows > 0 && m.cols > 0 &&
+                                               m.values.size() == static_cast<std::size_t>(m.rows) * static_cast<std::size_t>(m.cols)) {
+            double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+            for (double v : m.values) {
+                if (std::isfinite(v)) {
+                    lo = std::min(lo, v);
+                    hi = std::max(hi, v);
+                }
+            }
+            p.setPen(Qt::NoPen);
+            for (int row = 0; row < m.rows; ++row) {
+                for (int col = 0; col < m.cols; ++col) {
+                    const double v = m.values[static_cast<std::size_t>(row) * static_cast<std::size_t>(m.cols) +
+                                              static_cast<std::size_t>(col)];
+                    if (!std::isfinite(v)) {
+                        continue;
+                    }
+                    const double cx = m.x0 + col * m.dx, cy = m.y0 + row * m.dy;
+                    const QPointF a(plotPixelX(d, l, cx - m.dx / 2), plotPixelY(d, l, k, cy - m.dy / 2));
+                    const QPointF b(plotPixelX(d, l, cx + m.dx / 2), plotPixelY(d, l, k, cy + m.dy / 2));
+                    p.setBrush(color(heatColor(hi > lo ? (v - lo) / (hi - lo) : 0)));
+                    p.drawRect(QRectF(a, b).normalized().adjusted(-0.5, -0.5, 0.5, 0.5));
+                }
+            }
+            if (m.best >= 0 && m.best < m.rows * m.cols) {
+                const double cx = m.x0 + (m.best % m.cols) * m.dx, cy = m.y0 + (m.best / m.cols) * m.dy;
+                p.setPen(QPen(QColor(255, 255, 255), 2));
+                p.setBrush(Qt::NoBrush);
+                p.drawEllipse(QPointF(plotPixelX(d, l, cx), plotPixelY(d, l, k, cy)), 6, 6);
+            }
+            // The scale: a bar along the top with the values at its ends.
+            if (std::isfinite(lo)) {
+                const double x0 = r.left + r.width - 180, y0 = 5, w = 110;
+                for (int i = 0; i < 55; ++i) {
+                    p.setPen(Qt::NoPen);
+                    p.setBrush(color(heatColor(i / 54.0)));
+                    p.drawRect(QRectF(x0 + i * w / 55, y0, w / 55 + 0.5, 10));
+                }
+                p.setClipping(false);
+                p.setPen(QPen(fg, 1));
+                const QString low = QString::fromStdString(formatScale(lo)), high = QString::fromStdString(formatScale(hi));
+                p.drawText(QPointF(x0 - 4 - metrics.horizontalAdvance(low), y0 + 9), low);
+                p.drawText(QPointF(x0 + w + 4, y0 + 9), high);
+                const QString name = QString::fromStdString(m.scaleLabel);
+                p.drawText(QPointF(x0 - 10 - metrics.horizontalAdvance(low) - metrics.horizontalAdvance(name), y0 + 9), name);
+            }
+        }
         for (const PlotSeries& s : panel.series) {
             drawSeries(p, d, l, k, s);
         }

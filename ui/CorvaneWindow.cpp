@@ -5,6 +5,8 @@
 #include "PictureBox.h"
 #include "PlotView.h"
 #include "ToolTips.h"
+#include "fitting/GridPicture.h"
+#include "platform/PlotPainter.h"
 #include "platform/NumberFormat.h"
 #include "ManualText.h"
 
@@ -13,6 +15,8 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QShortcut>
+#include <QPainter>
+#include <QPixmap>
 #include <QSignalBlocker>
 #include <QTextBrowser>
 #include <QDesktopServices>
@@ -629,11 +633,15 @@ void CorvaneWindow::toggleGridSearch(bool on) {
         const std::string caption = file.empty()       ? "Not done: " + why
                                     : cancel->load() ? snapshot->lblDCProgress.Caption
                                                      : snapshot->lblDCProgress.Caption + " " + file.string();
-        QMetaObject::invokeMethod(this, [this, caption] {
-            runWhenIdle([this, caption] {
+        QMetaObject::invokeMethod(this, [this, caption, snapshot] {
+            runWhenIdle([this, caption, snapshot] {
                 busy_ = false;
                 form_.lblDCProgress.Caption = caption;
                 form_.chkDC.Value = 0;
+                form_.LastGridRows = snapshot->LastGridRows;
+                form_.LastGridAxis1 = snapshot->LastGridAxis1;
+                form_.LastGridAxis2 = snapshot->LastGridAxis2;
+                showGridResult();
             });
         });
     });
@@ -713,6 +721,51 @@ void CorvaneWindow::toggleFit() {
             });
         });
     });
+}
+
+void CorvaneWindow::showGridResult() {
+    const auto best = fitting::bestGridRow(form_.LastGridRows);
+    if (form_.LastGridRows.empty()) {
+        return;
+    }
+    if (gridResult_ == nullptr) {
+        gridResult_ = new QDialog(this);
+        gridResult_->setObjectName("GridResult");
+        gridResult_->setWindowTitle("Grid Search");
+        auto* layout = new QVBoxLayout(gridResult_);
+        gridPicture_ = new QLabel;
+        gridPicture_->setObjectName("GridPicture");
+        layout->addWidget(gridPicture_);
+        gridBest_ = new QLabel;
+        gridBest_->setObjectName("lblGridBest");
+        gridBest_->setWordWrap(true);
+        layout->addWidget(gridBest_);
+        auto* buttons = new QHBoxLayout;
+        auto* apply = new QPushButton("Apply Best");
+        apply->setObjectName("cmdApplyBest");
+        apply->setToolTip("Put the best point's two values into their boxes");
+        connect(apply, &QPushButton::clicked, this, [this] { run([this] { form_.applyBestGridPoint(); }); });
+        auto* close = new QPushButton("Close");
+        connect(close, &QPushButton::clicked, gridResult_, &QDialog::close);
+        buttons->addStretch(1);
+        buttons->addWidget(apply);
+        buttons->addWidget(close);
+        layout->addLayout(buttons);
+    }
+    QImage image(640, 440, QImage::Format_RGB32);
+    {
+        QPainter painter(&image);
+        platform::paintPlot(painter, fitting::gridPicture(form_.LastGridAxis1, form_.LastGridAxis2, form_.LastGridRows),
+                            image.width(), image.height());
+    }
+    gridPicture_->setPixmap(QPixmap::fromImage(image));
+    gridBest_->setText(best ? QString("Best: %1 = %2, %3 = %4, relative error %5")
+                                  .arg(qs(form_.LastGridAxis1.name), qs(platform::GeneralNumber(best->p1)),
+                                       qs(form_.LastGridAxis2.name), qs(platform::GeneralNumber(best->p2)),
+                                       qs(platform::GeneralNumber(*best->error)))
+                            : QString("No point has a relative error."));
+    gridResult_->findChild<QPushButton*>("cmdApplyBest")->setEnabled(best.has_value());
+    gridResult_->show();
 }
 
 void CorvaneWindow::applyStarFilter() {

@@ -105,6 +105,7 @@ private:
     void chooseAndSaveLightCurve();
     void chooseAndSavePlot();
     void applyStarFilter();
+    void showGridResult();
     void chooseAndSaveAnimation(bool gif);
     void chooseForSavePanel(void (app::CorvaneForm::*menu)(), bool save, const QString& filter);
 
@@ -132,6 +133,9 @@ private:
     QTimer* timer2_ = nullptr;
     QListWidget* starNameList_ = nullptr;
     QLineEdit* starFilter_ = nullptr;
+    QDialog* gridResult_ = nullptr;
+    QLabel* gridPicture_ = nullptr;
+    QLabel* gridBest_ = nullptr;
     QPushButton* slideShow_ = nullptr;
     QLabel* lblSlideShow_ = nullptr;
     QLabel* lblError_ = nullptr;

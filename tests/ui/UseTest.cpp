@@ -4,6 +4,7 @@
 #include "ui/CorvaneWindow.h"
 #include "ui/PlotView.h"
 #include "platform/Plot.h"
+#include "fitting/GridPicture.h"
 #include "lightcurve/LightCurve.h"
 #include "platform/NumberFormat.h"
 #include "precise/PreciseLight.h"
@@ -651,6 +652,47 @@ TEST_F(UseFixture, ResetToDefaultsPutsEveryParameterBack) {
     EXPECT_EQ(find<QLineEdit>("Qratio")->text().toStdString(), q);
     EXPECT_FALSE(form.chkMag.checked());
     EXPECT_FALSE(find<QCheckBox>("chkMag")->isChecked());
+}
+
+
+TEST_F(UseFixture, AGridSearchEndsInAnErrorMapWhoseBestPointCanBeApplied) {
+    const auto obs = folder / "obs.csv";
+    {
+        std::ofstream out(obs);
+        for (int k = 0; k < 12; ++k) {
+            out << k / 12.0 << "," << 10 + 0.3 * std::exp(-std::pow(std::min(k, 12 - k) / 1.5, 2)) << "\n";
+        }
+    }
+    form.txtLCName.Text = obs.string();
+    form.cmdLoadLight_Click();
+    form.chooseItem("cmbPhotometry", "Precise");
+    form.txtN1.Text = "5";
+    window.syncFromForm();
+    find<QPushButton>("cmdExtras")->click();
+    for (const auto& [box, value] : {std::pair{"txtInitial", "70"}, {"txtFinal", "90"}, {"txtSteps", "3"},
+                                     {"txtInitial2", "0.3"}, {"txtFinal2", "0.5"}, {"txtSteps2", "2"}}) {
+        typeKeys(box, value);
+    }
+    find<QCheckBox>("chkDC")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form.chkDC.checked(); }, 120000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.findChild<QDialog*>("GridResult") != nullptr; }, 5000));
+    auto* result = window.findChild<QDialog*>("GridResult");
+    EXPECT_TRUE(result->isVisible());
+    EXPECT_FALSE(window.findChild<QLabel*>("GridPicture")->pixmap().isNull());
+    const QString best = window.findChild<QLabel*>("lblGridBest")->text();
+    EXPECT_TRUE(best.startsWith("Best: Inclination = ")) << best.toStdString();
+    ASSERT_EQ(form.LastGridRows.size(), 6u);
+    const auto row = fitting::bestGridRow(form.LastGridRows);
+    ASSERT_TRUE(row);
+    window.findChild<QPushButton*>("cmdApplyBest")->click();
+    EXPECT_EQ(find<QLineEdit>("txtIota")->text().toStdString(), platform::GeneralNumber(row->p1));
+    EXPECT_EQ(find<QLineEdit>("Qratio")->text().toStdString(), platform::GeneralNumber(row->p2));
+    // The map is saved beside the table.
+    bool picture = false;
+    for (const auto& entry : std::filesystem::directory_iterator(folder / "RelativeErrors")) {
+        picture = picture || entry.path().extension() == ".png";
+    }
+    EXPECT_TRUE(picture);
 }
 
 } // namespace
