@@ -17,6 +17,8 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <system_error>
+#include <unistd.h>
 
 namespace corvane::platform {
 
@@ -40,6 +42,25 @@ void ensureGuiApplication() {
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    // Without a session's runtime folder Qt makes one in the temporary folder and leaves it there:
+    // give it a private one that goes when the program ends.
+    struct RuntimeFolder {
+        std::filesystem::path path;
+        ~RuntimeFolder() {
+            std::error_code ec;
+            if (!path.empty()) {
+                std::filesystem::remove_all(path, ec);
+            }
+        }
+    };
+    static RuntimeFolder runtime;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "corvane-runtime-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            runtime.path = pattern;
+            qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(pattern));
+        }
     }
     static int argc = 1;
     static char name[] = "corvane";
