@@ -119,6 +119,7 @@ public:
 
     // The catalogue and its slide show.
     ListBox StarNameList; // headed "Virederez Adeza Stars"
+    Label lblStarSource{"", true}; // where the last system loaded from the catalogue has its values
     int StarNameListIndex = -1;
     std::vector<catalogue::CatalogueEntry> Cat; // index 1..StarCount; element 0 unused
     int StarCount = 0;

@@ -51,7 +51,7 @@ std::string timeStamp(const char* format) {
 
 void CorvaneForm::AddStars() {
     const auto entries = catalogue::entries();
-    Cat.assign(1001, catalogue::CatalogueEntry{"", 0, 0, 0, 0, 0, 0});
+    Cat.assign(1001, catalogue::CatalogueEntry{});
     std::copy(entries.begin(), entries.end(), Cat.begin() + 1);
     StarCount = static_cast<int>(entries.size());
     StarNameList.Clear();
@@ -65,6 +65,7 @@ void CorvaneForm::loadCatalogueEntry(int index) {
         return;
     }
     const catalogue::CatalogueEntry& e = Cat[static_cast<std::size_t>(index)];
+    lblStarSource.Caption = catalogue::sourceNote(e);
     // A catalogue system is a binary: undo what the single-spinning-star preset switched (no click
     // actions: the caller's refresh follows).
     TwoStarsCheck.Value = 1;

@@ -368,7 +368,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         ->type_name("NAME");
 
     CLI::App* catalogueCommand =
-        cliApp.add_subcommand("catalogue", "List the catalogue: index, name, q, i, r1, r2, T1, T2");
+        cliApp.add_subcommand("catalogue", "List the catalogue: index, name, q, i, r1, r2, T1, T2, source");
 
     CLI::App* compare = cliApp.add_subcommand("compare", "Load an observed curve, draw the model at its phases and "
                                                          "print the relative error");
@@ -555,7 +555,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             out << index << ',' << e.Name << ',' << platform::GeneralNumber(e.Q) << ','
                 << platform::GeneralNumber(e.Iota) << ',' << platform::GeneralNumber(e.Radius1) << ','
                 << platform::GeneralNumber(e.Radius2) << ',' << platform::GeneralNumber(e.Temp1) << ','
-                << platform::GeneralNumber(e.Temp2) << '\n';
+                << platform::GeneralNumber(e.Temp2) << ',' << e.Source << '\n';
         }
     } else if (compare->parsed()) {
         form.txtLCName.Text = observedFile;

@@ -518,6 +518,10 @@ QWidget* CorvaneWindow::buildCatalogue() {
         run([this, name] { form_.StarNameList_Click(name); });
     });
     layout->addWidget(starNameList_, 1);
+    lblStarSource_ = new QLabel;
+    lblStarSource_->setObjectName("lblStarSource");
+    lblStarSource_->setWordWrap(true);
+    layout->addWidget(lblStarSource_);
     slideShow_ = new QPushButton("Start Slide Show");
     slideShow_->setObjectName("SlideShow");
     connect(slideShow_, &QPushButton::clicked, this, [this] { run([this] { form_.SlideShow_Click(); }); });
@@ -1330,6 +1334,10 @@ void CorvaneWindow::syncFromForm() {
 
     if (starNameList_->count() != static_cast<int>(form_.StarNameList.Items.size())) {
         setListItems(starNameList_, form_.StarNameList.Items);
+        for (int row = 0; row < starNameList_->count() && row < form_.StarCount; ++row) {
+            starNameList_->item(row)->setToolTip(
+                qs(catalogue::sourceNote(form_.Cat[static_cast<std::size_t>(row) + 1])));
+        }
         applyStarFilter();
     }
     if (form_.StarNameListIndex >= 0 && starNameList_->currentRow() != form_.StarNameListIndex) {
@@ -1339,6 +1347,7 @@ void CorvaneWindow::syncFromForm() {
     }
     slideShow_->setText(qs(form_.SlideShow.Caption));
     lblSlideShow_->setText(qs(form_.lblSlideShow.Caption));
+    lblStarSource_->setText(qs(form_.lblStarSource.Caption));
     lblSlideShow_->setVisible(form_.lblSlideShow.Visible);
     lblError_->setText(qs(form_.lblError.Caption));
     lblObserved_->setText(qs(form_.lblObserved.Caption));

@@ -133,6 +133,7 @@ private:
     QTimer* timer2_ = nullptr;
     QListWidget* starNameList_ = nullptr;
     QLineEdit* starFilter_ = nullptr;
+    QLabel* lblStarSource_ = nullptr;
     QDialog* gridResult_ = nullptr;
     QLabel* gridPicture_ = nullptr;
     QLabel* gridBest_ = nullptr;

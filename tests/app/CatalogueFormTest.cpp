@@ -228,7 +228,9 @@ TEST_F(CatalogueFixture, GridSearchFindsTheParametersTheCurveCameFrom) {
     form.setSwitch("chkMag", 1);
     form.chooseItem("cmbFilter", "R");
     form.typeText("txtN1", "6");
-    // An observed curve made by the model at i = 70, q = 0.45 (catalogue entry 5).
+    // An observed curve made by the model at i = 70, q = 0.45.
+    form.typeText("txtIota", "70");
+    form.typeText("Qratio", "0.45");
     std::string phases;
     for (int k = 0; k < 16; ++k) {
         phases += std::to_string(k / 16.0) + ",0\n";

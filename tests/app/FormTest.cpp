@@ -53,12 +53,14 @@ TEST_F(FormFixture, StartsUpAsDescribed) {
     EXPECT_EQ(form.Caption, "Corvane Pro 2.1.39 - Eclipsing Binary Stars ");
     EXPECT_EQ(form.Index, 5);
     // Catalogue entry 5, "ER Cep (7)".
-    EXPECT_EQ(form.Qratio.Text, "0.45");
-    EXPECT_EQ(form.txtIota.Text, "70");
-    EXPECT_EQ(form.txtRadius1.Text, "0.4352");
-    EXPECT_EQ(form.txtRadius2.Text, "0.3044");
-    EXPECT_EQ(form.txtTemp1.Text, "5800");
-    EXPECT_EQ(form.txtTemp2.Text, "5900");
+    const catalogue::CatalogueEntry& e = catalogue::entries()[4];
+    EXPECT_STREQ(e.Name, "ER Cep (7)");
+    EXPECT_EQ(form.Qratio.Text, platform::GeneralNumber(e.Q));
+    EXPECT_EQ(form.txtIota.Text, platform::GeneralNumber(e.Iota));
+    EXPECT_EQ(form.txtRadius1.Text, platform::GeneralNumber(e.Radius1));
+    EXPECT_EQ(form.txtRadius2.Text, platform::GeneralNumber(e.Radius2));
+    EXPECT_EQ(form.txtTemp1.Text, platform::GeneralNumber(e.Temp1));
+    EXPECT_EQ(form.txtTemp2.Text, platform::GeneralNumber(e.Temp2));
     EXPECT_EQ(form.StarNameList.Items.size(), 324u);
     EXPECT_EQ(form.txtN1.Text, "10");
     EXPECT_EQ(form.LatLines, 10);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: Corvane developers
 #include "cli/BatchTool.h"
+#include "catalogue/Catalogue.h"
+#include "platform/NumberFormat.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -228,8 +230,13 @@ TEST(BatchToolCatalogue, ListsEverySystemAndLoadsOneByName) {
     ASSERT_EQ(all.status, 0);
     const auto l = lines(all.out);
     ASSERT_EQ(l.size(), 324u);
-    EXPECT_EQ(l[0], "1,44i Boo (3),1.997,70.9,0.297,0.412,5800,5553");
-    EXPECT_EQ(l[323], "324,FZ Ori (Ravik),0.79152,67.085,0.3855,0.347,6108,6055");
+    EXPECT_EQ(l[0], "1,44i Boo (3),1.997,70.9,0.297,0.412,5800,5553,given");
+    EXPECT_EQ(l[323], "324,FZ Ori (Ravik),0.79152,67.085,0.3855,0.347,6108,6055,given");
+    for (const std::string& row : l) {
+        EXPECT_EQ(std::count(row.begin(), row.end(), ','), 8) << "the source is the last column: " << row;
+        EXPECT_NE(row.back(), ',') << row;
+    }
+    EXPECT_EQ(l[14], "15,AB And (19),0.56,83.16,0.4185,0.3229,5020,5450,WUMaCat (Latkovic+ 2021)");
     const ToolRun fz = run({"--star", "FZ Ori (Ravik)", "lists"});
     ASSERT_EQ(fz.status, 0) << fz.err;
     EXPECT_THAT(fz.out, HasSubstr("r1(pole) = 0.3855\n"));
@@ -242,8 +249,8 @@ TEST(BatchToolCatalogue, ListsEverySystemAndLoadsOneByName) {
 
 TEST_F(RenderFixture, CompareAndGridAgainstAModelCurve) {
     // The model's own light curve, in magnitudes, as an observed file.
-    ASSERT_EQ(run({"--size", "200x125", "--set", "chkMag=1", "--set", "cmbFilter=R", "lightcurve", "--step", "15",
-                   "--out", file("model.csv")})
+    ASSERT_EQ(run({"--size", "200x125", "--set", "chkMag=1", "--set", "cmbFilter=R", "--set", "txtIota=70", "--set",
+                   "Qratio=0.45", "lightcurve", "--step", "15", "--out", file("model.csv")})
                   .status,
               0);
     std::ifstream in(dir / "model.csv");
@@ -256,8 +263,8 @@ TEST_F(RenderFixture, CompareAndGridAgainstAModelCurve) {
         obs << line.substr(0, c1) << "," << line.substr(c1 + 2, c2 - c1 - 2) << "\n";
     }
     obs.close();
-    const ToolRun same = run({"--size", "200x125", "--set", "chkMag=1", "--set", "cmbFilter=R", "compare",
-                              "--observed", file("obs.csv"), "--listing"});
+    const ToolRun same = run({"--size", "200x125", "--set", "chkMag=1", "--set", "cmbFilter=R", "--set", "txtIota=70",
+                              "--set", "Qratio=0.45", "compare", "--observed", file("obs.csv"), "--listing"});
     ASSERT_EQ(same.status, 0) << same.err;
     const auto l = lines(same.out);
     ASSERT_EQ(l.size(), 26u);
@@ -337,8 +344,9 @@ TEST(BatchToolUse, EquatorDataPrintsOnlyPositiveRadii) {
 }
 
 TEST_F(RenderFixture, PrecisePhotometryWritesTheCurveAndFitsItsOwnCurve) {
+    // The system at i = 70, q = 0.45, on a grid point.
     const std::vector<std::string> precise = {"--set", "cmbPhotometry=Precise", "--set", "chkMag=1", "--set",
-                                              "cmbFilter=R"};
+                                              "cmbFilter=R", "--set", "txtIota=70", "--set", "Qratio=0.45"};
     auto with = [&](std::vector<std::string> tail) {
         std::vector<std::string> args = precise;
         args.insert(args.end(), tail.begin(), tail.end());
@@ -400,7 +408,9 @@ TEST_F(RenderFixture, CompareGivesOneErrorHoweverManySettingsPrecedeIt) {
     };
     const std::string plain = with({});
     EXPECT_EQ(plain.substr(0, 16), "Relative Error: ");
-    EXPECT_EQ(with({"--set", "txtIota=40", "--set", "txtIota=70"}), plain);
+    // The start-up inclination (catalogue entry 5's) typed back after another.
+    const std::string startIota = "txtIota=" + platform::GeneralNumber(catalogue::entries()[4].Iota);
+    EXPECT_EQ(with({"--set", "txtIota=40", "--set", startIota}), plain);
     EXPECT_EQ(with({"--set", "cmbFilter=LRGB", "--set", "cmbFilter=RGB", "--set", "txtEta=180"}), plain);
     EXPECT_EQ(with({"--set", "chkMag=1", "--set", "chkMag=0", "--set", "txtN1=10", "--set", "txtN1=10"}), plain);
 }

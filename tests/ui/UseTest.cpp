@@ -695,5 +695,21 @@ TEST_F(UseFixture, AGridSearchEndsInAnErrorMapWhoseBestPointCanBeApplied) {
     EXPECT_TRUE(picture);
 }
 
+
+TEST_F(UseFixture, ACatalogueSystemShowsWhereItsValuesComeFrom) {
+    QListWidget* list = find<QListWidget>("StarNameList");
+    const auto rows = list->findItems("AB And (19)", Qt::MatchExactly);
+    ASSERT_EQ(rows.size(), 1);
+    list->scrollToItem(rows[0]);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(rows[0]).center());
+    EXPECT_EQ(find<QLineEdit>("Qratio")->text(), "0.56");
+    EXPECT_EQ(find<QLineEdit>("txtIota")->text(), "83.16");
+    EXPECT_EQ(find<QLabel>("lblStarSource")->text(), "AB And (19): WUMaCat (Latkovic+ 2021)");
+    EXPECT_EQ(rows[0]->toolTip(), "AB And (19): WUMaCat (Latkovic+ 2021)");
+    const auto estimated = list->findItems("ER Ori (13)", Qt::MatchExactly);
+    ASSERT_EQ(estimated.size(), 1);
+    EXPECT_FALSE(estimated[0]->toolTip().isEmpty());
+}
+
 } // namespace
 } // namespace corvane::ui
