@@ -1,0 +1,191 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#include "timing/Minima.h"
+#include "timing/PeriodSearch.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace corvane::timing {
+namespace {
+
+constexpr double Pi = 3.14159265358979;
+
+// An eclipsing binary's magnitude at phase p: two eclipses of Gaussian profile (depths d1 at phase
+// 0 and d2 at 0.5, width w) on an ellipsoidal wave of amplitude e.
+struct Shape {
+    double d1, d2, w, e;
+    double operator()(double p) const {
+        p -= std::floor(p);
+        const double a = std::min(p, 1 - p), b = std::fabs(p - 0.5);
+        return 10 + d1 * std::exp(-a * a / (w * w)) + d2 * std::exp(-b * b / (w * w)) + e * (1 - std::cos(4 * Pi * p)) / 2;
+    }
+};
+
+struct Series {
+    std::vector<double> t, m;
+};
+
+// Uneven sampling with gaps: n points over `days`, a tenth of the span missing in the middle.
+Series observe(const Shape& s, double period, double epoch, int n, double days, double noise, unsigned seed,
+               double quadratic = 0, double start = 2459000) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> when(start, start + days);
+    std::normal_distribution<double> sigma(0, noise);
+    Series out;
+    while (static_cast<int>(out.t.size()) < n) {
+        const double t = when(rng);
+        if (std::fabs(t - (start + days / 2)) < days / 20) {
+            continue; // the gap
+        }
+        // With T(E) = T0 + P E + Q E^2 the phase is the E that solves it.
+        double e = (t - epoch) / period;
+        for (int k = 0; k < 3 && quadratic != 0; ++k) {
+            e = (t - epoch - quadratic * e * e) / period;
+        }
+        out.t.push_back(t);
+        out.m.push_back(s(e) + sigma(rng));
+    }
+    return out;
+}
+
+struct PeriodCase {
+    const char* name;
+    Shape shape;
+    double period;
+    Method method;
+};
+
+class PeriodTable : public ::testing::TestWithParam<PeriodCase> {};
+
+TEST_P(PeriodTable, TheTruePeriodIsFoundNotItsHalfOrDouble) {
+    const PeriodCase& c = GetParam();
+    const Series s = observe(c.shape, c.period, 2459001.234, 20000, 30, 0.002, 9);
+    const PeriodSearch r = searchPeriod(s.t, s.m, 0.2, 10, c.method);
+    ASSERT_TRUE(r.ok()) << c.name << ": " << r.why;
+    EXPECT_NEAR(r.period / c.period, 1, 1e-5) << c.name << ": found " << r.period << " (" << r.why << ")";
+    EXPECT_LE(r.candidates.size(), 5u);
+    EXPECT_FALSE(r.periods.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Systems, PeriodTable,
+    ::testing::Values(PeriodCase{"detached", {0.6, 0.25, 0.03, 0.005}, 2.4731, Method::Dispersion},
+                      PeriodCase{"semi-detached", {0.9, 0.08, 0.06, 0.05}, 1.1874, Method::Dispersion},
+                      PeriodCase{"contact, nearly equal minima", {0.30, 0.27, 0.10, 0.25}, 0.3712, Method::Dispersion},
+                      PeriodCase{"contact by Lomb-Scargle", {0.30, 0.27, 0.10, 0.25}, 0.3712, Method::LombScargle}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST(PeriodSearch, RefusesTooFewPointsAndTooShortASpan) {
+    const Shape s{0.5, 0.2, 0.04, 0};
+    const Series few = observe(s, 1, 2459000, 10, 20, 0.001, 1);
+    EXPECT_FALSE(searchPeriod(few.t, few.m).ok());
+    EXPECT_NE(searchPeriod(few.t, few.m).why.find("too few points"), std::string::npos);
+    const Series shortSpan = observe(s, 1, 2459000, 200, 3, 0.001, 1);
+    const PeriodSearch r = searchPeriod(shortSpan.t, shortSpan.m, 0.5, 2.5);
+    EXPECT_FALSE(r.ok());
+    EXPECT_NE(r.why.find("shorter than two trial periods"), std::string::npos) << r.why;
+}
+
+TEST(Minima, KweeVanWoerdenRecoversTheTimeWithinItsErrorAndThePolynomialAgrees) {
+    const Shape s{0.5, 0.2, 0.03, 0};
+    const double period = 2.0, epoch = 2459001.0;
+    int within = 0, agree = 0;
+    double sumError = 0, sumSquare = 0;
+    const int runs = 40;
+    for (int run = 0; run < runs; ++run) {
+        const Series obs = observe(s, period, epoch, 4000, 4, 0.003, 100 + static_cast<unsigned>(run));
+        const double truth = epoch + period; // inside the span, away from the gap
+        const auto kvw = kweeVanWoerden(obs.t, obs.m, truth + 0.004, 0.12);
+        const auto poly = symmetricPolynomial(obs.t, obs.m, truth + 0.004, 0.12);
+        ASSERT_TRUE(kvw && poly) << run;
+        within += std::fabs(kvw->time - truth) < 3 * kvw->error;
+        agree += std::fabs(kvw->time - poly->time) < 3 * std::hypot(kvw->error, poly->error);
+        sumError += kvw->error;
+        sumSquare += (kvw->time - truth) * (kvw->time - truth);
+    }
+    EXPECT_GE(within, runs * 9 / 10);
+    EXPECT_GE(agree, runs * 9 / 10);
+    // The stated error is the scatter's size (not ten times smaller or larger).
+    const double scatter = std::sqrt(sumSquare / runs), stated = sumError / runs;
+    EXPECT_GT(stated / scatter, 0.4) << "stated " << stated << " scatter " << scatter;
+    EXPECT_LT(stated / scatter, 2.5) << "stated " << stated << " scatter " << scatter;
+}
+
+TEST(Minima, EveryCoveredEclipseIsTimedLabelledAndOneWithABranchMissingIsSkipped) {
+    const Shape s{0.5, 0.2, 0.03, 0};
+    const double period = 2.0, epoch = 2459001.0;
+    Series obs = observe(s, period, epoch, 6000, 20, 0.002, 5);
+    // Take away the egress of the primary at E = 4 (one branch missing).
+    Series cut;
+    for (std::size_t i = 0; i < obs.t.size(); ++i) {
+        const double d = obs.t[i] - (epoch + 4 * period);
+        if (!(d > 0 && d < 0.2)) {
+            cut.t.push_back(obs.t[i]);
+            cut.m.push_back(obs.m[i]);
+        }
+    }
+    const MinimaResult r = findMinima(cut.t, cut.m, period, epoch);
+    EXPECT_GE(r.skipped, 1);
+    int primaries = 0, secondaries = 0;
+    for (const Minimum& mi : r.minima) {
+        EXPECT_LT(std::fabs(mi.oMinusC), 5 * mi.at.error + 1e-4) << "E = " << mi.cycle;
+        EXPECT_EQ(mi.primary, std::fabs(mi.cycle - std::round(mi.cycle)) < 0.25);
+        EXPECT_NE(mi.cycle, 4) << "the cut eclipse is not timed";
+        (mi.primary ? primaries : secondaries) += 1;
+    }
+    EXPECT_GE(primaries, 8);
+    EXPECT_GE(secondaries, 8);
+    const auto e = fitEphemeris(r.minima);
+    ASSERT_TRUE(e);
+    EXPECT_NEAR(e->period, period, 5 * e->periodError + 1e-7);
+    EXPECT_NEAR(e->t0, epoch, 5 * e->t0Error + 1e-6);
+    const auto epochFound = primaryEpoch(cut.t, cut.m, period);
+    ASSERT_TRUE(epochFound);
+    const double cycles = (epochFound->time - epoch) / period;
+    EXPECT_NEAR(cycles, std::round(cycles), 1e-3) << "a primary minimum";
+    EXPECT_NEAR(epochFound->time, 2459000 + 10, 2 * period) << "the covered minimum nearest the middle of the data";
+}
+
+TEST(Ephemeris, AnInjectedQuadraticTermIsRecovered) {
+    // Minima on T = T0 + P E + Q E^2 with Q = 2e-7 d, timed with 1e-4 d errors.
+    std::mt19937 rng(3);
+    std::normal_distribution<double> noise(0, 1e-4);
+    std::vector<Minimum> minima;
+    const double t0 = 2450000.5, p = 1.2345678, q = 2e-7;
+    for (int e = -2000; e <= 2000; e += 50) {
+        Minimum m;
+        m.cycle = e;
+        m.at.time = t0 + p * e + q * e * e + noise(rng);
+        m.at.error = 1e-4;
+        minima.push_back(m);
+    }
+    const auto linear = fitEphemeris(minima, false);
+    const auto quad = fitEphemeris(minima, true);
+    ASSERT_TRUE(linear && quad);
+    EXPECT_NEAR(quad->quadratic, q, 4 * quad->quadraticError);
+    EXPECT_LT(quad->quadraticError, q / 5) << "significant";
+    EXPECT_NEAR(quad->period, p, 4 * quad->periodError);
+    EXPECT_GT(linear->chi2 / linear->dof, 10 * quad->chi2 / quad->dof) << "the parabola is needed";
+    EXPECT_FALSE(fitEphemeris({minima[0]}));
+}
+
+TEST(Ephemeris, ALongerBaselineGivesASmallerPeriodError) {
+    const Shape s{0.5, 0.2, 0.03, 0};
+    const double period = 1.7, epoch = 2459000.3;
+    Series one = observe(s, period, epoch, 4000, 27, 0.001, 7);
+    Series two = one;
+    const Series later = observe(s, period, epoch, 4000, 27, 0.001, 8, 0, 2459700);
+    two.t.insert(two.t.end(), later.t.begin(), later.t.end());
+    two.m.insert(two.m.end(), later.m.begin(), later.m.end());
+    const auto a = fitEphemeris(findMinima(one.t, one.m, period, epoch).minima);
+    const auto b = fitEphemeris(findMinima(two.t, two.m, period, epoch).minima);
+    ASSERT_TRUE(a && b);
+    EXPECT_LT(b->periodError, a->periodError / 10);
+    EXPECT_NEAR(b->period / period, 1, 1e-6);
+}
+
+} // namespace
+} // namespace corvane::timing

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+// Times of minimum of an eclipsing binary and its ephemeris (times in days, values in magnitudes:
+// larger is fainter).
+
+namespace corvane::timing {
+
+struct MinimumTime {
+    double time = 0, error = 0; // days
+    int points = 0;             // points used
+};
+
+// Kwee and van Woerden (1956): the series near `guess` (within +-halfWidth) is reflected about
+// trial times T; S(T), the mean square difference between each point and the curve (interpolated
+// between the points) at its mirror time 2T - t, is least at the time of minimum. S is sampled about
+// its least value and fitted by the parabola A T^2 + B T + C; T0 = -B / 2A and
+//   sigma^2 = (4 A C - B^2) / (4 A^2 (Z - 1)),  Z = N / 4
+// (N points used). Nothing when either branch has fewer than `minBranch` points.
+std::optional<MinimumTime> kweeVanWoerden(std::span<const double> t, std::span<const double> m, double guess,
+                                          double halfWidth, int minBranch = 5);
+
+// The same minimum timed by a least-squares fit of a symmetric polynomial,
+//   m(t) = a0 + a2 (t - T)^2 + a4 (t - T)^4,
+// T found by golden-section search, its error from the curvature of the residual sum of squares,
+// sigma_T^2 = 2 s^2 / RSS''(T), s^2 = RSS / (N - 4).
+std::optional<MinimumTime> symmetricPolynomial(std::span<const double> t, std::span<const double> m, double guess,
+                                               double halfWidth, int minBranch = 5);
+
+struct Minimum {
+    MinimumTime at;
+    bool primary = true;
+    double cycle = 0; // E: integer for primaries, half-integer for secondaries
+    double oMinusC = 0; // days, against the ephemeris used to find it
+};
+
+struct MinimaResult {
+    std::vector<Minimum> minima;
+    int skipped = 0; // eclipses in the data with a branch missing
+};
+
+// Every eclipse the series covers, primary at T0 + E P and secondary at T0 + (E + 1/2) P, timed by
+// Kwee and van Woerden within +-halfWidth (days; 0: a twentieth of the period); those with a branch of
+// fewer than 5 points are skipped and counted.
+MinimaResult findMinima(std::span<const double> t, std::span<const double> m, double period, double epoch,
+                        double halfWidth = 0);
+
+// The deepest minimum of the series folded on P, timed, moved to the cycle nearest the middle of
+// the data (the epoch of primary minimum); nothing when no covered minimum can be timed.
+std::optional<MinimumTime> primaryEpoch(std::span<const double> t, std::span<const double> m, double period);
+
+struct Ephemeris {
+    double t0 = 0, t0Error = 0, period = 0, periodError = 0;
+    double quadratic = 0, quadraticError = 0; // Q of T = T0 + P E + Q E^2 (dP/dE = 2Q)
+    bool hasQuadratic = false;
+    double chi2 = 0;
+    int dof = 0;
+};
+
+// The weighted least-squares ephemeris T(E) = T0 + P E (+ Q E^2 when quadratic) through the minima,
+// weights 1/error^2; errors from the normal matrix, scaled by sqrt(chi2/dof) when that is above 1.
+// Nothing for fewer than 2 minima (3 for the quadratic) or a singular system.
+std::optional<Ephemeris> fitEphemeris(const std::vector<Minimum>& minima, bool quadratic = false);
+
+} // namespace corvane::timing
