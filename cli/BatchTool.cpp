@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: Corvane developers
 #include "BatchTool.h"
+#include "TimingCommands.h"
 
 #include "app/CorvaneForm.h"
 #include "platform/Dialogs.h"
@@ -435,7 +436,30 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     CLI::Option* animateStepOption =
         animate->add_option("--step", animateStep, "Degrees between frames (default: the animation step)")->type_name("DEG");
 
-    for (CLI::App* sub : {lists, equator, render, lightcurve, catalogueCommand, compare, grid, fit, plot, animate}) {
+    CLI::App* periodCommand = cliApp.add_subcommand("period", "Search a time series for its period and epoch of "
+                                                               "primary minimum");
+    std::vector<std::string> timingFiles;
+    double minDays = 0, maxDays = 0;
+    bool lomb = false;
+    periodCommand->add_option("--observed", timingFiles, "A time series (repeat to join files of one time scale)")
+        ->required()
+        ->type_name("FILE");
+    periodCommand->add_option("--min", minDays, "Shortest trial period (default: 3 median samplings, at least 0.05 d)")
+        ->type_name("DAYS");
+    periodCommand->add_option("--max", maxDays, "Longest trial period (default: half the time span)")->type_name("DAYS");
+    periodCommand->add_flag("--lomb-scargle", lomb, "Lomb-Scargle instead of phase dispersion (contact, ellipsoidal)");
+    CLI::App* minimaCommand = cliApp.add_subcommand("minima", "Time every covered eclipse (Kwee and van Woerden) and fit "
+                                                              "the ephemeris");
+    double minimaPeriod = 0, minimaEpoch = 0;
+    bool quadratic = false;
+    minimaCommand->add_option("--observed", timingFiles, "A time series (repeatable)")->required()->type_name("FILE");
+    minimaCommand->add_option("--period", minimaPeriod, "Period in days (default: searched)")->type_name("DAYS");
+    CLI::Option* minimaEpochOption =
+        minimaCommand->add_option("--epoch", minimaEpoch, "Epoch of primary minimum (default: timed)")->type_name("TIME");
+    minimaCommand->add_flag("--quadratic", quadratic, "Fit a quadratic ephemeris (dP/dt) too");
+
+    for (CLI::App* sub : {lists, equator, render, lightcurve, catalogueCommand, compare, grid, fit, plot, animate,
+                          periodCommand, minimaCommand}) {
         sub->fallthrough();
     }
 
@@ -447,14 +471,14 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         } else if (a == "--size" || a == "--out" || a == "--eta" || a == "--step" || a == "--star" ||
                    a == "--observed" || a == "--p1" || a == "--p2" || a == "--from" || a == "--to" ||
                    a == "--steps" || a == "--from2" || a == "--to2" || a == "--steps2" || a == "--threads" ||
-                   a == "--period" || a == "--epoch" || a == "--free") {
+                   a == "--period" || a == "--epoch" || a == "--free" || a == "--min" || a == "--max") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
-            static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue",
-                                             "compare", "grid", "fit", "plot", "animate"};
+            static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue", "compare",
+                                             "grid",  "fit",     "plot",   "animate",    "period",    "minima"};
             if (std::none_of(std::begin(commands), std::end(commands), [&](const char* c) { return a == c; })) {
                 err << "corvane-cli: unknown command '" << a
-                    << "' (commands: lists, equator, render, lightcurve, catalogue, compare, grid, fit, plot, animate)\n";
+                    << "' (commands: lists, equator, render, lightcurve, catalogue, compare, grid, fit, plot, animate, period, minima)\n";
                 return 2;
             }
             break;
@@ -582,6 +606,10 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         if (form.lblChiSquare.Visible) {
             out << form.lblChiSquare.Caption << '\n';
         }
+    } else if (periodCommand->parsed()) {
+        return runPeriodCommand(timingFiles, minDays, maxDays, lomb, out, err);
+    } else if (minimaCommand->parsed()) {
+        return runMinimaCommand(timingFiles, minimaPeriod, minimaEpoch, minimaEpochOption->count() > 0, quadratic, out, err);
     } else if (plot->parsed()) {
         return runPlotCommand(form, plotOut, plotObserved, width, height, err);
     } else if (animate->parsed()) {
