@@ -390,6 +390,9 @@ public:
     std::vector<fitting::GridRow> LastGridRows;
     fitting::GridAxis LastGridAxis1, LastGridAxis2;
     bool applyBestGridPoint();
+    // A copy of this form for the model passes of the grid search and the fit: no saving, no
+    // animation, no slide show, no comparison of its own.
+    CorvaneForm modelPassBase() const;
     // The text box a grid-search parameter name sets.
     TextBox* parameterBox(const std::string& name);
 

@@ -112,13 +112,7 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
         return false;
     }
 
-    CorvaneForm base(*this);
-    base.chkError.Value = 0;
-    base.chkSave.Value = 0;
-    base.chkBMP.Value = 0;
-    base.AnimCheck.Value = 0;
-    base.SlideShowOn = false;
-    base.chkPhotometry.Value = precisePhotometry() ? 0 : 1;
+    CorvaneForm base = modelPassBase();
 
     const std::size_t n = free.size();
     fitting::SimplexOptions options;

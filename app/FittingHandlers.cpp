@@ -533,15 +533,7 @@ std::filesystem::path CorvaneForm::runGridSearch(int threads,
 
     // Every grid point starts from this form as it is now, so no point depends on another or on
     // the thread that computes it.
-    CorvaneForm base(*this);
-    base.chkError.Value = 0;
-    base.chkSave.Value = 0;
-    base.chkBMP.Value = 0;
-    base.AnimCheck.Value = 0;
-    base.SlideShowOn = false;
-    // A cell needs the model at the observed phases only: with precise photometry the refresh would
-    // also compute the whole plotted curve, which nobody sees.
-    base.chkPhotometry.Value = precisePhotometry() ? 0 : 1;
+    const CorvaneForm base = modelPassBase();
 
     auto makeEvaluator = [&base]() -> fitting::GridEvaluator {
         auto dialogs = std::make_shared<platform::ScriptedDialogs>();
@@ -621,6 +613,19 @@ std::filesystem::path CorvaneForm::runGridSearch(int threads,
     }
     lblDCProgress.Caption = "Completed At " + timeStamp("%H:%M:%S") + ". Done!";
     return file;
+}
+
+CorvaneForm CorvaneForm::modelPassBase() const {
+    CorvaneForm base(*this);
+    base.chkError.Value = 0;
+    base.chkSave.Value = 0;
+    base.chkBMP.Value = 0;
+    base.AnimCheck.Value = 0;
+    base.SlideShowOn = false;
+    // An evaluation needs the model at the observed phases only: with precise photometry the refresh
+    // would also compute the whole plotted curve, which nobody sees.
+    base.chkPhotometry.Value = precisePhotometry() ? 0 : 1;
+    return base;
 }
 
 bool CorvaneForm::applyBestGridPoint() {

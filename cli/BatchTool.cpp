@@ -177,6 +177,33 @@ int saveLightCurve(app::CorvaneForm& form, platform::ScriptedDialogs& dialogs, c
     return 0;
 }
 
+// A signal only raises a flag; this watcher turns it into a long job's cancel, so the job ends as
+// it does when cancelled (keeping what it finished) before the tool exits.
+class InterruptWatcher {
+public:
+    explicit InterruptWatcher(std::atomic<bool>& cancel)
+        : thread_([this, &cancel] {
+              while (!finished_) {
+                  if (platform::interrupted()) {
+                      cancel = true;
+                      return;
+                  }
+                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+              }
+          }) {}
+    ~InterruptWatcher() { stop(); }
+    void stop() {
+        finished_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+private:
+    std::atomic<bool> finished_{false};
+    std::thread thread_;
+};
+
 std::string withoutCarriageReturns(const std::string& text) {
     std::string plain;
     for (char c : text) {
@@ -223,16 +250,7 @@ int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std
     form.FitFree = names;
     const bool terminal = ::isatty(2) != 0;
     std::atomic<bool> cancel{false};
-    std::atomic<bool> finished{false};
-    std::thread watcher([&] {
-        while (!finished) {
-            if (platform::interrupted()) {
-                cancel = true;
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
+    InterruptWatcher watcher(cancel);
     int lastReported = 0;
     app::CorvaneForm::FitOutcome outcome;
     std::string why;
@@ -251,8 +269,7 @@ int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std
             }
         },
         cancel, outcome, why);
-    finished = true;
-    watcher.join();
+    watcher.stop();
     if (terminal) {
         err << '\n';
     }
@@ -692,18 +709,8 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         }
         const bool progress = ::isatty(2) != 0;
         std::atomic<bool> cancel{false};
-        // A signal only raises a flag; this watcher turns it into the search's cancel, so the points
-        // finished are written (marked incomplete) before the tool ends.
-        std::atomic<bool> finished{false};
-        std::thread watcher([&] {
-            while (!finished) {
-                if (platform::interrupted()) {
-                    cancel = true;
-                    return;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-        });
+        // The points finished when a signal comes are written, marked incomplete.
+        InterruptWatcher watcher(cancel);
         std::string why;
         const auto file = form.runGridSearch(
             workers,
@@ -716,8 +723,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                 }
             },
             cancel, why, gridOut.empty() ? std::filesystem::path{} : std::filesystem::path(gridOut));
-        finished = true;
-        watcher.join();
+        watcher.stop();
         if (progress) {
             err << "\n";
         }

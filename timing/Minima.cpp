@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "Minima.h"
 
+#include "Search.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -34,21 +36,6 @@ Window window(std::span<const double> t, std::span<const double> m, double guess
     return w;
 }
 
-double goldenMinimum(const std::function<double(double)>& f, double a, double b) {
-    const double g = (std::sqrt(5.0) - 1) / 2;
-    double c = b - g * (b - a), d = a + g * (b - a);
-    double fc = f(c), fd = f(d);
-    for (int k = 0; k < 80; ++k) {
-        if (fc < fd) {
-            b = d, d = c, fd = fc;
-            c = b - g * (b - a), fc = f(c);
-        } else {
-            a = c, c = d, fc = fd;
-            d = a + g * (b - a), fd = f(d);
-        }
-    }
-    return (a + b) / 2;
-}
 
 // The minimum of f over [a, b]: the best of a grid, then golden section between its neighbours.
 double searchMinimum(const std::function<double(double)>& f, double a, double b, int grid = 120) {

@@ -3,6 +3,7 @@
 #include "PeriodSearch.h"
 
 #include "Minima.h"
+#include "Search.h"
 
 #include "platform/NumberFormat.h"
 
@@ -71,21 +72,6 @@ bool halvesAlike(std::span<const double> t, std::span<const double> m, double pe
     return chi2 / dof < 1 + 5 * std::sqrt(2.0 / dof);
 }
 
-double goldenMinimum(const std::function<double(double)>& f, double a, double b) {
-    const double g = (std::sqrt(5.0) - 1) / 2;
-    double c = b - g * (b - a), d = a + g * (b - a);
-    double fc = f(c), fd = f(d);
-    for (int k = 0; k < 60; ++k) {
-        if (fc < fd) {
-            b = d, d = c, fd = fc;
-            c = b - g * (b - a), fc = f(c);
-        } else {
-            a = c, c = d, fc = fd;
-            d = a + g * (b - a), fd = f(d);
-        }
-    }
-    return (a + b) / 2;
-}
 
 } // namespace
 
