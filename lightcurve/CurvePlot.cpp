@@ -105,7 +105,7 @@ Ticks phaseTicks(double widthPixels) {
     Ticks t;
     const bool fine = widthPixels / 20 >= 36;
     const double step = fine ? 0.05 : 0.1;
-    const double labelStep = widthPixels / 10 >= 24 ? 0.1 : 0.2;
+    const double labelStep = widthPixels / 10 >= 34 ? 0.1 : 0.2;
     // Ticks on the multiples of the step (-0.25, -0.2, ... or -0.2, -0.1, ...).
     for (int k = static_cast<int>(std::ceil(-0.25 / step - 1e-9)); k * step <= 0.75 + 1e-9; ++k) {
         const double v = k * step;

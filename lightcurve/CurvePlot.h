@@ -26,7 +26,7 @@ struct Ticks {
 Ticks niceTicks(double min, double max, int most);
 
 // Phase ticks over -0.25 .. 0.75: every 0.05 when a data area of `widthPixels` gives each at least
-// 36 pixels, else every 0.1 (labelled every 0.1, or 0.2 below 24 pixels a label).
+// 36 pixels, else every 0.1 (labelled every 0.1, or 0.2 below 34 pixels a label).
 Ticks phaseTicks(double widthPixels);
 
 // The phase in -0.25 .. 0.75 of any phase.
