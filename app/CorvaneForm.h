@@ -12,12 +12,14 @@
 #include "lightcurve/LightCurve.h"
 #include "platform/Plot.h"
 #include "render/Scene.h"
+#include "timing/Report.h"
 #include "roche/Roche.h"
 #include "roche/StarShape.h"
 
 #include <array>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <cstdint>
 #include <filesystem>
@@ -390,6 +392,21 @@ public:
     std::vector<fitting::GridRow> LastGridRows;
     fitting::GridAxis LastGridAxis1, LastGridAxis2;
     bool applyBestGridPoint();
+    // Extras > "Find Period": the time series in `path` (times, not phases) searched for its period,
+    // its epoch of primary minimum timed, every covered eclipse timed and the ephemeris fitted.
+    // Reads nothing of the form, so it runs on any thread.
+    static timing::TimingReport analyseTimeSeries(const std::string& path);
+    // A report with a period: the period and epoch into their boxes and the report kept for its
+    // plots (false, nothing changed, for one without).
+    bool applyTiming(const timing::TimingReport& report);
+    std::shared_ptr<const timing::TimingReport> LastTiming;
+    // The last report in words: period and how it was chosen, epoch, minima, ephemeris, candidates.
+    std::string timingSummary() const;
+    // Its periodogram or O-C diagram, laid out for width x height; written to PNG or SVG; the minima
+    // as the batch tool prints them. Each returns why it could not, or "".
+    platform::PlotDescription timingPlotDescription(bool oMinusC, int width, int height) const;
+    std::string saveTimingPlot(bool oMinusC, const std::filesystem::path& file, int width, int height) const;
+    std::string saveMinima(const std::filesystem::path& file) const;
     // A copy of this form for the model passes of the grid search and the fit: no saving, no
     // animation, no slide show, no comparison of its own.
     CorvaneForm modelPassBase() const;

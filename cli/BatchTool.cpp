@@ -465,6 +465,8 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         ->type_name("DAYS");
     periodCommand->add_option("--max", maxDays, "Longest trial period (default: half the time span)")->type_name("DAYS");
     periodCommand->add_flag("--lomb-scargle", lomb, "Lomb-Scargle instead of phase dispersion (contact, ellipsoidal)");
+    std::string timingPlot;
+    periodCommand->add_option("--plot", timingPlot, "Write the periodogram as PNG or SVG at --size")->type_name("FILE");
     CLI::App* minimaCommand = cliApp.add_subcommand("minima", "Time every covered eclipse (Kwee and van Woerden) and fit "
                                                               "the ephemeris");
     double minimaPeriod = 0, minimaEpoch = 0;
@@ -474,6 +476,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     CLI::Option* minimaEpochOption =
         minimaCommand->add_option("--epoch", minimaEpoch, "Epoch of primary minimum (default: timed)")->type_name("TIME");
     minimaCommand->add_flag("--quadratic", quadratic, "Fit a quadratic ephemeris (dP/dt) too");
+    minimaCommand->add_option("--plot", timingPlot, "Write the O-C diagram as PNG or SVG at --size")->type_name("FILE");
 
     for (CLI::App* sub : {lists, equator, render, lightcurve, catalogueCommand, compare, grid, fit, plot, animate,
                           periodCommand, minimaCommand}) {
@@ -488,7 +491,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         } else if (a == "--size" || a == "--out" || a == "--eta" || a == "--step" || a == "--star" ||
                    a == "--observed" || a == "--p1" || a == "--p2" || a == "--from" || a == "--to" ||
                    a == "--steps" || a == "--from2" || a == "--to2" || a == "--steps2" || a == "--threads" ||
-                   a == "--period" || a == "--epoch" || a == "--free" || a == "--min" || a == "--max") {
+                   a == "--period" || a == "--epoch" || a == "--free" || a == "--min" || a == "--max" || a == "--plot") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
             static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue", "compare",
@@ -624,9 +627,10 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             out << form.lblChiSquare.Caption << '\n';
         }
     } else if (periodCommand->parsed()) {
-        return runPeriodCommand(timingFiles, minDays, maxDays, lomb, out, err);
+        return runPeriodCommand(timingFiles, minDays, maxDays, lomb, timingPlot, {width, height}, out, err);
     } else if (minimaCommand->parsed()) {
-        return runMinimaCommand(timingFiles, minimaPeriod, minimaEpoch, minimaEpochOption->count() > 0, quadratic, out, err);
+        return runMinimaCommand(timingFiles, minimaPeriod, minimaEpoch, minimaEpochOption->count() > 0, quadratic,
+                                timingPlot, {width, height}, out, err);
     } else if (plot->parsed()) {
         return runPlotCommand(form, plotOut, plotObserved, width, height, err);
     } else if (animate->parsed()) {

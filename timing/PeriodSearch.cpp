@@ -73,6 +73,69 @@ bool halvesAlike(std::span<const double> t, std::span<const double> m, double pe
 }
 
 
+struct Stretch {
+    std::size_t begin = 0, end = 0; // [begin, end) of the time-ordered series
+};
+
+// The series (in time order) cut at every gap longer than `gap`.
+std::vector<Stretch> splitStretches(const std::vector<double>& ts, double gap) {
+    std::vector<Stretch> out{{0, ts.size()}};
+    for (std::size_t i = 1; i < ts.size(); ++i) {
+        if (ts[i] - ts[i - 1] > gap) {
+            out.back().end = i;
+            out.push_back({i, ts.size()});
+        }
+    }
+    return out;
+}
+
+// The phase dispersion with each stretch folded on its own: the scatter within the bins of every
+// stretch, pooled, over the scatter of the stretches about their own means. Blind to how the
+// stretches line up with one another.
+double stretchDispersion(std::span<const double> t, std::span<const double> m, const std::vector<Stretch>& stretches,
+                         double period, int bins = 50) {
+    double within = 0, withinDof = 0, total = 0, totalDof = 0;
+    for (const Stretch& s : stretches) {
+        const std::size_t len = s.end - s.begin;
+        if (len < 3) {
+            continue;
+        }
+        const auto ts = t.subspan(s.begin, len), ms = m.subspan(s.begin, len);
+        const double mean = std::accumulate(ms.begin(), ms.end(), 0.0) / static_cast<double>(len);
+        for (double v : ms) {
+            total += (v - mean) * (v - mean);
+        }
+        totalDof += static_cast<double>(len - 1);
+        for (const Bin& x : fold(ts, ms, period, bins, ts[0])) {
+            if (x.n >= 2) {
+                within += x.ss - x.s * x.s / x.n;
+                withinDof += x.n - 1;
+            }
+        }
+    }
+    if (withinDof < 1 || !(total > 0)) {
+        return 1;
+    }
+    return (within / withinDof) / (total / totalDof);
+}
+
+// The Lomb-Scargle power of each stretch, weighted by its points.
+double stretchLombScargle(std::span<const double> t, std::span<const double> m, const std::vector<Stretch>& stretches,
+                          double frequency) {
+    if (stretches.size() == 1) {
+        return lombScargle(t, m, frequency);
+    }
+    double sum = 0, count = 0;
+    for (const Stretch& s : stretches) {
+        const std::size_t len = s.end - s.begin;
+        if (len >= 3) {
+            sum += lombScargle(t.subspan(s.begin, len), m.subspan(s.begin, len), frequency);
+            count += static_cast<double>(len);
+        }
+    }
+    return count > 0 ? sum * static_cast<double>(t.size()) / count : 0;
+}
+
 } // namespace
 
 double phaseDispersion(std::span<const double> t, std::span<const double> m, double period, int bins) {
@@ -147,18 +210,26 @@ double lombScargle(std::span<const double> t, std::span<const double> m, double 
 PeriodSearch searchPeriod(std::span<const double> t, std::span<const double> m, double minPeriod, double maxPeriod,
                           Method method) {
     PeriodSearch r;
+    r.method = method;
     const std::size_t n = std::min(t.size(), m.size());
     if (n < 20) {
         r.why = "too few points for a period search (" + std::to_string(n) + "; at least 20)";
         return r;
     }
-    std::vector<double> order(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(n));
-    std::sort(order.begin(), order.end());
-    const double span = order.back() - order.front();
+    // The series in time order.
+    std::vector<std::size_t> index(n);
+    std::iota(index.begin(), index.end(), std::size_t{0});
+    std::sort(index.begin(), index.end(), [&](std::size_t a, std::size_t b) { return t[a] < t[b]; });
+    std::vector<double> ts(n), ms(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        ts[i] = t[index[i]];
+        ms[i] = m[index[i]];
+    }
+    const double span = ts.back() - ts.front();
     std::vector<double> steps;
-    for (std::size_t i = 1; i < order.size(); ++i) {
-        if (order[i] > order[i - 1]) {
-            steps.push_back(order[i] - order[i - 1]);
+    for (std::size_t i = 1; i < n; ++i) {
+        if (ts[i] > ts[i - 1]) {
+            steps.push_back(ts[i] - ts[i - 1]);
         }
     }
     if (minPeriod <= 0) {
@@ -174,15 +245,34 @@ PeriodSearch searchPeriod(std::span<const double> t, std::span<const double> m, 
                 platform::GeneralNumber(minPeriod) + " to " + platform::GeneralNumber(maxPeriod) + " d";
         return r;
     }
-    const auto tt = t.subspan(0, n);
-    const auto mm = m.subspan(0, n);
-    auto statistic = [&](double period) {
+    // Campaigns far apart (seasons, space-telescope sectors) are separate stretches, each brought to
+    // its own median level: their zero points seldom agree.
+    const std::vector<Stretch> stretches = splitStretches(ts, span / 5);
+    double longest = 0;
+    for (const Stretch& s : stretches) {
+        const std::span<double> part(ms.data() + s.begin, s.end - s.begin);
+        const double level = median(std::vector<double>(part.begin(), part.end()));
+        for (double& v : part) {
+            v -= level;
+        }
+        longest = std::max(longest, ts[s.end - 1] - ts[s.begin]);
+    }
+    longest = std::max(longest, span / 1e4);
+    const std::span<const double> tt(ts), mm(ms);
+    auto coherent = [&](double period) {
         return method == Method::Dispersion ? 1 - phaseDispersion(tt, mm, period) : lombScargle(tt, mm, 1 / period);
     };
-    const double df = 1 / (5 * span);
-    for (double f = 1 / maxPeriod; f <= 1 / minPeriod; f += df) {
+    // Each stretch on its own, summed: a smooth periodogram whose peaks are as wide as one stretch
+    // allows, so a step of a tenth of 1/(longest stretch) cannot miss one; across the gaps between
+    // stretches the fringes are far narrower and are searched only near these peaks.
+    auto separate = [&](double period) {
+        return method == Method::Dispersion ? 1 - stretchDispersion(tt, mm, stretches, period)
+                                            : stretchLombScargle(tt, mm, stretches, 1 / period);
+    };
+    const double dfCoarse = 1 / (10 * longest);
+    for (double f = 1 / maxPeriod; f <= 1 / minPeriod; f += dfCoarse) {
         r.periods.push_back(1 / f);
-        r.power.push_back(statistic(1 / f));
+        r.power.push_back(separate(1 / f));
     }
     // The separate peaks: local maxima, best first, each refined.
     std::vector<std::size_t> peaks;
@@ -194,13 +284,37 @@ PeriodSearch searchPeriod(std::span<const double> t, std::span<const double> m, 
         }
     }
     std::sort(peaks.begin(), peaks.end(), [&](std::size_t a, std::size_t b) { return r.power[a] > r.power[b]; });
+    // Near a peak, every fringe of the whole series: a step of 1/(100 T) resolves a folded eclipse
+    // kept to a fiftieth of the phase over the span T; the best is then refined by golden section.
+    const double dfFine = 1 / (100 * span);
     auto refine = [&](double period) {
-        const double dp = period * period * df;
-        const double best = goldenMinimum([&](double p) { return -statistic(p); }, period - dp, period + dp);
-        return Candidate{best, statistic(best)};
+        const double f0 = 1 / period;
+        double bestF = f0, bestPower = coherent(period);
+        const double reach = 1.5 * dfCoarse;
+        for (double f = std::max(f0 - reach, dfFine); f <= f0 + reach; f += dfFine) {
+            const double p = coherent(1 / f);
+            if (p > bestPower) {
+                bestPower = p;
+                bestF = f;
+            }
+        }
+        const double best = 1 / goldenMinimum([&](double f) { return -coherent(1 / f); }, bestF - dfFine, bestF + dfFine);
+        return Candidate{best, coherent(best)};
     };
-    for (std::size_t k = 0; k < peaks.size() && r.candidates.size() < 5; ++k) {
-        r.candidates.push_back(refine(r.periods[peaks[k]]));
+    // More peaks refined than kept: neighbouring peaks may refine to one period.
+    for (std::size_t k = 0; k < peaks.size() && k < 10; ++k) {
+        const Candidate c = refine(r.periods[peaks[k]]);
+        const bool seen = std::any_of(r.candidates.begin(), r.candidates.end(), [&](const Candidate& o) {
+            return std::fabs(1 / o.period - 1 / c.period) < 2 * dfFine;
+        });
+        if (!seen) {
+            r.candidates.push_back(c);
+        }
+    }
+    std::stable_sort(r.candidates.begin(), r.candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.power > b.power; });
+    if (r.candidates.size() > 5) {
+        r.candidates.resize(5);
     }
     if (r.candidates.empty()) {
         r.why = "the periodogram has no peak";

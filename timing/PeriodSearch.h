@@ -25,7 +25,10 @@ struct Candidate {
     double power = 0;  // 1 - theta (dispersion) or the Lomb-Scargle power
 };
 
+enum class Method { Dispersion, LombScargle };
+
 struct PeriodSearch {
+    Method method = Method::Dispersion;
     double minPeriod = 0, maxPeriod = 0; // the range searched
     std::vector<double> periods, power;  // the periodogram, in increasing frequency
     std::vector<Candidate> candidates;   // the five best separate peaks, best first (refined)
@@ -35,12 +38,13 @@ struct PeriodSearch {
     bool ok() const { return period > 0; }
 };
 
-enum class Method { Dispersion, LombScargle };
-
 // Searches trial frequencies from 1/maxPeriod to 1/minPeriod (0 for either: three times the median
-// sampling interval and at least 0.05 d; half the time span) in steps of 1/(5 T), T the time span,
-// so that no peak falls between trials; the best five peaks are refined by a golden-section search
-// of the same statistic. An eclipsing binary's strongest peak is often half its period: the series
+// sampling interval and at least 0.05 d; half the time span). Stretches of the series separated by
+// gaps longer than a fifth of the span (seasons, sectors) are each brought to their own median and
+// searched on their own, the statistics summed, in steps of 1/(10 L), L the longest stretch, so
+// that no peak falls between trials; near the ten best peaks the whole series is then searched in
+// steps of 1/(100 T), T the span, which finds the fringe that counts the cycles across the gaps,
+// refined by golden section; the five best are the candidates. An eclipsing binary's strongest peak is often half its period: the series
 // is folded on twice the best period, and when its two halves differ (the minimum at phase 0 deeper
 // than the one at 0.5 by more than four times their combined error, or their shapes differing by as
 // much) the doubled period is taken. Refused (no period, `why` says) for fewer than 20 points or a

@@ -22,6 +22,7 @@
 #include <QDesktopServices>
 #include <QMouseEvent>
 #include <QStackedWidget>
+#include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
 #include <QCheckBox>
@@ -772,6 +773,162 @@ void CorvaneWindow::showGridResult() {
     gridResult_->show();
 }
 
+void CorvaneWindow::whenIdle(std::function<void()> f) {
+    if (inHandler_) {
+        QTimer::singleShot(20, this, [this, f = std::move(f)]() mutable { whenIdle(std::move(f)); });
+        return;
+    }
+    f();
+}
+
+void CorvaneWindow::findPeriod() {
+    if (busy_ || inHandler_) {
+        return;
+    }
+    const QString chosen = chooseFile_(false, "Find Period", qs(form_.txtLCName.Text),
+                                       "Time series (*.csv *.txt *.dat *.fits *.fit *.fts);;All files (*)");
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const std::string path = chosen.toStdString();
+    busy_ = true;
+    cmdFindPeriod_->setEnabled(false);
+    const QString before = lblObserved_->text();
+    lblObserved_->setText("Searching " + chosen + " for its period...");
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    worker_ = std::thread([this, path, before] {
+        auto report = std::make_shared<const timing::TimingReport>(CorvaneForm::analyseTimeSeries(path));
+        QMetaObject::invokeMethod(this, [this, report, path, before] {
+            whenIdle([this, report, path, before] {
+                busy_ = false;
+                cmdFindPeriod_->setEnabled(true);
+                bool found = false;
+                run([this, &found, &report, &path] {
+                    found = form_.applyTiming(*report);
+                    if (found) {
+                        form_.txtLCName.Text = path;
+                    }
+                });
+                if (!found) {
+                    lblObserved_->setText(before);
+                    form_.dialogs().message("No period was found in " + path + ": " + report->problem + ".", "Corvane",
+                                            platform::MessageButtons::Ok);
+                    return;
+                }
+                showTimingResult();
+                loadLightCurve();
+            });
+        });
+    });
+}
+
+void CorvaneWindow::showTimingResult() {
+    if (!form_.LastTiming) {
+        return;
+    }
+    if (timingResult_ == nullptr) {
+        timingResult_ = new QDialog(this);
+        timingResult_->setObjectName("TimingResult");
+        timingResult_->setWindowTitle("Period and Minima");
+        auto* layout = new QVBoxLayout(timingResult_);
+        // Never smaller than the pictures (a top-level window's own size is capped below the screen's).
+        layout->setSizeConstraint(QLayout::SetMinimumSize);
+        timingTabs_ = new QTabWidget;
+        timingTabs_->setObjectName("TimingTabs");
+        periodogramPicture_ = new QLabel;
+        periodogramPicture_->setObjectName("PeriodogramPicture");
+        oMinusCPicture_ = new QLabel;
+        oMinusCPicture_->setObjectName("OMinusCPicture");
+        timingTabs_->addTab(periodogramPicture_, "Periodogram");
+        timingTabs_->addTab(oMinusCPicture_, "O - C");
+        layout->addWidget(timingTabs_);
+        timingSummary_ = new QLabel;
+        timingSummary_->setObjectName("lblTimingSummary");
+        timingSummary_->setWordWrap(true);
+        timingSummary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(timingSummary_);
+        auto* buttons = new QHBoxLayout;
+        auto* savePicture = new QPushButton("Save Plot...");
+        savePicture->setObjectName("cmdSaveTimingPlot");
+        savePicture->setToolTip("Save the plot on show (periodogram or O - C) as PNG or SVG");
+        connect(savePicture, &QPushButton::clicked, this, [this] { saveTimingPicture(); });
+        auto* saveMinima = new QPushButton("Save Minima...");
+        saveMinima->setObjectName("cmdSaveMinima");
+        saveMinima->setToolTip("Save the times of minimum (time, error, type, cycle, O - C) and the ephemeris as text");
+        connect(saveMinima, &QPushButton::clicked, this, [this] { saveTimingMinima(); });
+        auto* close = new QPushButton("Close");
+        connect(close, &QPushButton::clicked, timingResult_, &QDialog::close);
+        buttons->addStretch(1);
+        buttons->addWidget(savePicture);
+        buttons->addWidget(saveMinima);
+        buttons->addWidget(close);
+        layout->addLayout(buttons);
+    }
+    auto picture = [this](bool oMinusC) {
+        QImage image(700, 360, QImage::Format_RGB32);
+        QPainter painter(&image);
+        platform::paintPlot(painter, form_.timingPlotDescription(oMinusC, image.width(), image.height()), image.width(),
+                            image.height());
+        painter.end();
+        return QPixmap::fromImage(image);
+    };
+    periodogramPicture_->setPixmap(picture(false));
+    oMinusCPicture_->setPixmap(picture(true));
+    periodogramPicture_->setFixedSize(periodogramPicture_->pixmap().size());
+    oMinusCPicture_->setFixedSize(oMinusCPicture_->pixmap().size());
+    timingTabs_->setTabEnabled(0, form_.LastTiming->searched);
+    timingTabs_->setCurrentIndex(form_.LastTiming->searched ? 0 : 1);
+    timingSummary_->setText(qs(form_.timingSummary()));
+    timingResult_->adjustSize();
+    timingResult_->show();
+}
+
+void CorvaneWindow::saveTimingPicture() {
+    if (!form_.LastTiming) {
+        return;
+    }
+    bool ready = false;
+    run([this, &ready] { ready = form_.ensureOutputFolder("Plots"); });
+    if (!ready) {
+        return;
+    }
+    const bool oMinusC = timingTabs_->currentIndex() == 1;
+    const QString chosen =
+        chooseFile_(true, "Save Plot", qs((form_.AppFolder / "Plots" / (oMinusC ? "o-c.png" : "periodogram.png")).string()),
+                    "PNG pictures (*.png);;SVG drawings (*.svg)");
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const std::string problem = form_.saveTimingPlot(oMinusC, chosen.toStdString(), 1200, 600);
+    if (!problem.empty()) {
+        form_.dialogs().message("The plot could not be saved to " + chosen.toStdString() + ": " + problem + ".",
+                                "Corvane", platform::MessageButtons::Ok);
+    }
+}
+
+void CorvaneWindow::saveTimingMinima() {
+    if (!form_.LastTiming) {
+        return;
+    }
+    bool ready = false;
+    run([this, &ready] { ready = form_.ensureOutputFolder("Minima"); });
+    if (!ready) {
+        return;
+    }
+    const QString chosen = chooseFile_(true, "Save Minima", qs((form_.AppFolder / "Minima" / "minima.csv").string()),
+                                       "Comma-separated text (*.csv);;All files (*)");
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const std::string problem = form_.saveMinima(chosen.toStdString());
+    if (!problem.empty()) {
+        form_.dialogs().message("The minima could not be saved to " + chosen.toStdString() + ": " + problem + ".",
+                                "Corvane", platform::MessageButtons::Ok);
+    }
+}
+
 void CorvaneWindow::applyStarFilter() {
     const QString wanted = starFilter_->text().trimmed();
     for (int row = 0; row < starNameList_->count(); ++row) {
@@ -1098,16 +1255,23 @@ QWidget* CorvaneWindow::buildExtras() {
     QWidget* epoch = buildParameterRow(parameter("txtEpoch"));
     epoch->setToolTip("The time of a primary minimum, in the file's own time scale (it falls at phase 0).");
     grid->addWidget(epoch, 7, 1);
+    cmdFindPeriod_ = new QPushButton("Find Period");
+    cmdFindPeriod_->setObjectName("cmdFindPeriod");
+    cmdFindPeriod_->setToolTip("Choose a time series: its period is searched (phase dispersion), the epoch of primary\n"
+                               "minimum and every covered eclipse timed (Kwee and van Woerden), the boxes filled,\n"
+                               "the series loaded folded with them, and the periodogram and O-C diagram shown.");
+    connect(cmdFindPeriod_, &QPushButton::clicked, this, [this] { findPeriod(); });
+    grid->addWidget(cmdFindPeriod_, 8, 1);
     lblObserved_ = new QLabel;
     lblObserved_->setObjectName("lblObserved");
     lblObserved_->setWordWrap(true);
-    grid->addWidget(lblObserved_, 8, 0, 1, 2);
+    grid->addWidget(lblObserved_, 9, 0, 1, 2);
     lblChiSquare_ = new QLabel;
     lblChiSquare_->setObjectName("lblChiSquare");
     lblChiSquare_->setWordWrap(true);
-    grid->addWidget(lblChiSquare_, 9, 0, 1, 2);
-    grid->addWidget(buildFileAndGridPanel(), 0, 2, 11, 1);
-    grid->setRowStretch(10, 1);
+    grid->addWidget(lblChiSquare_, 10, 0, 1, 2);
+    grid->addWidget(buildFileAndGridPanel(), 0, 2, 12, 1);
+    grid->setRowStretch(11, 1);
     grid->setColumnStretch(2, 1);
     return frame;
 }
@@ -1214,6 +1378,9 @@ void CorvaneWindow::buildMenus() {
     QAction* equator = tools->addAction("&Equator Data");
     equator->setObjectName("mnuEquator");
     connect(equator, &QAction::triggered, this, [this] { run([this] { form_.mnuEquator_Click(); }); });
+    QAction* findPeriodAction = tools->addAction("&Find Period...");
+    findPeriodAction->setObjectName("mnuFindPeriod");
+    connect(findPeriodAction, &QAction::triggered, this, [this] { findPeriod(); });
 }
 
 bool CorvaneWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -27,6 +27,7 @@ class QWidget;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
+class QTabWidget;
 class QTimer;
 
 namespace corvane::ui {
@@ -106,6 +107,15 @@ private:
     void chooseAndSavePlot();
     void applyStarFilter();
     void showGridResult();
+    // Extras > "Find Period": a time series chosen, searched off the window's thread; its period
+    // and epoch go into their boxes, the series is loaded folded with them, and the periodogram and
+    // O-C diagram are shown.
+    void findPeriod();
+    void showTimingResult();
+    void saveTimingPicture();
+    void saveTimingMinima();
+    // Runs f (outside any handler) once no handler is running.
+    void whenIdle(std::function<void()> f);
     void chooseAndSaveAnimation(bool gif);
     void chooseForSavePanel(void (app::CorvaneForm::*menu)(), bool save, const QString& filter);
 
@@ -137,6 +147,12 @@ private:
     QDialog* gridResult_ = nullptr;
     QLabel* gridPicture_ = nullptr;
     QLabel* gridBest_ = nullptr;
+    QPushButton* cmdFindPeriod_ = nullptr;
+    QDialog* timingResult_ = nullptr;
+    QTabWidget* timingTabs_ = nullptr;
+    QLabel* periodogramPicture_ = nullptr;
+    QLabel* oMinusCPicture_ = nullptr;
+    QLabel* timingSummary_ = nullptr;
     QPushButton* slideShow_ = nullptr;
     QLabel* lblSlideShow_ = nullptr;
     QLabel* lblError_ = nullptr;

@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#include "Report.h"
+
+#include "platform/NumberFormat.h"
+
+#include <cmath>
+
+namespace corvane::timing {
+
+using platform::GeneralNumber;
+
+TimingReport analyseTiming(std::span<const double> t, std::span<const double> m, const TimingRequest& request) {
+    TimingReport r;
+    r.period = request.period;
+    if (!(r.period > 0) || !std::isfinite(r.period)) {
+        r.search = searchPeriod(t, m, request.minPeriod, request.maxPeriod, request.method);
+        r.searched = true;
+        if (!r.search.ok()) {
+            r.problem = "no period: " + r.search.why;
+            return r;
+        }
+        r.period = r.search.period;
+    }
+    if (request.epoch) {
+        r.epoch = *request.epoch;
+    } else {
+        const auto e = primaryEpoch(t, m, r.period);
+        if (!e) {
+            r.problem = "no primary minimum is covered well enough to time the epoch";
+            return r;
+        }
+        r.epoch = e->time;
+    }
+    r.minima = findMinima(t, m, r.period, r.epoch);
+    r.ephemeris = fitEphemeris(r.minima.minima, request.quadratic);
+    return r;
+}
+
+std::string timeText(double days) { return GeneralNumber(std::round(days * 1e6) / 1e6); }
+
+std::string periodText(double days) {
+    if (!(days != 0) || !std::isfinite(days)) {
+        return GeneralNumber(days);
+    }
+    const double unit = std::pow(10.0, std::floor(std::log10(std::fabs(days))) - 9);
+    return GeneralNumber(std::round(days / unit) * unit);
+}
+
+std::string errorText(double value) {
+    if (!(value != 0) || !std::isfinite(value)) {
+        return GeneralNumber(value);
+    }
+    const double unit = std::pow(10.0, std::floor(std::log10(std::fabs(value))) - 2);
+    return GeneralNumber(std::round(value / unit) * unit);
+}
+
+std::string minimaCsv(const MinimaResult& r) {
+    std::string out = "time,error,type,cycle,o_c\n";
+    for (const Minimum& mi : r.minima) {
+        out += timeText(mi.at.time) + ',' + errorText(mi.at.error) + ',' + (mi.primary ? "primary" : "secondary") +
+               ',' + GeneralNumber(mi.cycle) + ',' + GeneralNumber(std::round(mi.oMinusC * 1e7) / 1e7) + '\n';
+    }
+    return out;
+}
+
+std::string ephemerisText(const Ephemeris& e) {
+    std::string out = "Ephemeris: T0 = " + timeText(e.t0) + " +- " + errorText(e.t0Error) + ", P = " +
+                      periodText(e.period) + " +- " + errorText(e.periodError);
+    if (e.hasQuadratic) {
+        out += ", Q = " + errorText(e.quadratic) + " +- " + errorText(e.quadraticError) + " (dP/dE = 2Q)";
+    }
+    return out;
+}
+
+} // namespace corvane::timing
