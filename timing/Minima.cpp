@@ -217,6 +217,52 @@ std::optional<MinimumTime> polynomialOnce(std::span<const double> t, std::span<c
 
 } // namespace
 
+double eclipseHalfWidth(std::span<const double> t, std::span<const double> m, double period, double epoch) {
+    constexpr int bins = 200;
+    const std::size_t n = std::min(t.size(), m.size());
+    if (n < 20 || !(period > 0)) {
+        return period / 20;
+    }
+    std::vector<double> sum(bins, 0), count(bins, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        double c = (t[i] - epoch) / period + 0.5 / bins; // bin 0 centred on phase 0
+        c -= std::floor(c);
+        const auto k = std::min<std::size_t>(static_cast<std::size_t>(c * bins), bins - 1);
+        sum[k] += m[i];
+        count[k] += 1;
+    }
+    std::vector<double> mean(bins, NAN), filled;
+    for (std::size_t k = 0; k < bins; ++k) {
+        if (count[k] > 0) {
+            mean[k] = sum[k] / count[k];
+            filled.push_back(mean[k]);
+        }
+    }
+    if (filled.size() < bins / 4 || !std::isfinite(mean[0])) {
+        return period / 20;
+    }
+    // The bright level: a tenth of the bins are brighter (smaller magnitudes).
+    std::nth_element(filled.begin(), filled.begin() + static_cast<std::ptrdiff_t>(filled.size() / 10), filled.end());
+    const double top = filled[filled.size() / 10];
+    const double half = (mean[0] + top) / 2;
+    if (!(mean[0] > top)) {
+        return period / 20;
+    }
+    // Out from phase 0 each way to the first bin brighter than half depth.
+    double reach = 0;
+    for (const int dir : {1, -1}) {
+        int k = 1;
+        for (; k < bins / 2; ++k) {
+            const double v = mean[static_cast<std::size_t>((dir * k + bins) % bins)];
+            if (std::isfinite(v) && v < half) {
+                break;
+            }
+        }
+        reach += static_cast<double>(k) / bins / 2;
+    }
+    return std::clamp(2 * reach, 1.0 / 100, 1.0 / 8) * period;
+}
+
 MinimaResult findMinima(std::span<const double> t, std::span<const double> m, double period, double epoch,
                         double halfWidth) {
     MinimaResult r;
@@ -224,7 +270,7 @@ MinimaResult findMinima(std::span<const double> t, std::span<const double> m, do
         return r;
     }
     if (!(halfWidth > 0)) {
-        halfWidth = period / 20;
+        halfWidth = eclipseHalfWidth(t, m, period, epoch);
     }
     const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
     const double first = std::floor((*lo - epoch) / period) - 1, last = std::ceil((*hi - epoch) / period) + 1;
@@ -272,6 +318,7 @@ std::optional<MinimumTime> primaryEpoch(std::span<const double> t, std::span<con
         }
     }
     const double reference = t[0] + (deepest + 0.5) / bins * period;
+    const double halfWidth = eclipseHalfWidth(t, m, period, reference);
     const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
     const double middle = (*lo + *hi) / 2;
     const double e0 = std::round((middle - reference) / period);
@@ -282,7 +329,7 @@ std::optional<MinimumTime> primaryEpoch(std::span<const double> t, std::span<con
         if (guess < *lo || guess > *hi) {
             continue;
         }
-        if (auto timed = kweeVanWoerden(t, m, guess, period / 20)) {
+        if (auto timed = kweeVanWoerden(t, m, guess, halfWidth)) {
             return timed;
         }
     }

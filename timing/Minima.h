@@ -45,9 +45,14 @@ struct MinimaResult {
     int skipped = 0; // eclipses in the data with a branch missing
 };
 
+// The half-width (days) of the window a minimum is timed in: twice the half-width at half depth of
+// the primary eclipse of the series folded on P (primary minimum at epoch), between P/100 and P/8
+// (a detached pair's narrow eclipses, a contact pair's wide minima); P/20 when the fold shows none.
+double eclipseHalfWidth(std::span<const double> t, std::span<const double> m, double period, double epoch);
+
 // Every eclipse the series covers, primary at T0 + E P and secondary at T0 + (E + 1/2) P, timed by
-// Kwee and van Woerden within +-halfWidth (days; 0: a twentieth of the period); those with a branch of
-// fewer than 5 points are skipped and counted.
+// Kwee and van Woerden within +-halfWidth (days; 0: eclipseHalfWidth); those with a branch of fewer
+// than 5 points are skipped and counted.
 MinimaResult findMinima(std::span<const double> t, std::span<const double> m, double period, double epoch,
                         double halfWidth = 0);
 

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <functional>
 #include <numeric>
+#include <optional>
 
 namespace corvane::timing {
 
@@ -72,6 +73,90 @@ bool halvesAlike(std::span<const double> t, std::span<const double> m, double pe
     return chi2 / dof < 1 + 5 * std::sqrt(2.0 / dof);
 }
 
+
+// The light at the bottom of the minimum near `at` (a parabola through the points within
+// +-halfWidth of it, over every cycle of `period`), with its error; nothing for fewer than 10 points.
+std::optional<std::pair<double, double>> bottomOf(std::span<const double> t, std::span<const double> m, double period,
+                                                  double at, double halfWidth) {
+    double s[5] = {0, 0, 0, 0, 0}, r[3] = {0, 0, 0};
+    std::vector<std::pair<double, double>> used;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        double d = (t[i] - at) / period;
+        d = (d - std::round(d)) * period;
+        if (std::fabs(d) > halfWidth) {
+            continue;
+        }
+        const double x = d / halfWidth;
+        double p = 1;
+        for (int k = 0; k < 5; ++k) {
+            s[k] += p;
+            if (k < 3) {
+                r[k] += p * m[i];
+            }
+            p *= x;
+        }
+        used.emplace_back(x, m[i]);
+    }
+    if (used.size() < 10) {
+        return std::nullopt;
+    }
+    // The normal equations of a + b x + c x^2, solved by Cramer's rule.
+    const double a[3][3] = {{s[0], s[1], s[2]}, {s[1], s[2], s[3]}, {s[2], s[3], s[4]}};
+    auto det3 = [](const double q[3][3]) {
+        return q[0][0] * (q[1][1] * q[2][2] - q[1][2] * q[2][1]) - q[0][1] * (q[1][0] * q[2][2] - q[1][2] * q[2][0]) +
+               q[0][2] * (q[1][0] * q[2][1] - q[1][1] * q[2][0]);
+    };
+    const double det = det3(a);
+    if (!(std::fabs(det) > 0)) {
+        return std::nullopt;
+    }
+    double coef[3];
+    for (int c = 0; c < 3; ++c) {
+        double q[3][3];
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) {
+                q[i][j] = j == c ? r[i] : a[i][j];
+            }
+        }
+        coef[c] = det3(q) / det;
+    }
+    double rss = 0;
+    for (const auto& [x, v] : used) {
+        const double e = v - (coef[0] + coef[1] * x + coef[2] * x * x);
+        rss += e * e;
+    }
+    const double s2 = rss / static_cast<double>(used.size() - 3);
+    const double cofactor = a[1][1] * a[2][2] - a[1][2] * a[2][1]; // (A^-1)_00 = cofactor / det
+    return std::pair{coef[0], std::sqrt(std::max(0.0, s2 * cofactor / det))};
+}
+
+// Whether the two minima of the series folded on P (the deepest at phase 0 and the one half a
+// cycle later) differ in depth by more than five times their combined error.
+bool depthsDiffer(std::span<const double> t, std::span<const double> m, double period) {
+    constexpr int bins = 100;
+    const double half = period / 2;
+    // The deepest phase of the fold on P/2, where both minima fall.
+    std::vector<double> sum(bins, 0), count(bins, 0);
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const double c = (t[i] - t[0]) / half;
+        const auto k = std::min<std::size_t>(static_cast<std::size_t>((c - std::floor(c)) * bins), bins - 1);
+        sum[k] += m[i];
+        count[k] += 1;
+    }
+    std::size_t deepest = 0;
+    for (std::size_t k = 1; k < bins; ++k) {
+        if (count[k] > 0 && (count[deepest] == 0 || sum[k] / count[k] > sum[deepest] / count[deepest])) {
+            deepest = k;
+        }
+    }
+    const double at = t[0] + (static_cast<double>(deepest) + 0.5) / bins * half;
+    const double bottom = eclipseHalfWidth(t, m, half, at) / 4;
+    const auto a = bottomOf(t, m, period, at, bottom), b = bottomOf(t, m, period, at + half, bottom);
+    if (!a || !b) {
+        return false;
+    }
+    return std::fabs(a->first - b->first) > 5 * std::hypot(a->second, b->second);
+}
 
 struct Stretch {
     std::size_t begin = 0, end = 0; // [begin, end) of the time-ordered series
@@ -325,12 +410,13 @@ PeriodSearch searchPeriod(std::span<const double> t, std::span<const double> m, 
     std::string why = "the strongest peak";
     // A fold whose two halves repeat is twice a period; a fold at twice the period whose halves differ
     // shows the two unequal minima of an eclipsing binary.
-    for (int k = 0; k < 3 && period / 2 >= minPeriod && halvesAlike(tt, mm, period); ++k) {
+    for (int k = 0; k < 3 && period / 2 >= minPeriod && halvesAlike(tt, mm, period) && !depthsDiffer(tt, mm, period);
+         ++k) {
         period /= 2;
         factor /= 2;
         why = "half the strongest peak (its fold repeats itself)";
     }
-    if (!halvesAlike(tt, mm, 2 * period) && 2 * period <= span) {
+    if ((!halvesAlike(tt, mm, 2 * period) || depthsDiffer(tt, mm, 2 * period)) && 2 * period <= span) {
         period *= 2;
         factor *= 2;
         r.doubled = true;
@@ -344,7 +430,7 @@ PeriodSearch searchPeriod(std::span<const double> t, std::span<const double> m, 
         if (!epoch) {
             break;
         }
-        const MinimaResult minima = findMinima(tt, mm, r.period, epoch->time, r.period / 20);
+        const MinimaResult minima = findMinima(tt, mm, r.period, epoch->time);
         const auto e = fitEphemeris(minima.minima);
         if (!e || minima.minima.size() < 3 || !(std::fabs(e->period / r.period - 1) < 1e-3)) {
             break;

@@ -9,6 +9,7 @@
 #include "platform/NumberFormat.h"
 #include "precise/PreciseLight.h"
 #include "support/CommaLocale.h"
+#include "support/ModelSeries.h"
 #include "support/TestApplication.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -709,6 +711,84 @@ TEST_F(UseFixture, ACatalogueSystemShowsWhereItsValuesComeFrom) {
     const auto estimated = list->findItems("ER Ori (13)", Qt::MatchExactly);
     ASSERT_EQ(estimated.size(), 1);
     EXPECT_FALSE(estimated[0]->toolTip().isEmpty());
+}
+
+
+TEST_F(UseFixture, FindPeriodFillsTheBoxesLoadsTheSeriesAndShowsAndSavesItsPlots) {
+    // A detached pair observed for 30 days, made from the program's own light curve.
+    app::CorvaneForm maker(dialogs);
+    maker.setPictureSize(400, 250);
+    maker.Form_Load();
+    corvane::testing::setSystem(maker, {{"Qratio", "0.9"}, {"txtIota", "88"}, {"txtRadius1", "0.15"},
+                                        {"txtRadius2", "0.13"}, {"txtTemp1", "6000"}, {"txtTemp2", "5600"}});
+    const double period = 2.8765, epoch = 2459100.25;
+    const auto file = folder / "series.csv";
+    corvane::testing::writeSeries(
+        file.string(),
+        corvane::testing::observeModel(maker, corvane::testing::stretchTimes(2459101, 30, 10.0 / 1440, 1), period, epoch,
+                                       0.002, 5),
+        0.002);
+    // A period typed before is replaced.
+    find<QPushButton>("cmdExtras")->click();
+    typeKeys("txtPeriod", "1.5");
+    QString answer = QString::fromStdString(file.string());
+    std::vector<QString> titles;
+    window.setFileChooser([&](bool, const QString& title, const QString&, const QString&) {
+        titles.push_back(title);
+        return answer;
+    });
+    QPushButton* findButton = find<QPushButton>("cmdFindPeriod");
+    QTest::mouseClick(findButton, Qt::LeftButton);
+    ASSERT_EQ(titles.size(), 1u);
+    EXPECT_EQ(titles.back(), "Find Period");
+    EXPECT_FALSE(findButton->isEnabled()) << "one search at a time";
+    auto* result = window.findChild<QDialog*>("TimingResult");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (result = window.findChild<QDialog*>("TimingResult")) && result->isVisible(); },
+                                120000));
+    EXPECT_TRUE(findButton->isEnabled());
+    const double found = find<QLineEdit>("txtPeriod")->text().toDouble();
+    EXPECT_NEAR(found / period, 1, 1e-5) << find<QLineEdit>("txtPeriod")->text().toStdString();
+    const double cycles = (find<QLineEdit>("txtEpoch")->text().toDouble() - epoch) / period;
+    EXPECT_NEAR(cycles, std::round(cycles), 1e-3) << "the epoch is a primary minimum";
+    // The series is loaded, folded with what was found.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.Curve.ObsCount > 0; }, 60000));
+    EXPECT_THAT(find<QLabel>("lblObserved")->text().toStdString(),
+                HasSubstr("Folded with period " + find<QLineEdit>("txtPeriod")->text().toStdString()));
+    auto* summary = result->findChild<QLabel*>("lblTimingSummary");
+    ASSERT_NE(summary, nullptr);
+    EXPECT_THAT(summary->text().toStdString(), HasSubstr("minima timed"));
+    auto* tabs = result->findChild<QTabWidget*>("TimingTabs");
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->currentIndex(), 0) << "the periodogram first";
+    EXPECT_FALSE(result->findChild<QLabel*>("OMinusCPicture")->pixmap().isNull());
+
+    // The O-C diagram saved as SVG from its tab, the minima as text.
+    tabs->setCurrentIndex(1);
+    answer = QString::fromStdString((folder / "o-c.svg").string());
+    QTest::mouseClick(result->findChild<QPushButton*>("cmdSaveTimingPlot"), Qt::LeftButton);
+    std::ifstream svg(folder / "o-c.svg");
+    const std::string picture((std::istreambuf_iterator<char>(svg)), std::istreambuf_iterator<char>());
+    EXPECT_THAT(picture, HasSubstr("Cycle E"));
+    answer = QString::fromStdString((folder / "minima.csv").string());
+    QTest::mouseClick(result->findChild<QPushButton*>("cmdSaveMinima"), Qt::LeftButton);
+    std::ifstream minima(folder / "minima.csv");
+    std::string header;
+    std::getline(minima, header);
+    EXPECT_EQ(header, "time,error,type,cycle,o_c");
+
+    // A file of phases: said so, and the boxes keep what was found.
+    const QString before = find<QLineEdit>("txtPeriod")->text();
+    std::ofstream(folder / "phases.csv") << "0.1,12\n0.2,12.3\n0.3,12\n";
+    answer = QString::fromStdString((folder / "phases.csv").string());
+    const std::size_t shown = dialogs.shown.size();
+    window.findChild<QAction*>("mnuFindPeriod")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.shown.size() > shown; }, 60000));
+    EXPECT_THAT(dialogs.shown.back(), HasSubstr("holds phases, not times"));
+    EXPECT_EQ(find<QLineEdit>("txtPeriod")->text(), before);
+    // Cancelling the file dialog does nothing.
+    answer.clear();
+    window.findChild<QAction*>("mnuFindPeriod")->trigger();
+    EXPECT_TRUE(findButton->isEnabled());
 }
 
 } // namespace
