@@ -96,6 +96,9 @@ std::string CorvaneForm::timingSummary() const {
     }
     text += ". ";
     text += r.ephemeris ? timing::ephemerisText(*r.ephemeris) + "." : std::string("Too few minima for an ephemeris.");
+    if (r.ephemeris && r.ephemeris->hasSecondaryShift) {
+        text += " " + timing::secondaryShiftText(*r.ephemeris) + ".";
+    }
     if (r.searched && !r.search.candidates.empty()) {
         text += " Candidates:";
         for (std::size_t k = 0; k < r.search.candidates.size(); ++k) {
@@ -129,6 +132,9 @@ std::string CorvaneForm::saveMinima(const std::filesystem::path& file) const {
     std::string text = timing::minimaCsv(LastTiming->minima);
     if (LastTiming->ephemeris) {
         text += timing::ephemerisText(*LastTiming->ephemeris) + '\n';
+        if (LastTiming->ephemeris->hasSecondaryShift) {
+            text += timing::secondaryShiftText(*LastTiming->ephemeris) + '\n';
+        }
     }
     return platform::writeFileWhole(file, text);
 }

@@ -106,6 +106,9 @@ int runMinimaCommand(const std::vector<std::string>& files, double period, doubl
         return 1;
     }
     out << timing::ephemerisText(*r.ephemeris) << '\n';
+    if (r.ephemeris->hasSecondaryShift) {
+        out << timing::secondaryShiftText(*r.ephemeris) << '\n';
+    }
     const bool minutes = timing::oMinusCInMinutes(r.minima);
     return writePlot(timing::oMinusCPlot(r, minutes, size.width, size.height), plotFile, size, err) ? 0 : 1;
 }

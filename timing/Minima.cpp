@@ -337,15 +337,31 @@ std::optional<MinimumTime> primaryEpoch(std::span<const double> t, std::span<con
 }
 
 std::optional<Ephemeris> fitEphemeris(const std::vector<Minimum>& minima, bool quadratic) {
-    const std::size_t k = quadratic ? 3 : 2;
-    if (minima.size() < k) {
+    // Secondaries of an eccentric orbit fall away from phase 0.5 by the same time every cycle: with
+    // primaries and secondaries both timed, that displacement is a parameter of its own, so that it
+    // moves neither T0 nor P.
+    const auto primaries = std::count_if(minima.begin(), minima.end(), [](const Minimum& m) { return m.primary; });
+    const bool shift = primaries >= 2 && primaries < static_cast<std::ptrdiff_t>(minima.size());
+    const std::size_t k = (quadratic ? 3 : 2) + (shift ? 1 : 0);
+    if (minima.size() < (quadratic ? 3u : 2u)) {
         return std::nullopt;
     }
     std::vector<std::vector<double>> a(k, std::vector<double>(k, 0.0));
     std::vector<double> b(k, 0.0);
+    auto basisOf = [&](const Minimum& mi) {
+        std::array<double, 4> v{1, mi.cycle, 0, 0};
+        std::size_t next = 2;
+        if (quadratic) {
+            v[next++] = mi.cycle * mi.cycle;
+        }
+        if (shift) {
+            v[next] = mi.primary ? 0 : 1;
+        }
+        return v;
+    };
     for (const Minimum& mi : minima) {
         const double w = mi.at.error > 0 ? 1 / (mi.at.error * mi.at.error) : 1;
-        const double basis[3] = {1, mi.cycle, mi.cycle * mi.cycle};
+        const std::array<double, 4> basis = basisOf(mi);
         for (std::size_t i = 0; i < k; ++i) {
             b[i] += w * basis[i] * mi.at.time;
             for (std::size_t j = 0; j < k; ++j) {
@@ -396,9 +412,11 @@ std::optional<Ephemeris> fitEphemeris(const std::vector<Minimum>& minima, bool q
     e.period = x[1];
     e.hasQuadratic = quadratic;
     e.quadratic = quadratic ? x[2] : 0;
+    e.hasSecondaryShift = shift;
+    e.secondaryShift = shift ? x[k - 1] : 0;
     for (const Minimum& mi : minima) {
         const double w = mi.at.error > 0 ? 1 / (mi.at.error * mi.at.error) : 1;
-        const double d = mi.at.time - (e.t0 + e.period * mi.cycle + e.quadratic * mi.cycle * mi.cycle);
+        const double d = mi.at.time - e.at(mi.cycle, mi.primary);
         e.chi2 += w * d * d;
     }
     e.dof = static_cast<int>(minima.size()) - static_cast<int>(k);
@@ -407,6 +425,9 @@ std::optional<Ephemeris> fitEphemeris(const std::vector<Minimum>& minima, bool q
     e.periodError = std::sqrt(std::max(0.0, inv[1][1])) * scale;
     if (quadratic) {
         e.quadraticError = std::sqrt(std::max(0.0, inv[2][2])) * scale;
+    }
+    if (shift) {
+        e.secondaryShiftError = std::sqrt(std::max(0.0, inv[k - 1][k - 1])) * scale;
     }
     return e;
 }

@@ -64,11 +64,20 @@ struct Ephemeris {
     double t0 = 0, t0Error = 0, period = 0, periodError = 0;
     double quadratic = 0, quadraticError = 0; // Q of T = T0 + P E + Q E^2 (dP/dE = 2Q)
     bool hasQuadratic = false;
+    // How much later than phase 0.5 the secondaries fall (days; e cos(omega) ~ pi D / 2P for a
+    // slightly eccentric orbit), fitted when both kinds of minimum are timed.
+    double secondaryShift = 0, secondaryShiftError = 0;
+    bool hasSecondaryShift = false;
     double chi2 = 0;
     int dof = 0;
+    // The time of minimum E (primary) by this ephemeris.
+    double at(double cycle, bool primary = true) const {
+        return t0 + period * cycle + quadratic * cycle * cycle + (primary ? 0 : secondaryShift);
+    }
 };
 
-// The weighted least-squares ephemeris T(E) = T0 + P E (+ Q E^2 when quadratic) through the minima,
+// The weighted least-squares ephemeris T(E) = T0 + P E (+ Q E^2 when quadratic) (+ D for the
+// secondaries, when at least two primaries and one secondary are timed) through the minima,
 // weights 1/error^2; errors from the normal matrix, scaled by sqrt(chi2/dof) when that is above 1.
 // Nothing for fewer than 2 minima (3 for the quadratic) or a singular system.
 std::optional<Ephemeris> fitEphemeris(const std::vector<Minimum>& minima, bool quadratic = false);

@@ -73,4 +73,13 @@ std::string ephemerisText(const Ephemeris& e) {
     return out;
 }
 
+std::string secondaryShiftText(const Ephemeris& e) {
+    if (!e.hasSecondaryShift) {
+        return "";
+    }
+    return "Secondary minima: " + errorText(e.secondaryShift) + " +- " + errorText(e.secondaryShiftError) +
+           " d after phase 0.5 (e cos(omega) ~ " +
+           errorText(3.14159265358979 * e.secondaryShift / (2 * e.period)) + ")";
+}
+
 } // namespace corvane::timing

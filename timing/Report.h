@@ -46,5 +46,7 @@ std::string errorText(double value);
 std::string minimaCsv(const MinimaResult& r);
 // "Ephemeris: T0 = VALUE +- ERR, P = VALUE +- ERR" (and ", Q = ... (dP/dE = 2Q)").
 std::string ephemerisText(const Ephemeris& e);
+// "Secondary minima: D +- ERR d after phase 0.5 (e cos(omega) ~ X)", or "" when not fitted.
+std::string secondaryShiftText(const Ephemeris& e);
 
 } // namespace corvane::timing

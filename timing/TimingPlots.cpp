@@ -137,7 +137,7 @@ platform::PlotDescription oMinusCPlot(const TimingReport& report, bool minutes, 
     const double dataWidth = std::max(1.0, width - platform::PlotLayout::LeftMargin - platform::PlotLayout::RightMargin);
     const double dataHeight = std::max(1.0, height - platform::PlotLayout::TopMargin - platform::PlotLayout::BottomMargin);
     const double unit = minutes ? 1440 : 1;
-    platform::PlotSeries primary, secondary, fitted;
+    platform::PlotSeries primary, secondary;
     primary.name = "primary";
     primary.color = Primary;
     secondary.name = "secondary";
@@ -160,20 +160,29 @@ platform::PlotDescription oMinusCPlot(const TimingReport& report, bool minutes, 
         eMin = -1, eMax = 1;
     }
     const auto [x0, x1] = padded(eMin, eMax);
+    std::vector<platform::PlotSeries> lines;
     if (report.ephemeris) {
         const Ephemeris& e = *report.ephemeris;
-        fitted.name = e.hasQuadratic ? "quadratic ephemeris" : "linear ephemeris";
-        fitted.color = Fitted;
-        fitted.style = platform::PlotSeries::Style::Line;
-        fitted.maxGap = std::numeric_limits<double>::infinity();
-        for (int k = 0; k <= 200; ++k) {
-            const double cycle = x0 + (x1 - x0) * k / 200.0;
-            const double computed = report.epoch + report.period * cycle;
-            const double fit = e.t0 + e.period * cycle + (e.hasQuadratic ? e.quadratic * cycle * cycle : 0);
-            fitted.x.push_back(cycle);
-            fitted.y.push_back((fit - computed) * unit);
-            yLo = std::min(yLo, fitted.y.back());
-            yHi = std::max(yHi, fitted.y.back());
+        for (const bool primaryLine : {true, false}) {
+            if (!primaryLine && !e.hasSecondaryShift) {
+                continue;
+            }
+            platform::PlotSeries line;
+            line.name = !primaryLine       ? "ephemeris of the secondaries"
+                        : e.hasQuadratic ? "quadratic ephemeris"
+                                         : "linear ephemeris";
+            line.color = primaryLine ? Fitted : Secondary;
+            line.style = platform::PlotSeries::Style::Line;
+            line.maxGap = std::numeric_limits<double>::infinity();
+            for (int k = 0; k <= 200; ++k) {
+                const double cycle = x0 + (x1 - x0) * k / 200.0;
+                const double computed = report.epoch + report.period * cycle;
+                line.x.push_back(cycle);
+                line.y.push_back((e.at(cycle, primaryLine) - computed) * unit);
+                yLo = std::min(yLo, line.y.back());
+                yHi = std::max(yHi, line.y.back());
+            }
+            lines.push_back(std::move(line));
         }
     }
     d.x = axis(lightcurve::niceTicks(x0, x1, std::max(2, static_cast<int>(dataWidth / 70))), x0, x1, "Cycle E");
@@ -182,8 +191,8 @@ platform::PlotDescription oMinusCPlot(const TimingReport& report, bool minutes, 
     panel.y = axis(lightcurve::niceTicks(y0, y1, std::max(2, static_cast<int>(dataHeight / 30))), y0, y1,
                    minutes ? "O - C (minutes)" : "O - C (days)");
     panel.zeroLine = true;
-    if (!fitted.x.empty()) {
-        panel.series.push_back(std::move(fitted));
+    for (platform::PlotSeries& line : lines) {
+        panel.series.push_back(std::move(line));
     }
     panel.series.push_back(std::move(primary));
     panel.series.push_back(std::move(secondary));

@@ -18,7 +18,8 @@ bool oMinusCInMinutes(const MinimaResult& minima);
 
 // Cycle E against O-C (against the ephemeris the minima were labelled with, `report.period` and
 // `report.epoch`), primaries (dots) and secondaries (boxes) in two colours with their error bars, and the fitted
-// ephemeris as a line (a parabola for a quadratic one).
+// ephemeris as a line (a parabola for a quadratic one; a second line for the secondaries when they
+// are displaced from phase 0.5).
 platform::PlotDescription oMinusCPlot(const TimingReport& report, bool minutes, int width, int height);
 
 } // namespace corvane::timing

@@ -71,12 +71,12 @@ TEST(TimingPlots, TheOMinusCDiagramShowsEachKindWithErrorsAndTheFittedEphemeris)
     const platform::PlotDescription d = oMinusCPlot(report, true, 800, 400);
     ASSERT_EQ(d.panels.size(), 1u);
     const auto& series = d.panels[0].series;
-    ASSERT_EQ(series.size(), 3u) << "ephemeris, primaries, secondaries";
+    ASSERT_EQ(series.size(), 4u) << "the ephemeris of each kind, primaries, secondaries";
     EXPECT_EQ(d.panels[0].y.label, "O - C (minutes)");
     EXPECT_EQ(d.x.label, "Cycle E");
     const platform::PlotSeries& line = series[0];
-    const platform::PlotSeries& primaries = series[1];
-    const platform::PlotSeries& secondaries = series[2];
+    const platform::PlotSeries& primaries = series[2];
+    const platform::PlotSeries& secondaries = series[3];
     EXPECT_EQ(primaries.x.size(), 61u);
     EXPECT_EQ(secondaries.x.size(), 61u);
     EXPECT_EQ(primaries.error.size(), primaries.x.size());
@@ -94,7 +94,34 @@ TEST(TimingPlots, TheOMinusCDiagramShowsEachKindWithErrorsAndTheFittedEphemeris)
     // In days the same points are 1440 times smaller.
     const platform::PlotDescription days = oMinusCPlot(report, false, 800, 400);
     EXPECT_EQ(days.panels[0].y.label, "O - C (days)");
-    EXPECT_NEAR(days.panels[0].series[1].y[5] * 1440, primaries.y[5], 1e-9);
+    EXPECT_NEAR(days.panels[0].series[2].y[5] * 1440, primaries.y[5], 1e-9);
+}
+
+TEST(Ephemeris, DisplacedSecondariesMoveNeitherTheEpochNorThePeriod) {
+    // An eccentric orbit: every secondary 0.0015 d after phase 0.5, timed to 1e-5 d; the primaries
+    // only at the even cycles, so a fit that ignored the displacement would be pulled both ways.
+    MinimaResult r;
+    std::mt19937 rng(8);
+    std::normal_distribution<double> noise(0, 1e-5);
+    const double t0 = 1739.92927, p = 1.26838924, shift = 0.0015;
+    for (int e = 0; e < 20; ++e) {
+        if (e % 2 == 0) {
+            r.minima.push_back({{t0 + p * e + noise(rng), 1e-5, 100}, true, static_cast<double>(e), 0});
+        }
+        r.minima.push_back({{t0 + p * (e + 0.5) + shift + noise(rng), 1e-5, 100}, false, e + 0.5, 0});
+    }
+    const auto e = fitEphemeris(r.minima);
+    ASSERT_TRUE(e);
+    ASSERT_TRUE(e->hasSecondaryShift);
+    EXPECT_NEAR(e->secondaryShift, shift, 4 * e->secondaryShiftError);
+    EXPECT_NEAR(e->t0, t0, 4 * e->t0Error);
+    EXPECT_NEAR(e->period, p, 4 * e->periodError);
+    EXPECT_LT(e->chi2 / e->dof, 3) << "the model fits to within the errors";
+    EXPECT_NE(secondaryShiftText(*e).find("after phase 0.5"), std::string::npos);
+    // With primaries alone there is nothing to displace.
+    std::vector<Minimum> primaries;
+    std::copy_if(r.minima.begin(), r.minima.end(), std::back_inserter(primaries), [](const Minimum& m) { return m.primary; });
+    EXPECT_FALSE(fitEphemeris(primaries)->hasSecondaryShift);
 }
 
 TEST(TimingPlots, MinutesUntilAnOMinusCWithItsErrorReachesAFiftiethOfADay) {
