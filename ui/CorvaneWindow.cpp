@@ -866,8 +866,12 @@ void CorvaneWindow::showTimingResult() {
         buttons->addWidget(close);
         layout->addLayout(buttons);
     }
-    auto picture = [this](bool oMinusC) {
-        QImage image(700, 360, QImage::Format_RGB32);
+    // As large as the screen leaves room for under the tabs, the summary and the buttons.
+    const QScreen* shownOn = screen();
+    const int available = shownOn != nullptr ? shownOn->availableGeometry().height() : 800;
+    const int pictureHeight = std::clamp(available - 300, 220, 360);
+    auto picture = [this, pictureHeight](bool oMinusC) {
+        QImage image(pictureHeight * 2, pictureHeight, QImage::Format_RGB32);
         QPainter painter(&image);
         platform::paintPlot(painter, form_.timingPlotDescription(oMinusC, image.width(), image.height()), image.width(),
                             image.height());
@@ -881,7 +885,9 @@ void CorvaneWindow::showTimingResult() {
     timingTabs_->setTabEnabled(0, form_.LastTiming->searched);
     timingTabs_->setCurrentIndex(form_.LastTiming->searched ? 0 : 1);
     timingSummary_->setText(qs(form_.timingSummary()));
-    timingResult_->adjustSize();
+    // Not adjustSize: it caps a window at two thirds of the screen, below the pictures.
+    timingResult_->layout()->activate();
+    timingResult_->resize(timingResult_->sizeHint().expandedTo(timingResult_->minimumSizeHint()));
     timingResult_->show();
 }
 
