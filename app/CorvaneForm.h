@@ -4,6 +4,7 @@
 
 #include "app/Controls.h"
 #include "catalogue/Catalogue.h"
+#include "fitting/Ensemble.h"
 #include "fitting/Fit.h"
 #include "fitting/GridSearch.h"
 #include "platform/Dialogs.h"
@@ -368,6 +369,37 @@ public:
     };
     bool runFit(int threads, const std::function<void(int evaluations, double best)>& progress,
                 const std::atomic<bool>& cancel, FitOutcome& outcome, std::string& why);
+    // "Uncertainties...": the posterior of the free parameters (FitFree) by the ensemble sampler, its
+    // log-likelihood -chi^2/2 with the data's errors (without errors, the noise taken from the best
+    // fit's residuals), uniform priors inside the boxes' clamps. The fit runs first and the walkers
+    // start in a small ball around its best point, which stays in the boxes; or the run resumes a
+    // chain of the same parameters. A summary goes into Text1. False, with why, when nothing was
+    // sampled; a cancelled run keeps the steps it made and returns true.
+    struct McmcRequest {
+        int walkers = 32;
+        int steps = 2000;          // in all, counting the start (a resumed chain is taken on to this)
+        int burn = -1;             // steps left out of the summary; -1: a quarter of them
+        std::uint64_t seed = 1;
+        std::optional<fitting::Chain> resume;
+        // Called with the chain about once a minute, so a run that is killed loses little.
+        std::function<void(const fitting::Chain&)> checkpoint;
+    };
+    struct McmcOutcome {
+        std::vector<std::string> names;
+        std::vector<fitting::Interval> intervals; // median, 16th and 84th percentiles
+        std::vector<std::optional<double>> tau;   // integrated autocorrelation times, steps
+        double acceptance = 0;
+        int walkers = 0, steps = 0, burn = 0;
+        bool cancelled = false, resumed = false;
+        bool shortChain = false; // fewer than 50 autocorrelation times after the burn-in
+        std::string report;      // the summary, CR LF lines
+        fitting::Chain chain;
+    };
+    bool runMcmc(const McmcRequest& request, int threads, const std::function<void(const std::string&)>& progress,
+                 const std::atomic<bool>& cancel, McmcOutcome& outcome, std::string& why);
+    std::shared_ptr<const McmcOutcome> LastMcmc;
+    // "NAME = MEDIAN -LOW +HIGH" with the numbers rounded to two figures of the smaller distance.
+    static std::string intervalText(const std::string& name, const fitting::Interval& interval);
     // The objective at the form's current values: chi-square per point with errors, else the relative
     // error (nothing when it cannot be computed).
     std::optional<double> fitObjective();

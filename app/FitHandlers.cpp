@@ -2,7 +2,10 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "CorvaneForm.h"
 
+#include "fitting/Evaluate.h"
 #include "fitting/Fit.h"
+#include "fitting/Ranks.h"
+#include "FitProblem.h"
 #include "fitting/RelativeError.h"
 #include "platform/NumberFormat.h"
 
@@ -19,47 +22,7 @@ namespace corvane::app {
 using platform::GeneralNumber;
 using platform::Val;
 
-namespace {
-
-constexpr const char* kFitNames[] = {"Inclination",    "Mass Ratio",     "Pole Radius #1",    "Pole Radius #2",
-                                     "Temperature #1", "Temperature #2", "Limb Darkening #1", "Limb Darkening #2",
-                                     "Phase Shift"};
-
-// The box's clamp, the simplex's first step, the curvature's difference step and the rounding of the
-// value written back, per parameter (by index into kFitNames).
-struct FitScale {
-    double lower, upper, step, relativeStep, difference, rounding;
-};
-constexpr FitScale kScales[] = {
-    {0, 90, 2, 0, 0.1, 1e-4},              // inclination, degrees
-    {0.001, 1000, 0.05, 0.1, 0.005, 1e-5}, // mass ratio: 10 % of the value, at least 0.05
-    {0.01, 0.99, 0.02, 0, 0.001, 1e-5},    // pole radii, separations
-    {0.01, 0.99, 0.02, 0, 0.001, 1e-5},
-    {1, 100000, 100, 0.05, 5, 0.1}, // temperatures, kelvin: 5 % of the value, at least 100 K
-    {1, 100000, 100, 0.05, 5, 0.1},
-    {0, 1, 0.1, 0, 0.005, 1e-4}, // limb darkening
-    {0, 1, 0.1, 0, 0.005, 1e-4},
-    {-0.5, 0.5, 0.01, 0, 0.0005, 1e-5}, // phase shift, revolutions
-};
-
-int fitIndex(const std::string& name) {
-    for (std::size_t k = 0; k < std::size(kFitNames); ++k) {
-        if (name == kFitNames[k]) {
-            return static_cast<int>(k);
-        }
-    }
-    return -1;
-}
-
-TextBox& fitBox(CorvaneForm& f, int index) {
-    TextBox* boxes[] = {&f.txtIota,  &f.Qratio,   &f.txtRadius1, &f.txtRadius2,   &f.txtTemp1,
-                        &f.txtTemp2, &f.txtLimb1, &f.txtLimb2,   &f.txtPhaseShift};
-    return *boxes[index];
-}
-
-double rounded(double v, double step) { return std::round(v / step) * step; }
-
-} // namespace
+using namespace fitproblem;
 
 std::span<const char* const> CorvaneForm::fitParameterNames() { return kFitNames; }
 
@@ -90,25 +53,7 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
     }
     std::vector<int> free;
     std::string notes;
-    for (const std::string& name : FitFree) {
-        const int k = fitIndex(name);
-        if (k < 0) {
-            why = "'" + name + "' cannot be fitted (the parameters are: Inclination, Mass Ratio, Pole Radius #1, "
-                  "Pole Radius #2, Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, Phase Shift)";
-            return false;
-        }
-        if (std::find(free.begin(), free.end(), k) != free.end()) {
-            continue;
-        }
-        if (k == 3 && chkAuto.checked() && Omega1 < Roche.OmegaCrit) {
-            // "Auto" puts star 2 on star 1's common surface: its radius follows the others.
-            notes += "Pole Radius #2 is not free: \"Auto\" keeps it on the common surface.\r\n";
-            continue;
-        }
-        free.push_back(k);
-    }
-    if (free.empty()) {
-        why = "choose at least one parameter to fit";
+    if (!chooseFree(*this, free, notes, why)) {
         return false;
     }
 
@@ -130,19 +75,17 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
     options.maxEvaluations = 150 * static_cast<int>(n + 1);
 
     auto single = [&base, &free](const std::vector<double>& x) -> double {
-        platform::ScriptedDialogs dialogs;
-        CorvaneForm worker(base);
-        worker.setDialogs(dialogs);
-        for (std::size_t j = 0; j < free.size(); ++j) {
-            fitBox(worker, free[j]).Text = GeneralNumber(x[j]);
-        }
-        worker.Refresh_Click();
-        worker.computeModelAtObs();
-        const auto v = worker.fitObjective();
-        return v ? *v : std::numeric_limits<double>::infinity();
+        return atPoint(base, free, x, [](CorvaneForm& worker) {
+            const auto v = worker.fitObjective();
+            return v ? *v : std::numeric_limits<double>::infinity();
+        });
     };
+    // Every process of an MPI run must see the same cancel at the same batch, or they part ways.
+    std::atomic<bool> agreed{false};
     const fitting::BatchObjective batch = [&](const std::vector<std::vector<double>>& points) {
-        return fitting::evaluateParallel(single, points, threads);
+        std::vector<double> values = fitting::evaluateEverywhere(single, points, threads);
+        agreed = fitting::ranks::anyTrue(cancel.load());
+        return values;
     };
     const fitting::SimplexResult best = fitting::minimiseSimplex(
         batch, start, options,
@@ -151,7 +94,7 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
                 progress(p.evaluations, p.best);
             }
         },
-        cancel);
+        agreed);
     if (!std::isfinite(best.value)) {
         why = "the model could not be compared with the observations at any point tried";
         return false;

@@ -3,6 +3,7 @@
 #include "CorvaneForm.h"
 
 
+#include "fitting/Ranks.h"
 #include "fitting/Fit.h"
 #include "fitting/GridPicture.h"
 #include "fitting/Observations.h"
@@ -579,6 +580,11 @@ std::filesystem::path CorvaneForm::runGridSearch(int threads,
     LastGridRows = rows;
     LastGridAxis1 = a1;
     LastGridAxis2 = a2;
+    if (!fitting::ranks::root()) {
+        // One process of an MPI run writes the file; the others have the same rows.
+        lblDCProgress.Caption = "Completed At " + timeStamp("%H:%M:%S") + ". Done!";
+        return folder;
+    }
     const std::string text = fitting::formatGridFile(rows);
     std::filesystem::path file;
     for (int k = 0; k < 1000; ++k) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: Corvane developers
 #include "BatchTool.h"
+#include "InterruptWatcher.h"
+#include "Posterior.h"
 #include "TimingCommands.h"
 
 #include "app/CorvaneForm.h"
@@ -8,6 +10,8 @@
 #include "platform/Interrupt.h"
 #include "platform/NumberFormat.h"
 #include "platform/TextFile.h"
+#include "fitting/Evaluate.h"
+#include "fitting/Ranks.h"
 #include "fitting/StarParameters.h"
 
 #include <CLI/CLI.hpp>
@@ -20,7 +24,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <optional>
 #include <unistd.h>
 #include <cmath>
 #include <ostream>
@@ -177,33 +181,6 @@ int saveLightCurve(app::CorvaneForm& form, platform::ScriptedDialogs& dialogs, c
     return 0;
 }
 
-// A signal only raises a flag; this watcher turns it into a long job's cancel, so the job ends as
-// it does when cancelled (keeping what it finished) before the tool exits.
-class InterruptWatcher {
-public:
-    explicit InterruptWatcher(std::atomic<bool>& cancel)
-        : thread_([this, &cancel] {
-              while (!finished_) {
-                  if (platform::interrupted()) {
-                      cancel = true;
-                      return;
-                  }
-                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-              }
-          }) {}
-    ~InterruptWatcher() { stop(); }
-    void stop() {
-        finished_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-
-private:
-    std::atomic<bool> finished_{false};
-    std::thread thread_;
-};
-
 std::string withoutCarriageReturns(const std::string& text) {
     std::string plain;
     for (char c : text) {
@@ -220,26 +197,8 @@ std::string withoutCarriageReturns(const std::string& text) {
 int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std::string& freeList,
                 const std::string& outFile, int threads, std::ostream& out, std::ostream& err) {
     std::vector<std::string> names;
-    std::istringstream list(freeList);
-    for (std::string name; std::getline(list, name, ',');) {
-        const auto a = name.find_first_not_of(" \t");
-        const auto b = name.find_last_not_of(" \t");
-        if (a == std::string::npos) {
-            continue;
-        }
-        name = name.substr(a, b - a + 1);
-        const auto known = app::CorvaneForm::fitParameterNames();
-        if (std::find_if(known.begin(), known.end(), [&](const char* k) { return name == k; }) == known.end()) {
-            err << "corvane-cli: '" << name << "' cannot be fitted (the parameters are: Inclination, Mass Ratio, Pole "
-                << "Radius #1, Pole Radius #2, Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, "
-                << "Phase Shift)\n";
-            return 2;
-        }
-        names.push_back(name);
-    }
-    if (names.empty()) {
-        err << "corvane-cli: --free names no parameter\n";
-        return 2;
+    if (const int status = parseFreeList(freeList, names, err); status != 0) {
+        return status;
     }
     form.txtLCName.Text = observed;
     if (!form.readObservedCurve()) {
@@ -256,7 +215,7 @@ int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std
     std::string why;
     const bool weighted = form.ObsHasErrors;
     const bool ok = form.runFit(
-        threads > 0 ? threads : fitting::cores(),
+        threads > 0 ? threads : fitting::defaultThreads(),
         [&](int evaluations, double best) {
             if (terminal) {
                 err << "\rcorvane-cli: fit: " << evaluations << " evaluations, best "
@@ -283,7 +242,7 @@ int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std
     }
     out << (outcome.weighted ? "Chi-Square per Point = " : "Relative Error = ")
         << platform::GeneralNumber(outcome.objective) << '\n';
-    if (!outFile.empty()) {
+    if (!outFile.empty() && fitting::ranks::root()) {
         const fitting::StarParameters texts{form.Qratio.Text,   form.txtIota.Text,  form.txtRadius1.Text,
                                             form.txtRadius2.Text, form.txtTemp1.Text, form.txtTemp2.Text,
                                             form.txtLimb1.Text,  form.txtLimb2.Text};
@@ -428,15 +387,55 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     CLI::App* fit = cliApp.add_subcommand("fit", "Fit parameters to an observed curve by the downhill simplex and print "
                                                  "them as NAME = VALUE");
     std::string fitObserved, freeList, fitOut;
-    fit->add_option("--observed", fitObserved, "Observed light curve (text or FITS)")->required()->type_name("FILE");
+    fit->add_option("--observed", fitObserved, "Observed light curve (text or FITS)")->type_name("FILE");
     fit->add_option("--free", freeList,
                     "The parameters to fit, comma-separated: Inclination, Mass Ratio, Pole Radius #1, Pole Radius #2, "
                     "Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, Phase Shift")
         ->required()
         ->type_name("\"NAME,NAME,...\"");
     fit->add_option("--out", fitOut, "Also save the fitted parameter set (parameter-file format)")->type_name("FILE");
-    fit->add_option("--threads", threads, "Worker threads (default: every core)");
+    fit->add_option("--threads", threads, "Worker threads (default: every core, shared by the MPI processes on it)");
     addEphemeris(fit);
+
+    CLI::App* mcmc = cliApp.add_subcommand(
+        "mcmc", "Fit, then sample the posterior of the free parameters (affine-invariant ensemble sampler); print "
+                "NAME = MEDIAN -LOW +HIGH (16th and 84th percentiles) and the acceptance fraction");
+    std::string mcmcObserved, mcmcFree;
+    PosteriorOptions posterior;
+    mcmc->add_option("--observed", mcmcObserved, "Observed light curve (text or FITS)")->type_name("FILE");
+    mcmc->add_option("--free", mcmcFree, "The parameters to sample, comma-separated (as for fit)")
+        ->required()
+        ->type_name("\"NAME,NAME,...\"");
+    mcmc->add_option("--walkers", posterior.walkers, "Walkers: even, at least twice the parameters (default 32)");
+    mcmc->add_option("--steps", posterior.steps, "Steps in all, counting the start (default 2000)");
+    mcmc->add_option("--burn", posterior.burn, "Steps left out of the summary (default: a quarter)");
+    mcmc->add_option("--seed", posterior.seed, "Seed of the random numbers (default 1): the same seed, the same chain");
+    mcmc->add_option("--chain", posterior.chainFile, "Write the chain here as CSV (step, walker, parameters, "
+                                                     "log-likelihood)")
+        ->type_name("FILE");
+    mcmc->add_flag("--resume", posterior.resume, "Continue the chain in --chain until it has --steps steps");
+    mcmc->add_option("--corner", posterior.cornerFile, "Write the corner plot (PNG or SVG; square unless --size is given)")
+        ->type_name("FILE");
+    mcmc->add_option("--threads", threads, "Worker threads (default: every core, shared by the MPI processes on it)");
+    addEphemeris(mcmc);
+
+    // Array tasks of a batch scheduler: a share of a list of files each.
+    ListJob listJob;
+    std::optional<int> taskIndex, taskCount;
+    for (CLI::App* sub : {fit, mcmc}) {
+        sub->add_option("--list", listJob.listFile, "A list of observed files, one a line: FILE [PERIOD EPOCH]")
+            ->type_name("FILE");
+        sub->add_option("--task-index", taskIndex, "This task's index, 0 .. count - 1 (default $SLURM_ARRAY_TASK_ID)");
+        sub->add_option("--task-count", taskCount, "The tasks the list is shared among (default $SLURM_ARRAY_TASK_COUNT)");
+        sub->add_option("--results", listJob.resultFile, "This task's result file (default KIND-task-I-of-N.csv)")
+            ->type_name("FILE");
+    }
+
+    CLI::App* merge = cliApp.add_subcommand("merge", "Gather the result files of a list's tasks into one table");
+    std::vector<std::string> mergeFiles;
+    std::string mergeOut;
+    merge->add_option("files", mergeFiles, "The tasks' result files")->required()->type_name("FILE...");
+    merge->add_option("--out", mergeOut, "Write the table here (default: standard output)")->type_name("FILE");
 
     CLI::App* plot = cliApp.add_subcommand("plot", "Compute the light curve and write its plot (axes, legend, observations "
                                                    "and residuals) as PNG or SVG at --size");
@@ -479,7 +478,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     minimaCommand->add_option("--plot", timingPlot, "Write the O-C diagram as PNG or SVG at --size")->type_name("FILE");
 
     for (CLI::App* sub : {lists, equator, render, lightcurve, catalogueCommand, compare, grid, fit, plot, animate,
-                          periodCommand, minimaCommand}) {
+                          periodCommand, minimaCommand, mcmc, merge}) {
         sub->fallthrough();
     }
 
@@ -491,14 +490,18 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         } else if (a == "--size" || a == "--out" || a == "--eta" || a == "--step" || a == "--star" ||
                    a == "--observed" || a == "--p1" || a == "--p2" || a == "--from" || a == "--to" ||
                    a == "--steps" || a == "--from2" || a == "--to2" || a == "--steps2" || a == "--threads" ||
-                   a == "--period" || a == "--epoch" || a == "--free" || a == "--min" || a == "--max" || a == "--plot") {
+                   a == "--period" || a == "--epoch" || a == "--free" || a == "--min" || a == "--max" || a == "--plot" ||
+                   a == "--walkers" || a == "--burn" || a == "--seed" || a == "--chain" || a == "--corner" ||
+                   a == "--list" || a == "--task-index" || a == "--task-count" || a == "--results") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
             static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue", "compare",
-                                             "grid",  "fit",     "plot",   "animate",    "period",    "minima"};
+                                             "grid",  "fit",     "plot",   "animate",    "period",    "minima",
+                                             "mcmc",  "merge"};
             if (std::none_of(std::begin(commands), std::end(commands), [&](const char* c) { return a == c; })) {
                 err << "corvane-cli: unknown command '" << a
-                    << "' (commands: lists, equator, render, lightcurve, catalogue, compare, grid, fit, plot, animate, period, minima)\n";
+                    << "' (commands: lists, equator, render, lightcurve, catalogue, compare, grid, fit, plot, animate, period, minima, "
+                       "mcmc, merge)\n";
                 return 2;
             }
             break;
@@ -668,8 +671,48 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             return 1;
         }
         err << "corvane-cli: " << app::CorvaneForm::animationFrames(step) << " frames written to " << animateOut << '\n';
-    } else if (fit->parsed()) {
-        return runFitCommand(form, fitObserved, freeList, fitOut, threads, out, err);
+    } else if (fit->parsed() || mcmc->parsed()) {
+        const bool sampling = mcmc->parsed();
+        const std::string& observed = sampling ? mcmcObserved : fitObserved;
+        if (listJob.listFile.empty() && observed.empty()) {
+            err << "corvane-cli: --observed is required (or --list FILE for many curves)\n";
+            return 2;
+        }
+        if (!listJob.listFile.empty() && !observed.empty()) {
+            err << "corvane-cli: give either --observed FILE or --list FILE, not both\n";
+            return 2;
+        }
+        if (listJob.listFile.empty() && (taskIndex || taskCount)) {
+            err << "corvane-cli: --task-index and --task-count share out a --list\n";
+            return 2;
+        }
+        if (!listJob.listFile.empty()) {
+            std::vector<std::string> names;
+            if (const int status = parseFreeList(sampling ? mcmcFree : freeList, names, err); status != 0) {
+                return status;
+            }
+            // A scheduler's array names the task in the environment.
+            auto fromEnvironment = [](const char* name, int fallback) {
+                const char* v = std::getenv(name);
+                return v != nullptr && *v != '\0' ? std::atoi(v) : fallback;
+            };
+            listJob.taskIndex = taskIndex ? *taskIndex : fromEnvironment("SLURM_ARRAY_TASK_ID", 0);
+            listJob.taskCount = taskCount ? *taskCount : fromEnvironment("SLURM_ARRAY_TASK_COUNT", 1);
+            listJob.posterior = sampling;
+            return runListCommand(form, names, listJob, posterior, threads > 0 ? threads : fitting::defaultThreads(),
+                                  out, err);
+        }
+        if (!sampling) {
+            return runFitCommand(form, fitObserved, freeList, fitOut, threads, out, err);
+        }
+        std::vector<std::string> names;
+        if (const int status = parseFreeList(mcmcFree, names, err); status != 0) {
+            return status;
+        }
+        return runMcmcCommand(form, mcmcObserved, names, posterior, threads, {width, height},
+                              cliApp.get_option("--size")->count() > 0, out, err);
+    } else if (merge->parsed()) {
+        return runMergeCommand(mergeFiles, mergeOut, out, err);
     } else if (grid->parsed()) {
         form.txtLCName.Text = gridObserved;
         if (!form.readObservedCurve()) {
@@ -705,7 +748,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         form.txtInitial2.Text = platform::GeneralNumber(from2);
         form.txtFinal2.Text = platform::GeneralNumber(to2);
         form.txtSteps2.Text = std::to_string(steps2);
-        const int asked = threads > 0 ? threads : fitting::cores();
+        const int asked = threads > 0 ? threads : fitting::defaultThreads();
         const int workers = fitting::threadCount(asked, steps1 * steps2);
         if (threads > 0 && workers < std::min(threads, steps1 * steps2)) {
             err << "corvane-cli: " << threads << " threads asked for; running " << workers << " ("

@@ -59,12 +59,19 @@ int threadCount(int requested, int points);
 // depend on it. The thread count is capped by threadCount; a thread that cannot be started leaves
 // the work to those that did. progress is called after each point, from the worker threads, one
 // call at a time.
+// With several processes (an MPI run) each computes its share of the points (k mod size == rank)
+// and every process gets every row; progress then counts this process's share.
 // When cancel becomes true the workers stop after their current point and the rows computed so far
 // come back (the others have no error and the reason "cancelled").
 using GridEvaluator = std::function<GridRow(double p1, double p2)>;
 std::vector<GridRow> runGrid(const GridAxis& a1, const GridAxis& a2, int threads,
                              const std::function<GridEvaluator()>& makeEvaluator,
                              const std::function<void(const GridProgress&)>& progress, const std::atomic<bool>& cancel);
+
+// A row as text and back (bit for bit), for gathering the rows that other processes computed;
+// unpacking reads from `at` and moves it past the row, nothing when the text is not a whole row.
+std::string packGridRow(const GridRow& row);
+std::optional<GridRow> unpackGridRow(const std::string& text, std::size_t& at);
 
 // The error-surface file: the header "q,i,r1,r2,T1,T2,w1,w2,N,Parameter #1 (y),Parameter #2 (x)"
 // extended by ",Relative Error", then one row per grid point in grid order with those twelve values

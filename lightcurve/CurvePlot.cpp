@@ -31,17 +31,6 @@ std::string tickLabel(double v, double step) {
     return t;
 }
 
-platform::PlotAxis axisFrom(const Ticks& t, double min, double max, std::string label, bool inverted) {
-    platform::PlotAxis a;
-    a.min = min;
-    a.max = max;
-    a.ticks = t.at;
-    a.tickText = t.text;
-    a.label = std::move(label);
-    a.inverted = inverted;
-    return a;
-}
-
 // [min, max] of the finite values (with their errors), padded by 6 % of the span; a flat or empty
 // set gets a span of its own.
 std::pair<double, double> paddedRange(const std::vector<std::vector<double>>& ys,
@@ -70,6 +59,17 @@ std::pair<double, double> paddedRange(const std::vector<std::vector<double>>& ys
 }
 
 } // namespace
+
+platform::PlotAxis axisFrom(const Ticks& t, double min, double max, std::string label, bool inverted) {
+    platform::PlotAxis a;
+    a.min = min;
+    a.max = max;
+    a.ticks = t.at;
+    a.tickText = t.text;
+    a.label = std::move(label);
+    a.inverted = inverted;
+    return a;
+}
 
 std::string channelTitle(int channel) {
     switch (channel) {

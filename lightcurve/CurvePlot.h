@@ -25,6 +25,9 @@ struct Ticks {
 // as the step needs. Empty for a span that is not finite or not positive.
 Ticks niceTicks(double min, double max, int most);
 
+// An axis over [min, max] with those ticks and a label.
+platform::PlotAxis axisFrom(const Ticks& t, double min, double max, std::string label, bool inverted = false);
+
 // Phase ticks over -0.25 .. 0.75: every 0.05 when a data area of `widthPixels` gives each at least
 // 36 pixels, else every 0.1 (labelled every 0.1, or 0.2 below 34 pixels a label).
 Ticks phaseTicks(double widthPixels);

@@ -29,7 +29,7 @@ struct PlotSeries {
     Style style = Style::Dots;
     std::vector<double> x, y;
     std::vector<double> error; // one per point for error bars, or empty
-    // Joined styles break the line where consecutive x differ by more than this.
+    // Joined styles break the line where x goes back or consecutive x differ by more than this.
     double maxGap = 0.1;
 };
 
@@ -59,6 +59,18 @@ struct PlotDescription {
     double marker = -1e300; // x of a vertical marker line (the current phase), or below x.min for none
     Pixel background = 0x000000;
     Pixel foreground = 0xFFFFFF; // axes, ticks and labels
+};
+
+// Several plots side by side on one picture (a corner plot): a rows x cols grid of equal cells, each
+// holding a plot of its own axes, or nothing.
+struct PlotFigure {
+    struct Cell {
+        int row = 0, col = 0;
+        PlotDescription plot;
+    };
+    int rows = 1, cols = 1;
+    std::vector<Cell> cells;
+    Pixel background = 0x000000;
 };
 
 // Where a description lands on a picture of the given size: the rectangle (left, top, width, height,

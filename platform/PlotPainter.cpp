@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <system_error>
@@ -93,7 +94,7 @@ void drawSeries(QPainter& p, const PlotDescription& d, const PlotLayout& l, std:
                 continue;
             }
             const QPointF q(px(s.x[i]), py(s.y[i]));
-            if (open && s.x[i] - s.x[i - 1] <= s.maxGap && s.x[i] > s.x[i - 1]) {
+            if (open && s.x[i] - s.x[i - 1] <= s.maxGap && s.x[i] >= s.x[i - 1]) {
                 path.lineTo(q);
             } else {
                 path.moveTo(q);
@@ -266,7 +267,28 @@ void paintPlot(QPainter& p, const PlotDescription& d, int width, int height) {
     p.restore();
 }
 
-std::string plotSvg(const PlotDescription& d, int width, int height) {
+void paintFigure(QPainter& p, const PlotFigure& f, int width, int height) {
+    p.fillRect(QRectF(0, 0, width, height), color(f.background));
+    const int rows = std::max(1, f.rows), cols = std::max(1, f.cols);
+    for (const PlotFigure::Cell& cell : f.cells) {
+        if (cell.row < 0 || cell.row >= rows || cell.col < 0 || cell.col >= cols) {
+            continue;
+        }
+        const int x0 = cell.col * width / cols, x1 = (cell.col + 1) * width / cols;
+        const int y0 = cell.row * height / rows, y1 = (cell.row + 1) * height / rows;
+        p.save();
+        p.translate(x0, y0);
+        p.setClipRect(QRect(0, 0, x1 - x0, y1 - y0));
+        paintPlot(p, cell.plot, x1 - x0, y1 - y0);
+        p.restore();
+    }
+}
+
+namespace {
+
+using Painting = std::function<void(QPainter&)>;
+
+std::string svgOf(const Painting& paint, int width, int height) {
     ensureGuiApplication();
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -274,22 +296,22 @@ std::string plotSvg(const PlotDescription& d, int width, int height) {
     svg.setOutputDevice(&buffer);
     svg.setSize(QSize(width, height));
     svg.setViewBox(QRect(0, 0, width, height));
-    svg.setTitle("Corvane light curve");
+    svg.setTitle("Corvane plot");
     {
         QPainter painter(&svg);
-        paintPlot(painter, d, width, height);
+        paint(painter);
     }
     return buffer.data().toStdString();
 }
 
-std::string savePlot(const PlotDescription& d, const std::filesystem::path& file, int width, int height) {
+std::string saveWith(const Painting& paint, const std::filesystem::path& file, int width, int height) {
     std::string ext = file.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (width < 16 || height < 16 || width > 10000 || height > 10000) {
         return "the size must be between 16 and 10000 pixels each way";
     }
     if (ext == ".svg") {
-        return writeFileWhole(file, plotSvg(d, width, height));
+        return writeFileWhole(file, svgOf(paint, width, height));
     }
     if (ext != ".png") {
         return "the file must end in .png or .svg";
@@ -298,7 +320,7 @@ std::string savePlot(const PlotDescription& d, const std::filesystem::path& file
     QImage image(width, height, QImage::Format_RGB32);
     {
         QPainter painter(&image);
-        paintPlot(painter, d, width, height);
+        paint(painter);
     }
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -307,6 +329,24 @@ std::string savePlot(const PlotDescription& d, const std::filesystem::path& file
         return "the picture could not be encoded";
     }
     return writeFileWhole(file, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+} // namespace
+
+std::string plotSvg(const PlotDescription& d, int width, int height) {
+    return svgOf([&](QPainter& p) { paintPlot(p, d, width, height); }, width, height);
+}
+
+std::string savePlot(const PlotDescription& d, const std::filesystem::path& file, int width, int height) {
+    return saveWith([&](QPainter& p) { paintPlot(p, d, width, height); }, file, width, height);
+}
+
+std::string figureSvg(const PlotFigure& f, int width, int height) {
+    return svgOf([&](QPainter& p) { paintFigure(p, f, width, height); }, width, height);
+}
+
+std::string saveFigure(const PlotFigure& f, const std::filesystem::path& file, int width, int height) {
+    return saveWith([&](QPainter& p) { paintFigure(p, f, width, height); }, file, width, height);
 }
 
 } // namespace corvane::platform

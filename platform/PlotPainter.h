@@ -24,4 +24,9 @@ std::string savePlot(const PlotDescription& d, const std::filesystem::path& file
 // The same SVG as text (for tests and for the clipboard).
 std::string plotSvg(const PlotDescription& d, int width, int height);
 
+// The same for a figure of plots: each cell's plot painted into its share of the area.
+void paintFigure(QPainter& painter, const PlotFigure& f, int width, int height);
+std::string saveFigure(const PlotFigure& f, const std::filesystem::path& file, int width, int height);
+std::string figureSvg(const PlotFigure& f, int width, int height);
+
 } // namespace corvane::platform

@@ -13,6 +13,10 @@ class UniformRandom {
 public:
     static constexpr std::uint64_t StartSeed = 0x5DEECE66DULL;
 
+    UniformRandom() = default;
+    // A generator of its own sequence (the sampler's, one per step from the run's seed).
+    explicit UniformRandom(std::uint64_t seed) : state_(seed) {}
+
     // The next number, uniform in [0, 1), with 53 random bits.
     double next() {
         state_ += 0x9E3779B97F4A7C15ULL;

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   locales libcfitsio-dev pkg-config
   qt6-svg-dev libgif-dev
+  libopenmpi-dev openmpi-bin
 )
 
 missing=()

@@ -15,16 +15,6 @@ namespace {
 
 constexpr platform::Pixel Primary = 0xFFC040, Secondary = 0x60C0FF, Fitted = 0xE0E0E0, Peaks = 0xFF6060;
 
-platform::PlotAxis axis(const lightcurve::Ticks& t, double min, double max, std::string label) {
-    platform::PlotAxis a;
-    a.min = min;
-    a.max = max;
-    a.ticks = t.at;
-    a.tickText = t.text;
-    a.label = std::move(label);
-    return a;
-}
-
 // [lo, hi] widened by 6 % each side, or by a span of its own when flat.
 std::pair<double, double> padded(double lo, double hi) {
     if (!std::isfinite(lo) || !std::isfinite(hi)) {
@@ -70,7 +60,7 @@ platform::PlotDescription periodogramPlot(const PeriodSearch& search, int width,
             }
         }
     }
-    d.x = axis(xt, x0, x1, "Trial period (days)");
+    d.x = lightcurve::axisFrom(xt, x0, x1, "Trial period (days)");
 
     // The periodogram, as many points as the plot has pixels across (the highest in each column:
     // a peak is never lost between them).
@@ -117,7 +107,7 @@ platform::PlotDescription periodogramPlot(const PeriodSearch& search, int width,
     for (const double v : power.y) {
         yMin = std::min(yMin, v);
     }
-    panel.y = axis(lightcurve::niceTicks(yMin, yMax, std::max(2, static_cast<int>(dataHeight / 30))), yMin, yMax,
+    panel.y = lightcurve::axisFrom(lightcurve::niceTicks(yMin, yMax, std::max(2, static_cast<int>(dataHeight / 30))), yMin, yMax,
                    search.method == Method::LombScargle ? "Power" : "Power (1 - theta)");
     panel.series.push_back(std::move(power));
     panel.series.push_back(std::move(peaks));
@@ -185,10 +175,10 @@ platform::PlotDescription oMinusCPlot(const TimingReport& report, bool minutes, 
             lines.push_back(std::move(line));
         }
     }
-    d.x = axis(lightcurve::niceTicks(x0, x1, std::max(2, static_cast<int>(dataWidth / 70))), x0, x1, "Cycle E");
+    d.x = lightcurve::axisFrom(lightcurve::niceTicks(x0, x1, std::max(2, static_cast<int>(dataWidth / 70))), x0, x1, "Cycle E");
     const auto [y0, y1] = padded(yLo, yHi);
     platform::PlotPanel panel;
-    panel.y = axis(lightcurve::niceTicks(y0, y1, std::max(2, static_cast<int>(dataHeight / 30))), y0, y1,
+    panel.y = lightcurve::axisFrom(lightcurve::niceTicks(y0, y1, std::max(2, static_cast<int>(dataHeight / 30))), y0, y1,
                    minutes ? "O - C (minutes)" : "O - C (days)");
     panel.zeroLine = true;
     for (platform::PlotSeries& line : lines) {

@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#pragma once
+
+#include "CorvaneForm.h"
+#include "platform/Dialogs.h"
+#include "platform/NumberFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+// What the fit and the posterior share: the parameters that can be freed, their boxes and clamps,
+// and the model at one parameter vector on a copy of the form.
+
+namespace corvane::app::fitproblem {
+
+inline constexpr const char* kFitNames[] = {"Inclination",       "Mass Ratio",        "Pole Radius #1",
+                                            "Pole Radius #2",    "Temperature #1",    "Temperature #2",
+                                            "Limb Darkening #1", "Limb Darkening #2", "Phase Shift"};
+
+// The box's clamp, the simplex's first step, the curvature's difference step and the rounding of the
+// value written back, per parameter (by index into kFitNames).
+struct FitScale {
+    double lower, upper, step, relativeStep, difference, rounding;
+};
+inline constexpr FitScale kScales[] = {
+    {0, 90, 2, 0, 0.1, 1e-4},              // inclination, degrees
+    {0.001, 1000, 0.05, 0.1, 0.005, 1e-5}, // mass ratio: 10 % of the value, at least 0.05
+    {0.01, 0.99, 0.02, 0, 0.001, 1e-5},    // pole radii, separations
+    {0.01, 0.99, 0.02, 0, 0.001, 1e-5},
+    {1, 100000, 100, 0.05, 5, 0.1}, // temperatures, kelvin: 5 % of the value, at least 100 K
+    {1, 100000, 100, 0.05, 5, 0.1},
+    {0, 1, 0.1, 0, 0.005, 1e-4}, // limb darkening
+    {0, 1, 0.1, 0, 0.005, 1e-4},
+    {-0.5, 0.5, 0.01, 0, 0.0005, 1e-5}, // phase shift, revolutions
+};
+
+inline int fitIndex(const std::string& name) {
+    for (std::size_t k = 0; k < std::size(kFitNames); ++k) {
+        if (name == kFitNames[k]) {
+            return static_cast<int>(k);
+        }
+    }
+    return -1;
+}
+
+inline TextBox& fitBox(CorvaneForm& f, int index) {
+    TextBox* boxes[] = {&f.txtIota,  &f.Qratio,   &f.txtRadius1, &f.txtRadius2,   &f.txtTemp1,
+                        &f.txtTemp2, &f.txtLimb1, &f.txtLimb2,   &f.txtPhaseShift};
+    return *boxes[index];
+}
+
+inline double rounded(double v, double step) { return std::round(v / step) * step; }
+
+// The parameters FitFree names, as indices into kFitNames (repeats dropped; Pole Radius #2 left out,
+// with a note, while "Auto" keeps it on the common surface). False, with why, for an unknown name or
+// none.
+inline bool chooseFree(CorvaneForm& f, std::vector<int>& free, std::string& notes, std::string& why) {
+    for (const std::string& name : f.FitFree) {
+        const int k = fitIndex(name);
+        if (k < 0) {
+            why = "'" + name + "' cannot be fitted (the parameters are: Inclination, Mass Ratio, Pole Radius #1, "
+                  "Pole Radius #2, Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, Phase Shift)";
+            return false;
+        }
+        if (std::find(free.begin(), free.end(), k) != free.end()) {
+            continue;
+        }
+        if (k == 3 && f.chkAuto.checked() && f.Omega1 < f.Roche.OmegaCrit) {
+            // "Auto" puts star 2 on star 1's common surface: its radius follows the others.
+            notes += "Pole Radius #2 is not free: \"Auto\" keeps it on the common surface.\r\n";
+            continue;
+        }
+        free.push_back(k);
+    }
+    if (free.empty()) {
+        why = "choose at least one parameter to fit";
+        return false;
+    }
+    return true;
+}
+
+// use(worker) on a copy of base with x in the free boxes, refreshed and its model computed at the
+// observed phases.
+template <typename Use>
+auto atPoint(const CorvaneForm& base, const std::vector<int>& free, const std::vector<double>& x, Use use) {
+    platform::ScriptedDialogs dialogs;
+    CorvaneForm worker(base);
+    worker.setDialogs(dialogs);
+    for (std::size_t j = 0; j < free.size(); ++j) {
+        fitBox(worker, free[j]).Text = platform::GeneralNumber(x[j]);
+    }
+    worker.Refresh_Click();
+    worker.computeModelAtObs();
+    return use(worker);
+}
+
+} // namespace corvane::app::fitproblem

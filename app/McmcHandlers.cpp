@@ -1,0 +1,243 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#include "CorvaneForm.h"
+
+#include "FitProblem.h"
+#include "fitting/Evaluate.h"
+#include "fitting/Ranks.h"
+#include "platform/NumberFormat.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <sstream>
+
+// The posterior of the fitted parameters: the ensemble sampler driving the fit's own objective, each
+// evaluation on its own copy of the form.
+
+namespace corvane::app {
+
+using namespace fitproblem;
+using platform::GeneralNumber;
+using platform::Val;
+
+namespace {
+
+constexpr double NegativeInfinity = -std::numeric_limits<double>::infinity();
+
+// Rounded to the decade two figures below `scale` (or as it is when scale is not positive).
+double toFigures(double v, double scale) {
+    if (!(scale > 0) || !std::isfinite(scale)) {
+        return v;
+    }
+    return rounded(v, std::pow(10.0, std::floor(std::log10(scale)) - 1));
+}
+
+} // namespace
+
+std::string CorvaneForm::intervalText(const std::string& name, const fitting::Interval& r) {
+    const double below = r.median - r.low, above = r.high - r.median;
+    const double scale = std::min(below, above) > 0 ? std::min(below, above) : std::max(below, above);
+    return name + " = " + GeneralNumber(toFigures(r.median, scale)) + " -" + GeneralNumber(toFigures(below, scale)) +
+           " +" + GeneralNumber(toFigures(above, scale));
+}
+
+bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
+                          const std::function<void(const std::string&)>& progress, const std::atomic<bool>& cancel,
+                          McmcOutcome& out, std::string& why) {
+    out = McmcOutcome{};
+    auto say = [&](const std::string& text) {
+        lblDCProgress.Caption = text;
+        if (progress) {
+            progress(text);
+        }
+    };
+    if (Curve.ObsCount < 1) {
+        why = "load an observed light curve first";
+        return false;
+    }
+    std::vector<int> free;
+    std::string notes;
+    if (!chooseFree(*this, free, notes, why)) {
+        return false;
+    }
+    const std::size_t n = free.size();
+    std::vector<std::string> names;
+    for (const int k : free) {
+        names.push_back(kFitNames[k]);
+    }
+    const int walkers = request.resume ? request.resume->walkers : request.walkers;
+    if (walkers < 2 * static_cast<int>(n) || walkers % 2 != 0) {
+        why = "the walkers must be an even number, at least twice the free parameters (" + std::to_string(2 * n) +
+              "), not " + std::to_string(walkers);
+        return false;
+    }
+    if (request.steps < 2) {
+        why = "the chain needs at least 2 steps";
+        return false;
+    }
+    const bool weighted = ObsHasErrors;
+    const auto N = static_cast<double>(Curve.ObsCount);
+    const double dof = std::max(1.0, N - static_cast<double>(n));
+
+    double noise = 0;            // the relative error's noise per point, without errors
+    std::vector<double> scale(n); // the starting ball
+    std::ostringstream r;
+    if (request.resume) {
+        const fitting::Chain& c = *request.resume;
+        if (c.names != names) {
+            std::string list;
+            for (const std::string& name : c.names) {
+                list += (list.empty() ? "" : ", ") + name;
+            }
+            why = "the chain is of other parameters (" + list + ")";
+            return false;
+        }
+        if (weighted != (c.noise == 0)) {
+            why = weighted ? "the chain was made without errors, and these observations have them"
+                           : "the chain was made with errors, and these observations have none";
+            return false;
+        }
+        noise = c.noise;
+        out.resumed = true;
+    } else {
+        // The best fit first: the walkers start around it.
+        FitOutcome fit;
+        const bool fitted = runFit(
+            threads,
+            [&](int evaluations, double best) {
+                say("Fitting first: " + std::to_string(evaluations) + " evaluations, best " +
+                    GeneralNumber(rounded(best, weighted ? 1e-4 : 1e-6)));
+            },
+            cancel, fit, why);
+        if (!fitted) {
+            return false;
+        }
+        if (fit.cancelled) {
+            why = "cancelled during the fit that comes first; nothing was sampled";
+            return false;
+        }
+        r << "Best fit first: " << (weighted ? "chi-square per point " : "relative error ")
+          << GeneralNumber(rounded(fit.objective, weighted ? 1e-4 : 1e-7)) << "\r\n";
+        if (!weighted) {
+            if (!(fit.objective > 0)) {
+                why = "the best fit matches the observations exactly: there is no noise to sample";
+                return false;
+            }
+            noise = fit.objective * std::sqrt(N / dof);
+        }
+        for (std::size_t j = 0; j < n; ++j) {
+            const FitScale& s = kScales[free[j]];
+            const double h = std::max(s.difference, s.relativeStep * 0.05 * std::fabs(fit.values[j]));
+            scale[j] = fit.errors[j] && *fit.errors[j] > 0 ? std::min(0.1 * *fit.errors[j], 10 * h) : 0.1 * h;
+        }
+    }
+
+    const CorvaneForm base = modelPassBase();
+    std::vector<double> centre(n), lower(n), upper(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        const FitScale& s = kScales[free[j]];
+        lower[j] = s.lower;
+        upper[j] = s.upper;
+        centre[j] = std::clamp(Val(fitBox(*this, free[j]).Text), s.lower, s.upper);
+    }
+    auto single = [&](const std::vector<double>& x) -> double {
+        for (std::size_t j = 0; j < n; ++j) {
+            if (!(x[j] >= lower[j] && x[j] <= upper[j])) {
+                return NegativeInfinity; // outside the prior's box: no model needed
+            }
+        }
+        return atPoint(base, free, x, [&](CorvaneForm& worker) {
+            if (weighted) {
+                const auto chi = worker.chiSquareAtObs();
+                return chi && chi->points > 0 && std::isfinite(chi->chi2) ? -0.5 * chi->chi2 : NegativeInfinity;
+            }
+            const auto v = worker.fitObjective();
+            return v && std::isfinite(*v) ? -0.5 * N * (*v / noise) * (*v / noise) : NegativeInfinity;
+        });
+    };
+    const fitting::BatchObjective logLikelihood = [&](const std::vector<std::vector<double>>& points) {
+        return fitting::evaluateEverywhere(single, points, threads);
+    };
+
+    fitting::Chain chain;
+    if (request.resume) {
+        chain = *request.resume;
+    } else {
+        say("Starting " + std::to_string(walkers) + " walkers");
+        chain = fitting::startChain(logLikelihood, names,
+                                    fitting::initialBall(centre, scale, lower, upper, walkers, request.seed),
+                                    request.seed);
+        chain.noise = noise;
+        if (std::none_of(chain.logProbability.begin(), chain.logProbability.end(),
+                         [](double l) { return std::isfinite(l); })) {
+            why = "the model cannot be computed anywhere around the best fit";
+            return false;
+        }
+    }
+    auto lastCheckpoint = std::chrono::steady_clock::now();
+    fitting::extendChain(
+        chain, logLikelihood, request.steps, 2,
+        [&](const fitting::EnsembleProgress& p) {
+            say("Sampling: step " + std::to_string(p.step) + " of " + std::to_string(p.steps) + ", acceptance " +
+                platform::Format(p.acceptance, "0.00"));
+            if (request.checkpoint && std::chrono::steady_clock::now() - lastCheckpoint > std::chrono::seconds(60)) {
+                request.checkpoint(chain);
+                lastCheckpoint = std::chrono::steady_clock::now();
+            }
+        },
+        cancel);
+
+    const int steps = chain.steps();
+    out.cancelled = steps < request.steps;
+    out.walkers = walkers;
+    out.steps = steps;
+    out.burn = std::clamp(request.burn >= 0 ? request.burn : steps / 4, 0, std::max(0, steps - 2));
+    out.names = names;
+    out.acceptance = fitting::acceptanceFraction(chain, out.burn);
+    double longest = 0;
+    for (std::size_t j = 0; j < n; ++j) {
+        out.intervals.push_back(fitting::credibleInterval(chain, j, out.burn));
+        out.tau.push_back(fitting::autocorrelationTime(chain, j, out.burn));
+        longest = std::max(longest, out.tau.back().value_or(static_cast<double>(steps)));
+    }
+    out.shortChain = static_cast<double>(steps - out.burn) < 50 * longest;
+
+    std::ostringstream head;
+    head << "Posterior by the ensemble sampler (" << (precisePhotometry() ? "precise" : "pixel") << " photometry, "
+         << Curve.ObsCount << " observed points, " << walkers << " walkers, " << steps << " steps, " << out.burn
+         << " burn-in, seed " << chain.seed << (out.resumed ? ", resumed" : "") << ")\r\n";
+    head << r.str();
+    for (std::size_t j = 0; j < n; ++j) {
+        head << intervalText(names[j], out.intervals[j]) << "  (autocorrelation "
+             << (out.tau[j] ? GeneralNumber(toFigures(*out.tau[j], *out.tau[j])) + " steps" : std::string("unknown"))
+             << ")\r\n";
+    }
+    head << notes;
+    head << "Acceptance fraction = " << platform::Format(out.acceptance, "0.000") << "\r\n";
+    head << "Intervals: the median and the 16th and 84th percentiles of every walker after the burn-in\r\n";
+    if (!weighted) {
+        head << "The file gives no errors: the noise is taken from the best fit's residuals (relative error "
+             << GeneralNumber(toFigures(noise, noise)) << " per point)\r\n";
+    }
+    if (out.shortChain) {
+        head << "Warning: the chain is shorter than 50 autocorrelation times (" << (steps - out.burn)
+             << " steps after the burn-in, the longest time " << GeneralNumber(toFigures(longest, longest))
+             << " steps): run it longer before trusting the intervals\r\n";
+    }
+    if (out.cancelled) {
+        head << "Cancelled: the " << steps << " steps made are kept\r\n";
+    }
+    out.report = head.str();
+    out.chain = std::move(chain);
+    Text1.Text = out.report + Text1.Text;
+    Text1.Visible = true;
+    lblDCProgress.Caption = std::string(out.cancelled ? "Uncertainties cancelled" : "Uncertainties done") + ": " +
+                            std::to_string(steps) + " steps of " + std::to_string(walkers) + " walkers, acceptance " +
+                            platform::Format(out.acceptance, "0.00");
+    LastMcmc = std::make_shared<const McmcOutcome>(out);
+    return true;
+}
+
+} // namespace corvane::app
