@@ -398,6 +398,9 @@ public:
     bool runMcmc(const McmcRequest& request, int threads, const std::function<void(const std::string&)>& progress,
                  const std::atomic<bool>& cancel, McmcOutcome& outcome, std::string& why);
     std::shared_ptr<const McmcOutcome> LastMcmc;
+    // The button, and what it asks of the sampler (its walkers, steps and seed).
+    Label cmdUncertainties{"Uncertainties...", true};
+    McmcRequest UncertaintyRequest;
     // "NAME = MEDIAN -LOW +HIGH" with the numbers rounded to two figures of the smaller distance.
     static std::string intervalText(const std::string& name, const fitting::Interval& interval);
     // The objective at the form's current values: chi-square per point with errors, else the relative

@@ -5,9 +5,12 @@
 #include "PictureBox.h"
 #include "PlotView.h"
 #include "ToolTips.h"
+#include "fitting/CornerPlot.h"
+#include "fitting/Ensemble.h"
 #include "fitting/GridPicture.h"
 #include "platform/PlotPainter.h"
 #include "platform/NumberFormat.h"
+#include "platform/TextFile.h"
 #include "ManualText.h"
 
 #include <QApplication>
@@ -728,6 +731,167 @@ void CorvaneWindow::toggleFit() {
     });
 }
 
+void CorvaneWindow::toggleUncertainties() {
+    if (sampling_) {
+        if (cancel_) {
+            *cancel_ = true;
+        }
+        return;
+    }
+    if (busy_ || inHandler_) {
+        return;
+    }
+    if (form_.Curve.ObsCount < 1) {
+        form_.lblDCProgress.Caption = "Not done: load an observed light curve first";
+        syncFromForm();
+        return;
+    }
+    busy_ = true;
+    sampling_ = true;
+    form_.cmdUncertainties.Caption = "Cancel";
+    form_.lblDCProgress.Caption = "Fitting first...";
+    syncFromForm();
+    auto snapshot = std::make_shared<CorvaneForm>(form_);
+    auto dialogs = std::make_shared<platform::ScriptedDialogs>();
+    snapshot->setDialogs(*dialogs);
+    cancel_ = std::make_shared<std::atomic<bool>>(false);
+    auto cancel = cancel_;
+    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    const CorvaneForm::McmcRequest request = form_.UncertaintyRequest;
+    worker_ = std::thread([this, snapshot, dialogs, cancel, threads, request] {
+        CorvaneForm::McmcOutcome outcome;
+        std::string why;
+        const bool ok = snapshot->runMcmc(
+            request, threads,
+            [this](const std::string& text) {
+                const QString shown = qs(text);
+                QMetaObject::invokeMethod(this, [this, shown] { lblDCProgress_->setText(shown); });
+            },
+            *cancel, outcome, why);
+        QMetaObject::invokeMethod(this, [this, snapshot, ok, why] {
+            runWhenIdle([this, snapshot, ok, why] {
+                busy_ = false;
+                sampling_ = false;
+                form_.cmdUncertainties.Caption = "Uncertainties...";
+                if (!ok) {
+                    form_.lblDCProgress.Caption = "Not done: " + why;
+                    return;
+                }
+                form_.Text1.Text = snapshot->Text1.Text;
+                form_.Text1.Visible = true;
+                form_.lblDCProgress.Caption = snapshot->lblDCProgress.Caption;
+                form_.LastMcmc = snapshot->LastMcmc;
+                showUncertainties();
+            });
+        });
+    });
+}
+
+void CorvaneWindow::showUncertainties() {
+    if (!form_.LastMcmc) {
+        return;
+    }
+    if (mcmcResult_ == nullptr) {
+        mcmcResult_ = new QDialog(this);
+        mcmcResult_->setObjectName("UncertaintyResult");
+        mcmcResult_->setWindowTitle("Uncertainties");
+        auto* layout = new QVBoxLayout(mcmcResult_);
+        layout->setSizeConstraint(QLayout::SetMinimumSize);
+        auto* row = new QHBoxLayout;
+        cornerPicture_ = new QLabel;
+        cornerPicture_->setObjectName("CornerPicture");
+        row->addWidget(cornerPicture_);
+        mcmcSummary_ = new QLabel;
+        mcmcSummary_->setObjectName("lblUncertaintySummary");
+        mcmcSummary_->setWordWrap(true);
+        mcmcSummary_->setMinimumWidth(300);
+        mcmcSummary_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+        mcmcSummary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        row->addWidget(mcmcSummary_, 1);
+        layout->addLayout(row);
+        auto* buttons = new QHBoxLayout;
+        auto* savePlot = new QPushButton("Save Plot...");
+        savePlot->setObjectName("cmdSaveCornerPlot");
+        savePlot->setToolTip("Save the corner plot as PNG or SVG");
+        connect(savePlot, &QPushButton::clicked, this, [this] { saveCornerPlot(); });
+        auto* saveChainButton = new QPushButton("Save Chain...");
+        saveChainButton->setObjectName("cmdSaveChain");
+        saveChainButton->setToolTip("Save every walker's every step (step, walker, parameters, log-likelihood) as CSV;\n"
+                                    "the batch tool's mcmc --resume continues it");
+        connect(saveChainButton, &QPushButton::clicked, this, [this] { saveChain(); });
+        auto* close = new QPushButton("Close");
+        connect(close, &QPushButton::clicked, mcmcResult_, &QDialog::close);
+        buttons->addStretch(1);
+        buttons->addWidget(savePlot);
+        buttons->addWidget(saveChainButton);
+        buttons->addWidget(close);
+        layout->addLayout(buttons);
+    }
+    // Square, as large as the screen leaves room for beside the summary.
+    const QScreen* shownOn = screen();
+    const QSize available = shownOn != nullptr ? shownOn->availableGeometry().size() : QSize(1280, 800);
+    const int side = std::clamp(std::min(available.height() - 120, available.width() - 420), 260, 640);
+    QImage image(side, side, QImage::Format_RGB32);
+    QPainter painter(&image);
+    platform::paintFigure(painter, fitting::cornerPlot(form_.LastMcmc->chain, form_.LastMcmc->burn), side, side);
+    painter.end();
+    cornerPicture_->setPixmap(QPixmap::fromImage(image));
+    cornerPicture_->setFixedSize(side, side);
+    QString summary = qs(form_.LastMcmc->report);
+    summary.replace("\r\n", "\n");
+    mcmcSummary_->setText(summary.trimmed());
+    mcmcResult_->layout()->activate();
+    mcmcResult_->resize(mcmcResult_->sizeHint().expandedTo(mcmcResult_->minimumSizeHint()));
+    mcmcResult_->show();
+}
+
+void CorvaneWindow::saveCornerPlot() {
+    if (!form_.LastMcmc) {
+        return;
+    }
+    bool ready = false;
+    run([this, &ready] { ready = form_.ensureOutputFolder("Plots"); });
+    if (!ready) {
+        return;
+    }
+    const QString chosen = chooseFile_(true, "Save Plot", qs((form_.AppFolder / "Plots" / "corner.png").string()),
+                                       "PNG pictures (*.png);;SVG drawings (*.svg)");
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const int side = fitting::cornerSide(form_.LastMcmc->names.size());
+    const std::string problem = platform::saveFigure(fitting::cornerPlot(form_.LastMcmc->chain, form_.LastMcmc->burn),
+                                                     chosen.toStdString(), side, side);
+    if (!problem.empty()) {
+        form_.dialogs().message("The plot could not be saved to " + chosen.toStdString() + ": " + problem + ".",
+                                "Corvane", platform::MessageButtons::Ok);
+    }
+}
+
+void CorvaneWindow::saveChain() {
+    if (!form_.LastMcmc) {
+        return;
+    }
+    bool ready = false;
+    run([this, &ready] { ready = form_.ensureOutputFolder("Chains"); });
+    if (!ready) {
+        return;
+    }
+    const QString chosen = chooseFile_(true, "Save Chain", qs((form_.AppFolder / "Chains" / "chain.csv").string()),
+                                       "Comma-separated text (*.csv);;All files (*)");
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const std::string problem = platform::writeFileWhole(chosen.toStdString(), fitting::formatChain(form_.LastMcmc->chain));
+    if (!problem.empty()) {
+        form_.dialogs().message("The chain could not be saved to " + chosen.toStdString() + ": " + problem + ".",
+                                "Corvane", platform::MessageButtons::Ok);
+    }
+}
+
 void CorvaneWindow::showGridResult() {
     const auto best = fitting::bestGridRow(form_.LastGridRows);
     if (form_.LastGridRows.empty()) {
@@ -1173,6 +1337,13 @@ QWidget* CorvaneWindow::buildFileAndGridPanel() {
     shiftLayout->addWidget(new QLabel("Phase Shift"));
     shiftLayout->addWidget(shift, 1);
     grid->addWidget(shiftRow, 3, 1, 1, 2);
+    cmdUncertainties_ = new QPushButton(qs(form_.cmdUncertainties.Caption));
+    cmdUncertainties_->setObjectName("cmdUncertainties");
+    cmdUncertainties_->setToolTip("How well the ticked parameters are known: fit, then sample their posterior with an\n"
+                                  "ensemble of walkers, and show the intervals and the corner plot\n"
+                                  "(a second click cancels, keeping the steps made).");
+    connect(cmdUncertainties_, &QPushButton::clicked, this, [this] { toggleUncertainties(); });
+    grid->addWidget(cmdUncertainties_, 3, 3, 1, 2);
     lblDCProgress_ = new QLabel;
     lblDCProgress_->setObjectName("lblDCProgress");
     lblDCProgress_->setWordWrap(true);
@@ -1527,6 +1698,7 @@ void CorvaneWindow::syncFromForm() {
     lblChiSquare_->setText(qs(form_.lblChiSquare.Caption));
     lblChiSquare_->setVisible(form_.lblChiSquare.Visible);
     cmdFit_->setText(qs(form_.cmdFit.Caption));
+    cmdUncertainties_->setText(qs(form_.cmdUncertainties.Caption));
     for (std::size_t k = 0; k < freeBoxes_.size(); ++k) {
         const std::string name = CorvaneForm::fitParameterNames()[k];
         const bool on = std::find(form_.FitFree.begin(), form_.FitFree.end(), name) != form_.FitFree.end();

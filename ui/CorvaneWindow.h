@@ -94,6 +94,12 @@ private:
     void loadLightCurve();
     void toggleGridSearch(bool on);
     void toggleFit();
+    // "Uncertainties...": the posterior sampled off the window's thread (a second click cancels,
+    // keeping the steps made), then its summary and corner plot shown.
+    void toggleUncertainties();
+    void showUncertainties();
+    void saveCornerPlot();
+    void saveChain();
     QCheckBox* buildSwitch(const app::CorvaneForm::SwitchControl& control);
     void buildMenus();
     const app::CorvaneForm::ParameterControl& parameter(const char* name) const;
@@ -165,10 +171,15 @@ private:
     QComboBox* cmbParameter2_ = nullptr;
     QCheckBox* chkDC_ = nullptr;
     QPushButton* cmdFit_ = nullptr;
+    QPushButton* cmdUncertainties_ = nullptr;
+    QDialog* mcmcResult_ = nullptr;
+    QLabel* cornerPicture_ = nullptr;
+    QLabel* mcmcSummary_ = nullptr;
     std::vector<QCheckBox*> freeBoxes_;
     QLabel* lblObserved_ = nullptr;
     QLabel* lblChiSquare_ = nullptr;
     bool fitting_ = false;
+    bool sampling_ = false;
     bool exporting_ = false; // an animation is being written off the window's thread
     bool busy_ = false;
     std::thread worker_; // the long job running off the window's thread, if any

@@ -4,6 +4,7 @@
 #include "ui/CorvaneWindow.h"
 #include "ui/PlotView.h"
 #include "platform/Plot.h"
+#include "fitting/Ensemble.h"
 #include "fitting/GridPicture.h"
 #include "lightcurve/LightCurve.h"
 #include "platform/NumberFormat.h"
@@ -35,6 +36,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <unistd.h>
 
 namespace corvane::ui {
@@ -499,6 +501,124 @@ TEST_F(UseFixture, ATimeSeriesIsFoldedAndFittedFromTheWindow) {
     EXPECT_THAT(find<QLabel>("lblDCProgress")->text().toStdString(), HasSubstr("Fit cancelled"));
 }
 
+
+// "Uncertainties..." on a folded time series: refused without observations, then sampled off the
+// window's thread with its progress, the summary and corner plot shown, the chain and the plot saved,
+// and a second click cancelling a long run while keeping its steps.
+TEST_F(UseFixture, TheUncertaintiesButtonSamplesShowsAndSavesThePosterior) {
+    QPushButton* button = find<QPushButton>("cmdUncertainties");
+    ASSERT_EQ(button->text(), "Uncertainties...");
+    button->click();
+    EXPECT_THAT(find<QLabel>("lblDCProgress")->text().toStdString(), HasSubstr("load an observed light curve first"));
+
+    for (const auto& [box, value] : {std::pair{"Qratio", "0.6"}, {"txtIota", "84"}, {"txtRadius1", "0.3"},
+                                     {"txtRadius2", "0.24"}, {"txtTemp1", "6500"}, {"txtTemp2", "5000"}}) {
+        typeKeys(box, value);
+        QTest::keyClick(find<QLineEdit>(box), Qt::Key_Return);
+    }
+    find<QPushButton>("cmdExtras")->click();
+    QComboBox* photometry = find<QComboBox>("cmbPhotometry");
+    photometry->setFocus();
+    QTest::keyClick(photometry, Qt::Key_Down);
+    ASSERT_TRUE(form.precisePhotometry());
+    const double period = 2.4731, epoch = 2459001.3;
+    std::vector<double> times;
+    for (int k = 0; k < 150; ++k) {
+        times.push_back(epoch - 5 + 0.2 * k);
+    }
+    const auto file = folder / "series.csv";
+    corvane::testing::writeSeries(file.string(), corvane::testing::observeModel(form, times, period, epoch, 0.002, 8),
+                                  0.002);
+    typeKeys("txtPeriod", "2.4731");
+    typeKeys("txtEpoch", "2459001.3");
+    typeKeys("txtIota", "83");
+    QTest::keyClick(find<QLineEdit>("txtIota"), Qt::Key_Return);
+    window.setFileChooser([&](bool, const QString&, const QString&, const QString&) {
+        return QString::fromStdString(file.string());
+    });
+    window.findChild<QAction*>("mnuLoadLightCurve")->trigger();
+    ASSERT_EQ(form.Curve.ObsCount, 150) << (dialogs.shown.empty() ? "" : dialogs.shown.back());
+
+    form.UncertaintyRequest.walkers = 8;
+    form.UncertaintyRequest.steps = 24;
+    form.UncertaintyRequest.seed = 3;
+    QPushButton* fit = find<QPushButton>("cmdFit");
+    button->click();
+    EXPECT_EQ(button->text(), "Cancel");
+    fit->click(); // the fit waits for the sampler: nothing happens
+    EXPECT_EQ(fit->text(), "Fit");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return button->text() == "Uncertainties..."; }, 600000));
+    EXPECT_THAT(find<QLabel>("lblDCProgress")->text().toStdString(),
+                HasSubstr("Uncertainties done: 24 steps of 8 walkers"));
+    auto* result = window.findChild<QDialog*>("UncertaintyResult");
+    ASSERT_NE(result, nullptr);
+    EXPECT_TRUE(result->isVisible());
+    const std::string summary = result->findChild<QLabel*>("lblUncertaintySummary")->text().toStdString();
+    EXPECT_THAT(summary, HasSubstr("Inclination = 8"));
+    EXPECT_THAT(summary, HasSubstr("Mass Ratio = 0."));
+    EXPECT_THAT(summary, HasSubstr("Acceptance fraction = "));
+    EXPECT_THAT(find<QPlainTextEdit>("Text1")->toPlainText().toStdString(),
+                HasSubstr("Posterior by the ensemble sampler"));
+    // The corner plot drawn: two histograms and a cloud, not a blank square.
+    const QImage corner = result->findChild<QLabel*>("CornerPicture")->pixmap().toImage();
+    ASSERT_FALSE(corner.isNull());
+    int inked = 0;
+    for (int y = 0; y < corner.height(); y += 2) {
+        for (int x = 0; x < corner.width(); x += 2) {
+            inked += qGray(corner.pixel(x, y)) < 200 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(inked, 200) << corner.width() << "x" << corner.height();
+    EXPECT_LE(result->frameGeometry().height(), window.screen()->availableGeometry().height() + 40);
+
+    const auto chainFile = folder / "mine.csv";
+    window.setFileChooser([&](bool save, const QString&, const QString& start, const QString&) {
+        EXPECT_TRUE(save);
+        EXPECT_EQ(start.toStdString(), (folder / "Chains" / "chain.csv").string());
+        return QString::fromStdString(chainFile.string());
+    });
+    result->findChild<QPushButton*>("cmdSaveChain")->click();
+    {
+        std::ifstream in(chainFile);
+        std::stringstream text;
+        text << in.rdbuf();
+        std::string why;
+        const auto chain = fitting::parseChain(text.str(), why);
+        ASSERT_TRUE(chain) << why;
+        EXPECT_EQ(chain->steps(), 24);
+        EXPECT_EQ(chain->walkers, 8);
+        EXPECT_EQ(chain->seed, 3u);
+    }
+    const auto plotFile = folder / "corner.svg";
+    window.setFileChooser([&](bool, const QString&, const QString& start, const QString&) {
+        EXPECT_EQ(start.toStdString(), (folder / "Plots" / "corner.png").string());
+        return QString::fromStdString(plotFile.string());
+    });
+    result->findChild<QPushButton*>("cmdSaveCornerPlot")->click();
+    {
+        std::ifstream in(plotFile);
+        std::stringstream text;
+        text << in.rdbuf();
+        EXPECT_THAT(text.str(), HasSubstr("<svg"));
+        EXPECT_THAT(text.str(), HasSubstr("Mass Ratio"));
+    }
+    result->close();
+
+    // A long run cancelled by a second click once it samples: the steps made are kept and shown.
+    form.UncertaintyRequest.steps = 100000;
+    button->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return find<QLabel>("lblDCProgress")->text().startsWith("Sampling: step 3"); }, 600000));
+    button->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return button->text() == "Uncertainties..."; }, 600000));
+    EXPECT_THAT(find<QLabel>("lblDCProgress")->text().toStdString(), HasSubstr("Uncertainties cancelled"));
+    EXPECT_TRUE(result->isVisible());
+    EXPECT_THAT(result->findChild<QLabel*>("lblUncertaintySummary")->text().toStdString(),
+                HasSubstr("Cancelled: the "));
+    ASSERT_NE(form.LastMcmc, nullptr);
+    EXPECT_GE(form.LastMcmc->steps, 3);
+    EXPECT_LT(form.LastMcmc->steps, 100000);
+}
 
 // The plot with axes: hovering reads the value under the pointer, the menu's copy is the curve file's
 // text, and File > Save Plot writes the chosen picture at the chosen size.
