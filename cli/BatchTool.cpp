@@ -71,6 +71,11 @@ const char* kFooter =
     "  corvane-cli animate --out orbit.gif --step 10\n"
     "  corvane-cli --set cmbPhotometry=Precise fit --observed series.txt --period 2.4731 \\\n"
     "              --epoch 2459001.3 --free \"Inclination,Mass Ratio\" --out fitted.txt\n"
+    "  corvane-cli --set cmbPhotometry=Precise mcmc --observed series.txt --period 2.4731 \\\n"
+    "              --epoch 2459001.3 --free \"Inclination,Mass Ratio\" --chain chain.csv --corner corner.png\n"
+    "  mpirun -np 4 corvane-cli grid ...      (any of grid, fit and mcmc: the same result, shared out)\n"
+    "  corvane-cli fit --list curves.txt --free Inclination --task-index 0 --task-count 8\n"
+    "  corvane-cli merge fit-task-*-of-8.csv --out fits.csv\n"
     "\nExit status: 0 done, 1 failed, 2 bad command line (unknown control or value).\n";
 
 // Applies one NAME=VALUE; returns an error text, empty when it was taken.
