@@ -619,15 +619,7 @@ void CorvaneWindow::toggleGridSearch(bool on) {
         return;
     }
     busy_ = true;
-    auto snapshot = std::make_shared<CorvaneForm>(form_);
-    auto dialogs = std::make_shared<platform::ScriptedDialogs>();
-    snapshot->setDialogs(*dialogs);
-    cancel_ = std::make_shared<std::atomic<bool>>(false);
-    auto cancel = cancel_;
-    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    if (worker_.joinable()) {
-        worker_.join();
-    }
+    const auto [snapshot, dialogs, cancel, threads] = prepareWorker();
     worker_ = std::thread([this, snapshot, dialogs, cancel, threads] {
         std::string why;
         const auto file = snapshot->runGridSearch(
@@ -655,19 +647,41 @@ void CorvaneWindow::toggleGridSearch(bool on) {
     });
 }
 
-void CorvaneWindow::toggleFit() {
-    if (fitting_) {
+bool CorvaneWindow::mayStartOnObservations(bool running) {
+    if (running) {
+        // A second click cancels the job.
         if (cancel_) {
             *cancel_ = true;
         }
-        return;
+        return false;
     }
     if (busy_ || inHandler_) {
-        return;
+        return false;
     }
     if (form_.Curve.ObsCount < 1) {
         form_.lblDCProgress.Caption = "Not done: load an observed light curve first";
         syncFromForm();
+        return false;
+    }
+    return true;
+}
+
+CorvaneWindow::WorkerStart CorvaneWindow::prepareWorker() {
+    WorkerStart w;
+    w.snapshot = std::make_shared<CorvaneForm>(form_);
+    w.dialogs = std::make_shared<platform::ScriptedDialogs>();
+    w.snapshot->setDialogs(*w.dialogs);
+    cancel_ = std::make_shared<std::atomic<bool>>(false);
+    w.cancel = cancel_;
+    w.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    return w;
+}
+
+void CorvaneWindow::toggleFit() {
+    if (!mayStartOnObservations(fitting_)) {
         return;
     }
     busy_ = true;
@@ -676,15 +690,7 @@ void CorvaneWindow::toggleFit() {
     form_.lblDCProgress.Caption = "Fitting...";
     syncFromForm();
     lblDCProgress_->setText("Fitting...");
-    auto snapshot = std::make_shared<CorvaneForm>(form_);
-    auto dialogs = std::make_shared<platform::ScriptedDialogs>();
-    snapshot->setDialogs(*dialogs);
-    cancel_ = std::make_shared<std::atomic<bool>>(false);
-    auto cancel = cancel_;
-    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    if (worker_.joinable()) {
-        worker_.join();
-    }
+    const auto [snapshot, dialogs, cancel, threads] = prepareWorker();
     const bool weighted = form_.ObsHasErrors;
     worker_ = std::thread([this, snapshot, dialogs, cancel, threads, weighted] {
         CorvaneForm::FitOutcome outcome;
@@ -732,18 +738,7 @@ void CorvaneWindow::toggleFit() {
 }
 
 void CorvaneWindow::toggleUncertainties() {
-    if (sampling_) {
-        if (cancel_) {
-            *cancel_ = true;
-        }
-        return;
-    }
-    if (busy_ || inHandler_) {
-        return;
-    }
-    if (form_.Curve.ObsCount < 1) {
-        form_.lblDCProgress.Caption = "Not done: load an observed light curve first";
-        syncFromForm();
+    if (!mayStartOnObservations(sampling_)) {
         return;
     }
     busy_ = true;
@@ -751,15 +746,7 @@ void CorvaneWindow::toggleUncertainties() {
     form_.cmdUncertainties.Caption = "Cancel";
     form_.lblDCProgress.Caption = "Fitting first...";
     syncFromForm();
-    auto snapshot = std::make_shared<CorvaneForm>(form_);
-    auto dialogs = std::make_shared<platform::ScriptedDialogs>();
-    snapshot->setDialogs(*dialogs);
-    cancel_ = std::make_shared<std::atomic<bool>>(false);
-    auto cancel = cancel_;
-    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    if (worker_.joinable()) {
-        worker_.join();
-    }
+    const auto [snapshot, dialogs, cancel, threads] = prepareWorker();
     const CorvaneForm::McmcRequest request = form_.UncertaintyRequest;
     worker_ = std::thread([this, snapshot, dialogs, cancel, threads, request] {
         CorvaneForm::McmcOutcome outcome;

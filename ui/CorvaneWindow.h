@@ -93,6 +93,18 @@ private:
     QWidget* buildPanels();
     void loadLightCurve();
     void toggleGridSearch(bool on);
+    // For a job on the observations off the window's thread: false (and cancels the job) while
+    // `running`, false while another job or handler runs, false with a message without observations.
+    bool mayStartOnObservations(bool running);
+    // What a job off the window's thread works on: a copy of the form with silent dialogs, a fresh
+    // cancel flag, the threads to use; the previous worker has been joined.
+    struct WorkerStart {
+        std::shared_ptr<app::CorvaneForm> snapshot;
+        std::shared_ptr<platform::ScriptedDialogs> dialogs;
+        std::shared_ptr<std::atomic<bool>> cancel;
+        int threads = 1;
+    };
+    WorkerStart prepareWorker();
     void toggleFit();
     // "Uncertainties...": the posterior sampled off the window's thread (a second click cancels,
     // keeping the steps made), then its summary and corner plot shown.
