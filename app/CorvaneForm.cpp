@@ -76,6 +76,12 @@ std::string versionText() { return CORVANE_VERSION; }
 
 CorvaneForm::CorvaneForm(platform::Dialogs& dialogs)
     : AppFolder(platform::applicationFolder()), dialogs_(&dialogs) {
+    if (const std::filesystem::path doc = platform::installedDocumentation(); !doc.empty()) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(doc / "manual.html", ec)) {
+            InstalledManual = doc / "manual.html";
+        }
+    }
     Scene.ShapeCache.resize(LatLines);
     Scene.Picture1.resize(Picture1Width, Picture1Height);
 }

@@ -97,7 +97,7 @@ public:
     bool ContactPair = false; // both stars reach the common surface: the neck is drawn
     Label lblMessage{"Computing Light Curve", true};
     Label frameMessage{"Please wait...", false}; // the wait panel; Visible says whether it shows
-    Label Label16{"The Corvane manual", true}; // opens the manual that ships with the program
+    Label Label16{"The Corvane manual", true}; // opens the installed manual, or the one built in
     ListBox HelpList;
 
     // The light-curve and animation extras.
@@ -249,6 +249,9 @@ public:
     // The folder output files go into (the application folder; tests and the batch tool may point
     // it elsewhere).
     std::filesystem::path AppFolder;
+    // The installed copy's manual (<prefix>/share/doc/corvane/manual.html), empty when the program
+    // runs from its build folder; the help link opens it in the browser.
+    std::filesystem::path InstalledManual;
 
     // Draws the frame of the current rotation angle into Picture1.
     void DrawStar();

@@ -3,6 +3,7 @@
 #include "CorvaneForm.h"
 
 #include "fitting/LightCurveFile.h"
+#include "platform/AppFolder.h"
 #include "platform/NumberFormat.h"
 #include "platform/TextFile.h"
 #include "precise/PreciseLight.h"
@@ -287,7 +288,14 @@ void CorvaneForm::HelpButton_Click() { showPanel(2); }
 
 void CorvaneForm::frameMessage_Click() { frameMessage.Visible = false; }
 
-void CorvaneForm::Label16_Click() { dialogs_->showManual(); }
+void CorvaneForm::Label16_Click() {
+    // An installed copy opens its documentation in the browser; from a build folder, or when no
+    // browser starts, the manual built into the program is shown instead.
+    if (!InstalledManual.empty() && dialogs_->openAddress(platform::fileAddress(InstalledManual))) {
+        return;
+    }
+    dialogs_->showManual();
+}
 
 void CorvaneForm::mnuSaveLightCurve_Click() {
     cmdExtras_Click();
@@ -302,6 +310,7 @@ void CorvaneForm::mnuSaveAnimation_Click() {
 }
 
 void CorvaneForm::AddHelp() {
+    const std::size_t first = HelpList.Items.size();
     for (const char* line : {"Inclinations are between 90\u00b0 for edge-on orbits and 0\u00b0 for face-on orbits.",
                              "The mass ratio is the mass of star 2 divided by the mass of star 1.", "",
                              "Star radii are relative to the stellar separations (0% to 100%).",
@@ -312,9 +321,18 @@ void CorvaneForm::AddHelp() {
                              "If 'Tidal Effects' is unchecked then the stars will be assumed to be spherical.",
                              "When the Stefan-Boltzmann Law is applied some stars may not be visible",
                              "if the temperature differences between the two stars is too great.",
-                             "The comma delimited output data file is saved to the application directory.",
-                             "and can be read with a spread sheet application or text viewer.", ""}) {
+                             "", "and can be read with a spread sheet application or text viewer.", ""}) {
         HelpList.AddItem(line);
+    }
+    // Where the file goes: the application directory, unless the program is installed (or its folder
+    // is read-only), when the line names the per-user folder it really goes to.
+    std::error_code ec;
+    const std::filesystem::path program = platform::executableFolder();
+    std::string& where = HelpList.Items[first + 12];
+    if (!program.empty() && std::filesystem::equivalent(AppFolder, program, ec)) {
+        where = "The comma delimited output data file is saved to the application directory.";
+    } else {
+        where = "The comma delimited output data file is saved to " + (AppFolder / "LightCurves").string() + ".";
     }
 }
 

@@ -6,6 +6,7 @@
 #include "TimingCommands.h"
 
 #include "app/CorvaneForm.h"
+#include "app/Version.h"
 #include "platform/Dialogs.h"
 #include "platform/Interrupt.h"
 #include "platform/NumberFormat.h"
@@ -53,8 +54,13 @@ const char* kFooter =
     "  combo boxes cmbStarSpot1 (1 or 2), cmbFilter (RGB, LRGB, L, R, G, B)\n"
     "  observations txtPeriod (days), txtEpoch (time of primary minimum), txtPhaseShift (revolutions);\n"
     "              --period and --epoch on compare, grid and fit set the first two\n"
-    "  other       txtFilename (light-curve file name); chkSave and chkBMP belong to the window (use\n"
+    "  other       txtFilename (light-curve file name: lightcurve without --out writes it into\n"
+    "              LightCurves/ in the output folder); chkSave and chkBMP belong to the window (use\n"
     "              the lightcurve and render commands: a command writes only the file it is given)\n"
+    "\nFiles:\n"
+    "  A command writes the file given to its --out. Without one, lightcurve and grid write into the\n"
+    "  output folder: beside the program when it runs from its build folder, otherwise (installed)\n"
+    "  $XDG_DATA_HOME/corvane, by default ~/.local/share/corvane.\n"
     "\nExamples:\n"
     "  corvane-cli --set Qratio=1 lists\n"
     "  corvane-cli --set Qratio=0.3 --set txtRadius1=0.48 --set chkAuto=1 lists\n"
@@ -76,7 +82,8 @@ const char* kFooter =
     "  mpirun -np 4 corvane-cli grid ...      (any of grid, fit and mcmc: the same result, shared out)\n"
     "  corvane-cli fit --list curves.txt --free Inclination --task-index 0 --task-count 8\n"
     "  corvane-cli merge fit-task-*-of-8.csv --out fits.csv\n"
-    "\nExit status: 0 done, 1 failed, 2 bad command line (unknown control or value).\n";
+    "\nExit status: 0 done, 1 failed, 2 bad command line (unknown control or value), 130 interrupted\n"
+    "(long commands keep what they finished).\n";
 
 // Applies one NAME=VALUE; returns an error text, empty when it was taken.
 std::string applySetting(app::CorvaneForm& form, const std::string& setting) {
@@ -318,6 +325,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     CLI::App cliApp{kDescription, "corvane-cli"};
     cliApp.footer(kFooter);
     cliApp.require_subcommand(1);
+    cliApp.set_version_flag("--version", std::string("corvane-cli ") + CORVANE_VERSION, "Print the version and exit");
 
     std::vector<std::string> settings;
     cliApp.add_option("--set", settings, "Set a control as if edited in the window (repeatable)")
@@ -339,8 +347,10 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         cliApp.add_subcommand("lightcurve", "Turn the system through its orbit with photometry on and save the light curve");
     std::string curveFile;
     double stepDegrees = 0;
-    lightcurve->add_option("--out", curveFile, "The light-curve file to write (comma-separated)")
-        ->required()
+    lightcurve
+        ->add_option("--out", curveFile,
+                     "The light-curve file to write (comma-separated; default: txtFilename in LightCurves/ in "
+                     "the output folder, whose path is printed)")
         ->type_name("FILE");
     CLI::Option* stepOption =
         lightcurve->add_option("--step", stepDegrees, "Animation step in degrees (default: the control's value)")
@@ -384,7 +394,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     grid->add_option("--from2", from2, "First value of parameter #2")->required();
     grid->add_option("--to2", to2, "Last value of parameter #2")->required();
     grid->add_option("--steps2", steps2, "Number of values of parameter #2")->required();
-    grid->add_option("--out", gridOut, "Folder for the result (default: RelativeErrors beside the program)")
+    grid->add_option("--out", gridOut, "Folder for the result (default: RelativeErrors in the output folder)")
         ->type_name("DIR");
     grid->add_option("--threads", threads, "Worker threads (default: every core)");
     addEphemeris(grid);
@@ -518,6 +528,9 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         cliApp.parse(reversed);
     } catch (const CLI::CallForHelp&) {
         out << cliApp.help();
+        return 0;
+    } catch (const CLI::CallForVersion& e) {
+        out << e.what() << '\n';
         return 0;
     } catch (const CLI::ParseError& e) {
         err << "corvane-cli: " << e.what() << "\nRun 'corvane-cli --help' for the commands and controls.\n";
@@ -801,7 +814,11 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             }
             form.typeText("txtAnimSpeed", platform::GeneralNumber(stepDegrees));
         }
-        return saveLightCurve(form, dialogs, curveFile, err);
+        const int status = saveLightCurve(form, dialogs, curveFile, err);
+        if (status == 0 && curveFile.empty()) {
+            out << form.LastSavedFile.string() << '\n'; // where the output folder put it
+        }
+        return status;
     }
     return 0;
 }

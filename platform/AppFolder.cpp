@@ -24,10 +24,28 @@ fs::path userDataFolder() {
 
 } // namespace
 
+fs::path executableFolder() {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path{} : exe.parent_path();
+}
+
+fs::path installedDocumentationFor(const fs::path& executableFolder) {
+    if (executableFolder.empty()) {
+        return {};
+    }
+    // Kept in step with the install rules: programs in <prefix>/bin, documentation in
+    // <prefix>/share/doc/corvane.
+    const fs::path doc = executableFolder.parent_path() / "share" / "doc" / "corvane";
+    std::error_code ec;
+    return fs::is_directory(doc, ec) ? doc : fs::path{};
+}
+
 fs::path applicationFolderFor(const fs::path& executableFolder) {
     std::error_code ec;
     if (!executableFolder.empty() && fs::is_directory(executableFolder, ec) &&
-        ::access(executableFolder.c_str(), W_OK) == 0) {
+        ::access(executableFolder.c_str(), W_OK) == 0 &&
+        installedDocumentationFor(executableFolder).empty()) {
         return executableFolder;
     }
     fs::path fallback = userDataFolder();
@@ -36,9 +54,28 @@ fs::path applicationFolderFor(const fs::path& executableFolder) {
 }
 
 fs::path applicationFolder() {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return applicationFolderFor(ec ? fs::path{} : exe.parent_path());
+    return applicationFolderFor(executableFolder());
+}
+
+fs::path installedDocumentation() {
+    return installedDocumentationFor(executableFolder());
+}
+
+std::string fileAddress(const fs::path& file) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string address = "file://";
+    for (const unsigned char c : file.string()) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        if (plain) {
+            address.push_back(static_cast<char>(c));
+        } else {
+            address.push_back('%');
+            address.push_back(hex[c >> 4]);
+            address.push_back(hex[c & 15]);
+        }
+    }
+    return address;
 }
 
 } // namespace corvane::platform

@@ -17,8 +17,9 @@ public:
     virtual ~Dialogs() = default;
     // Shows text in a box titled title with the given buttons and returns the button chosen.
     virtual MessageAnswer message(const std::string& text, const std::string& title, MessageButtons buttons) = 0;
-    // Opens a web address in the user's browser without waiting for it.
-    virtual void openAddress(const std::string& address) = 0;
+    // Opens an address (a web page or a file:// document) in the user's browser without waiting
+    // for it; false when no browser could be started.
+    virtual bool openAddress(const std::string& address) = 0;
     // Shows the manual that ships with the program, without waiting for the reader.
     virtual void showManual() = 0;
 };
@@ -42,12 +43,16 @@ public:
         return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
     }
 
-    void openAddress(const std::string& address) override { opened.push_back(address); }
+    bool openAddress(const std::string& address) override {
+        opened.push_back(address);
+        return addressOpens;
+    }
     void showManual() override { ++manualShown; }
 
     std::deque<MessageAnswer> answers;
     std::vector<Shown> shown;
     std::vector<std::string> opened;
+    bool addressOpens = true; // whether a browser "starts"
     int manualShown = 0;
 };
 

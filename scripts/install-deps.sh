@@ -10,6 +10,7 @@ packages=(
   locales libcfitsio-dev pkg-config
   qt6-svg-dev libgif-dev
   libopenmpi-dev openmpi-bin
+  pandoc file dpkg-dev lintian desktop-file-utils man-db
 )
 
 missing=()

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "CorvaneWindow.h"
 
+#include "ApplicationIcon.h"
 #include "PictureBox.h"
 #include "PlotView.h"
 #include "ToolTips.h"
@@ -125,8 +126,8 @@ CorvaneWindow::~CorvaneWindow() {
     }
 }
 
-void WidgetDialogs::openAddress(const std::string& address) {
-    QDesktopServices::openUrl(QUrl(qs(address)));
+bool WidgetDialogs::openAddress(const std::string& address) {
+    return QDesktopServices::openUrl(QUrl(qs(address)));
 }
 
 void WidgetDialogs::showManual() {
@@ -147,6 +148,7 @@ void WidgetDialogs::showManual() {
 
 CorvaneWindow::CorvaneWindow(CorvaneForm& form, QWidget* parent) : QMainWindow(parent), form_(form) {
     setObjectName("Corvane");
+    setWindowIcon(applicationIcon());
 
     auto* central = new QWidget(this);
     auto* columns = new QHBoxLayout(central);

@@ -41,7 +41,7 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
     platform::MessageAnswer message(const std::string& text, const std::string& title,
                                     platform::MessageButtons buttons) override;
-    void openAddress(const std::string& address) override;
+    bool openAddress(const std::string& address) override;
     void showManual() override;
 
 private:

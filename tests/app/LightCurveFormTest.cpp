@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: Corvane developers
 #include "app/CorvaneForm.h"
+#include "platform/AppFolder.h"
 #include "lightcurve/LightCurve.h"
 #include "platform/NumberFormat.h"
 #include "roche/Constants.h"
@@ -228,8 +229,67 @@ TEST(HelpAndPanels, HelpListAndButtons) {
     form.frameMessage_Click();
     EXPECT_FALSE(form.frameMessage.Visible);
     form.Label16_Click();
-    EXPECT_EQ(dialogs.manualShown, 1) << "the link opens the manual that ships with the program";
+    EXPECT_EQ(dialogs.manualShown, 1) << "from a build folder the link opens the manual built in";
     EXPECT_TRUE(dialogs.opened.empty()) << "no placeholder address";
+}
+
+// The help page says where light curves go: the application directory when the program writes
+// beside itself, otherwise the folder it really uses.
+TEST(HelpAndPanels, TheHelpNamesTheFolderLightCurvesReallyGoTo) {
+    const std::filesystem::path program = platform::executableFolder();
+    ASSERT_FALSE(program.empty());
+    const std::filesystem::path elsewhere = std::filesystem::temp_directory_path() / "corvane-user-data";
+    const struct {
+        std::filesystem::path folder;
+        std::string line;
+    } cases[] = {
+        {program, "The comma delimited output data file is saved to the application directory."},
+        {elsewhere, "The comma delimited output data file is saved to " + (elsewhere / "LightCurves").string() + "."},
+    };
+    for (const auto& c : cases) {
+        platform::ScriptedDialogs dialogs;
+        CorvaneForm form(dialogs);
+        form.AppFolder = c.folder;
+        form.Form_Load();
+        ASSERT_EQ(form.HelpList.Items.size(), 15u) << c.folder;
+        EXPECT_EQ(form.HelpList.Items[12], c.line) << c.folder;
+        EXPECT_EQ(form.HelpList.Items[13], "and can be read with a spread sheet application or text viewer.");
+    }
+}
+
+// An installed copy opens its installed manual in the browser; when no browser starts, the manual
+// built in is shown instead, so the link is never dead.
+TEST(HelpAndPanels, TheLinkOpensTheInstalledManualOrTheOneBuiltIn) {
+    const struct {
+        const char* regime;
+        const char* manual;
+        bool browserStarts;
+        const char* address;
+        int builtIn;
+    } cases[] = {
+        {"installed, a browser", "/usr/share/doc/corvane/manual.html", true,
+         "file:///usr/share/doc/corvane/manual.html", 0},
+        {"installed, no browser", "/usr/share/doc/corvane/manual.html", false,
+         "file:///usr/share/doc/corvane/manual.html", 1},
+        {"installed under an odd prefix", "/opt/My Apps/share/doc/corvane/manual.html", true,
+         "file:///opt/My%20Apps/share/doc/corvane/manual.html", 0},
+        {"from a build folder", "", true, nullptr, 1},
+    };
+    for (const auto& c : cases) {
+        platform::ScriptedDialogs dialogs;
+        dialogs.addressOpens = c.browserStarts;
+        CorvaneForm form(dialogs);
+        form.Form_Load();
+        form.InstalledManual = c.manual;
+        form.Label16_Click();
+        form.Label16_Click(); // every click, not only the first
+        if (c.address != nullptr) {
+            EXPECT_EQ(dialogs.opened, (std::vector<std::string>{c.address, c.address})) << c.regime;
+        } else {
+            EXPECT_TRUE(dialogs.opened.empty()) << c.regime;
+        }
+        EXPECT_EQ(dialogs.manualShown, 2 * c.builtIn) << c.regime;
+    }
 }
 
 TEST(ShowError, BuildsTheStandardReport) {

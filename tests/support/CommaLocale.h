@@ -26,7 +26,7 @@ public:
             const std::filesystem::path part = dir / ("part-" + std::to_string(::getpid()));
             std::filesystem::create_directories(part);
             const std::string command = "localedef -i de_DE -f UTF-8 '" + part.string() + "' >/dev/null 2>&1";
-            (void)std::system(command.c_str());
+            [[maybe_unused]] const int status = std::system(command.c_str()); // judged by setlocale below
             std::error_code ec;
             std::filesystem::rename(part, dir / "de_DE.utf8", ec); // the name glibc looks up
             std::filesystem::remove_all(part, ec);

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: Corvane developers
 // The window driven as a person drives it: key by key, one action after another on one window.
 #include "ui/CorvaneWindow.h"
+#include "ui/ApplicationIcon.h"
+#include "app/Version.h"
 #include "ui/PlotView.h"
 #include "platform/Plot.h"
 #include "fitting/Ensemble.h"
@@ -36,6 +38,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <optional>
 #include <sstream>
 #include <unistd.h>
 
@@ -56,10 +59,14 @@ public:
         QTest::qWait(60);
         return b == platform::MessageButtons::YesNo ? platform::MessageAnswer::Yes : platform::MessageAnswer::Ok;
     }
-    void openAddress(const std::string& address) override { opened.push_back(address); }
+    bool openAddress(const std::string& address) override {
+        opened.push_back(address);
+        return addressOpens;
+    }
     void showManual() override { ++manual; }
     std::vector<std::string> shown;
     std::vector<std::string> opened;
+    bool addressOpens = true;
     int manual = 0;
 };
 
@@ -241,6 +248,55 @@ TEST_F(UseFixture, TheHelpLinkOpensTheManual) {
     ASSERT_NE(text, nullptr);
     EXPECT_THAT(text->toPlainText().toStdString(), HasSubstr("corvane-cli"));
     text->window()->close();
+}
+
+TEST_F(UseFixture, AnInstalledCopysHelpLinkOpensTheInstalledManualAndFallsBackWithoutABrowser) {
+    form.InstalledManual = "/usr/share/doc/corvane/manual.html";
+    find<QPushButton>("HelpButton")->click();
+    find<QPushButton>("Label16")->click();
+    EXPECT_EQ(dialogs.opened, std::vector<std::string>{"file:///usr/share/doc/corvane/manual.html"});
+    EXPECT_EQ(dialogs.manual, 0);
+    dialogs.addressOpens = false;
+    find<QPushButton>("Label16")->click();
+    EXPECT_EQ(dialogs.opened.size(), 2u);
+    EXPECT_EQ(dialogs.manual, 1) << "no browser: the manual built in";
+}
+
+TEST_F(UseFixture, TheWindowWearsTheMenusIconAtEverySize) {
+    const QIcon icon = window.windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    for (const int size : {16, 32, 48, 256}) {
+        const QImage image = icon.pixmap(size, size).toImage();
+        EXPECT_EQ(image.width(), size);
+        // The corner is transparent (rounded), the middle is the hot star, bright and opaque.
+        EXPECT_LT(qAlpha(image.pixel(0, 0)), 64) << size;
+        const QRgb middle = image.pixel(size * 54 / 128, size * 60 / 128);
+        EXPECT_EQ(qAlpha(middle), 255) << size;
+        EXPECT_GT(qGray(middle), 150) << size;
+    }
+}
+
+TEST(WindowCommandLine, AnswersHelpAndVersionWithoutStartingTheWindow) {
+    const struct {
+        std::vector<const char*> args;
+        std::optional<int> status;
+        const char* says;
+    } cases[] = {
+        {{"corvane", "--version"}, 0, "corvane " CORVANE_VERSION "\n"},
+        {{"corvane", "--help"}, 0, "Usage: corvane [OPTIONS]"},
+        {{"corvane", "-platform", "xcb", "-h"}, 0, "~/.local/share/corvane"},
+        {{"corvane"}, std::nullopt, ""},
+        {{"corvane", "-platform", "offscreen"}, std::nullopt, ""},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream out;
+        const auto status = answerCommandLine(static_cast<int>(c.args.size()), c.args.data(), out);
+        EXPECT_EQ(status, c.status) << c.args.back();
+        EXPECT_THAT(out.str(), HasSubstr(c.says)) << c.args.back();
+        if (!c.status) {
+            EXPECT_EQ(out.str(), "") << c.args.back();
+        }
+    }
 }
 
 // Saving with the animation running: every message in the order things happen, the wait panel
