@@ -78,6 +78,8 @@ if [ "$mode" = "--install" ]; then
     exit 1
   fi
   export DEBIAN_FRONTEND=noninteractive
+  # Whatever happens below, the machine is left without the package this test installed.
+  trap 'apt-get purge -y -qq corvane >/dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
   check "apt-get install ./$(basename "$deb")" apt-get install -y -qq --no-install-recommends "$deb"
   dpkg -L corvane >"$scratch/files"
   check "installed: corvane-cli --help from any folder" bash -c "cd / && corvane-cli --help | grep -q 'Usage: corvane-cli'"
