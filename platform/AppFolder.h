@@ -10,8 +10,8 @@ namespace corvane::platform {
 // The folder output files go into. An installed copy (one whose executable folder has
 // ../share/doc/corvane beside it, as the install rules lay it out) never writes beside itself;
 // neither does a copy whose folder is not writable. Both use the per-user data folder
-// ($XDG_DATA_HOME/corvane, or ~/.local/share/corvane), created when missing. A copy run from its
-// build folder writes into that folder.
+// ($XDG_DATA_HOME/corvane, or ~/.local/share/corvane), created when missing. A copy run from a
+// writable build folder writes there, beside itself.
 std::filesystem::path applicationFolder();
 
 // The same choice for a given executable folder (testable without moving the executable).
