@@ -106,6 +106,19 @@ struct UseFixture : ::testing::Test, ApplicationHolder {
         }
         return seen;
     }
+    // The known detached system of the series tests (q 0.6, i 84, r 0.3/0.24, 6500/5000 K), typed key
+    // by key with Enter after each box, then the precise photometry chosen on the Extras page.
+    void typeDetachedPreciseSystem() {
+        for (const auto& [box, value] : {std::pair{"Qratio", "0.6"}, {"txtIota", "84"}, {"txtRadius1", "0.3"},
+                                         {"txtRadius2", "0.24"}, {"txtTemp1", "6500"}, {"txtTemp2", "5000"}}) {
+            typeKeys(box, value);
+            QTest::keyClick(find<QLineEdit>(box), Qt::Key_Return);
+        }
+        find<QPushButton>("cmdExtras")->click();
+        QComboBox* photometry = find<QComboBox>("cmbPhotometry");
+        photometry->setFocus();
+        QTest::keyClick(photometry, Qt::Key_Down);
+    }
 };
 
 struct TypingCase {
@@ -480,15 +493,7 @@ TEST_F(UseFixture, EveryControlIsReachableInASmallWindow) {
 // A time series in BJD, from a known detached system with 0.002 mag of noise: the period and epoch
 // typed key by key, the file chosen, the fit run by its button, the values read off the boxes.
 TEST_F(UseFixture, ATimeSeriesIsFoldedAndFittedFromTheWindow) {
-    for (const auto& [box, value] : {std::pair{"Qratio", "0.6"}, {"txtIota", "84"}, {"txtRadius1", "0.3"},
-                                     {"txtRadius2", "0.24"}, {"txtTemp1", "6500"}, {"txtTemp2", "5000"}}) {
-        typeKeys(box, value);
-        QTest::keyClick(find<QLineEdit>(box), Qt::Key_Return);
-    }
-    find<QPushButton>("cmdExtras")->click();
-    QComboBox* photometry = find<QComboBox>("cmbPhotometry");
-    photometry->setFocus();
-    QTest::keyClick(photometry, Qt::Key_Down);
+    typeDetachedPreciseSystem();
     ASSERT_TRUE(form.precisePhotometry());
 
     const double period = 2.4731, epoch = 2459001.3;
@@ -567,15 +572,7 @@ TEST_F(UseFixture, TheUncertaintiesButtonSamplesShowsAndSavesThePosterior) {
     button->click();
     EXPECT_THAT(find<QLabel>("lblDCProgress")->text().toStdString(), HasSubstr("load an observed light curve first"));
 
-    for (const auto& [box, value] : {std::pair{"Qratio", "0.6"}, {"txtIota", "84"}, {"txtRadius1", "0.3"},
-                                     {"txtRadius2", "0.24"}, {"txtTemp1", "6500"}, {"txtTemp2", "5000"}}) {
-        typeKeys(box, value);
-        QTest::keyClick(find<QLineEdit>(box), Qt::Key_Return);
-    }
-    find<QPushButton>("cmdExtras")->click();
-    QComboBox* photometry = find<QComboBox>("cmbPhotometry");
-    photometry->setFocus();
-    QTest::keyClick(photometry, Qt::Key_Down);
+    typeDetachedPreciseSystem();
     ASSERT_TRUE(form.precisePhotometry());
     const double period = 2.4731, epoch = 2459001.3;
     std::vector<double> times;
