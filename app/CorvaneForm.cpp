@@ -499,7 +499,9 @@ void CorvaneForm::fillSizeLists() {
         (star == 1 ? MaxRadius1 : MaxRadius2) = largest;
     };
 
-    StarSizeList.AddItem("r1(pole) = " + Format(Val(txtRadius1.Text), "0.####"));
+    // The radii the model uses (clamped while a box still holds what is being typed), beside the
+    // potentials computed from them.
+    StarSizeList.AddItem("r1(pole) = " + Format(Radius1, "0.####"));
     sizes(1, {Pi, HalfPi, 0.0});
 
     Omega1 = 1 / Radius1 + Q / std::sqrt(1 + Radius1 * Radius1);
@@ -517,7 +519,7 @@ void CorvaneForm::fillSizeLists() {
         Radius2 = r2;
     }
 
-    StarSizeList.AddItem("r2(pole) = " + Format(Val(txtRadius2.Text), "0.####"));
+    StarSizeList.AddItem("r2(pole) = " + Format(Radius2, "0.####"));
     sizes(2, {0.0, HalfPi, Pi});
 
     // The potential at star 2's pole (1, 0, Radius2) in star 1's frame: w is its distance from star 1.

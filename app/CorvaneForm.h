@@ -164,6 +164,9 @@ public:
     // errors; empty otherwise.
     Label lblChiSquare{"", false};
     std::optional<fitting::ChiSquare> chiSquareAtObs() const;
+    // The same with every point weighted alike (an error of 1 mag): chi2 is the sum of squared
+    // residuals in magnitudes, the zero point solved for. For files that give no errors.
+    std::optional<fitting::ChiSquare> residualsAtObs() const;
 
     // The save panel for pictures and parameter sets.
     Label frameSaveBMP{"", false};
@@ -362,7 +365,7 @@ public:
         std::vector<std::string> names;
         std::vector<double> values;
         std::vector<std::optional<double>> errors; // one sigma, from the curvature
-        bool weighted = false;                     // chi-square per point (else relative error)
+        bool weighted = false;                     // chi-square per point (else RMS residual, mag)
         double objective = 0;
         double zeroPoint = 0;
         int evaluations = 0;
@@ -395,6 +398,10 @@ public:
         int walkers = 0, steps = 0, burn = 0;
         bool cancelled = false, resumed = false;
         bool shortChain = false; // fewer than 50 autocorrelation times after the burn-in
+        // chi2 / (N - n) at the best point sampled, with errors (0 without); above BadFit the
+        // intervals are too narrow, for they assume the errors are right.
+        double reducedChiSquare = 0;
+        static constexpr double BadFit = 2;
         std::string report;      // the summary, CR LF lines
         fitting::Chain chain;
     };
@@ -406,8 +413,9 @@ public:
     McmcRequest UncertaintyRequest;
     // "NAME = MEDIAN -LOW +HIGH" with the numbers rounded to two figures of the smaller distance.
     static std::string intervalText(const std::string& name, const fitting::Interval& interval);
-    // The objective at the form's current values: chi-square per point with errors, else the relative
-    // error (nothing when it cannot be computed).
+    // The objective at the form's current values: chi-square per point with errors, else the
+    // root-mean-square residual in magnitudes with the zero point free (nothing when it cannot be
+    // computed). Both compare the observed magnitudes themselves, so the eclipse depth is fitted.
     std::optional<double> fitObjective();
     // File > Reset to Defaults: every parameter, switch and choice as at start-up (file names, the
     // loaded observations and the output folder stay), then a refresh.

@@ -31,17 +31,11 @@ std::optional<double> CorvaneForm::fitObjective() {
     if (n == 0) {
         return std::nullopt;
     }
-    if (ObsHasErrors) {
-        const auto chi = chiSquareAtObs();
-        if (!chi || chi->points == 0) {
-            return std::nullopt;
-        }
-        return chi->perPoint();
+    const auto chi = ObsHasErrors ? chiSquareAtObs() : residualsAtObs();
+    if (!chi || chi->points == 0 || !std::isfinite(chi->chi2)) {
+        return std::nullopt;
     }
-    const fitting::RelativeErrorResult r =
-        fitting::computeRelativeError(std::span(Curve.ObsPhase).subspan(1, n), std::span(Curve.ObsValue).subspan(1, n),
-                                      std::span(ModelAtObs).subspan(1, n));
-    return r.value;
+    return ObsHasErrors ? chi->perPoint() : std::sqrt(chi->perPoint());
 }
 
 bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, double best)>& progress,
@@ -102,8 +96,8 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
 
     // One-sigma errors where the fit ended at a minimum. The objective is made a chi-square: with
     // errors N times the chi-square per point (the errors then scaled by sqrt(chi2 / (N - n)) when the
-    // fit is worse than the errors say); without, the relative error squared over its minimum's
-    // noise, RE^2 (N - n) / RE_min^2.
+    // fit is worse than the errors say); without, the sum of squared residuals over the noise the
+    // best fit's residuals give, RMS^2 (N - n) / RMS_min^2.
     const auto N = static_cast<double>(Curve.ObsCount);
     const double dof = std::max(1.0, N - static_cast<double>(n));
     std::vector<std::optional<double>> errors(n);
@@ -139,7 +133,7 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
 
     out.weighted = ObsHasErrors;
     out.objective = shown.value_or(best.value);
-    if (const auto chi = chiSquareAtObs(); chi && ObsHasErrors) {
+    if (const auto chi = ObsHasErrors ? chiSquareAtObs() : residualsAtObs(); chi) {
         out.zeroPoint = chi->zeroPoint;
     }
     out.evaluations = evaluations;
@@ -154,19 +148,16 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
         const double value = Val(fitBox(*this, free[j]).Text);
         out.names.push_back(name);
         out.values.push_back(value);
-        r << name << " = " << GeneralNumber(value);
-        if (errors[j]) {
-            r << " +/- " << GeneralNumber(rounded(*errors[j], kScales[free[j]].rounding));
-        }
-        r << "\r\n";
+        r << name << " = " << GeneralNumber(value) << " +/- " << sigmaText(errors[j]) << "\r\n";
     }
     r << notes;
     if (out.weighted) {
         r << "Chi-Square per Point = " << GeneralNumber(rounded(out.objective, 1e-6)) << " (zero point "
           << GeneralNumber(rounded(out.zeroPoint, 1e-5)) << " mag)\r\n";
     } else {
-        r << "Relative Error = " << GeneralNumber(rounded(out.objective, 1e-7))
-          << " (the file gives no errors: the zero point and scale are free)\r\n";
+        r << "RMS Residual = " << GeneralNumber(toFigures(out.objective, out.objective, 4)) << " mag (zero point "
+          << GeneralNumber(rounded(out.zeroPoint, 1e-5))
+          << " mag; the file gives no errors: every point weighted alike)\r\n";
     }
     r << "Evaluations: " << evaluations << ", "
       << (best.cancelled ? "cancelled: the best point so far"
@@ -174,7 +165,7 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
       << "\r\n";
     if (!best.cancelled) {
         r << "Errors: one sigma from the curvature of the "
-          << (out.weighted ? "chi-square" : "relative error (noise from the residuals)");
+          << (out.weighted ? "chi-square" : "residuals (their scatter taken as every point's error)");
         if (out.weighted && scale > 1) {
             r << ", scaled by sqrt(chi2 / (N - n)) = " << GeneralNumber(rounded(scale, 1e-3));
         }
@@ -185,8 +176,9 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
     Text1.Visible = true;
     lblDCProgress.Caption = std::string(best.cancelled ? "Fit cancelled" : "Fit done") + ": " +
                             std::to_string(evaluations) + " evaluations, " +
-                            (out.weighted ? "chi-square per point " : "relative error ") +
-                            GeneralNumber(rounded(out.objective, out.weighted ? 1e-4 : 1e-6));
+                            (out.weighted ? "chi-square per point " + GeneralNumber(rounded(out.objective, 1e-4))
+                                          : "RMS residual " + GeneralNumber(toFigures(out.objective, out.objective, 4)) +
+                                                " mag");
     return true;
 }
 

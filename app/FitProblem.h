@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,21 @@ inline TextBox& fitBox(CorvaneForm& f, int index) {
 }
 
 inline double rounded(double v, double step) { return std::round(v / step) * step; }
+
+// Rounded to `figures` significant figures of `scale` (as it is when scale is not positive).
+inline double toFigures(double v, double scale, int figures = 2) {
+    if (!(scale > 0) || !std::isfinite(scale)) {
+        return v;
+    }
+    return rounded(v, std::pow(10.0, std::floor(std::log10(scale)) - (figures - 1)));
+}
+
+// A one-sigma error as printed: two significant figures, or "unknown" where the curvature gave none
+// (a rounding to the parameter's own step once printed such errors as "0").
+inline std::string sigmaText(const std::optional<double>& error) {
+    return error && *error > 0 && std::isfinite(*error) ? platform::GeneralNumber(toFigures(*error, *error))
+                                                        : std::string("unknown");
+}
 
 // The parameters FitFree names, as indices into kFitNames (repeats dropped; Pole Radius #2 left out,
 // with a note, while "Auto" keeps it on the common surface). False, with why, for an unknown name or

@@ -324,6 +324,13 @@ std::optional<fitting::ChiSquare> CorvaneForm::chiSquareAtObs() const {
     return fitting::chiSquare(std::span(Curve.ObsRaw).subspan(1, n), std::span(ObsError).subspan(1, n), model);
 }
 
+std::optional<fitting::ChiSquare> CorvaneForm::residualsAtObs() const {
+    const auto n = static_cast<std::size_t>(std::max<int>(Curve.ObsCount, 0));
+    const std::vector<double> model = fitting::lightToMagnitudes(std::span(ModelLightAtObs).subspan(1, n));
+    const std::vector<double> unit(n, 1.0);
+    return fitting::chiSquare(std::span(Curve.ObsRaw).subspan(1, n), unit, model);
+}
+
 void CorvaneForm::RelativeError() {
     Text1.Text.clear();
     Text1.Visible = true;

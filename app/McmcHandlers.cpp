@@ -26,14 +26,6 @@ namespace {
 
 constexpr double NegativeInfinity = -std::numeric_limits<double>::infinity();
 
-// Rounded to the decade two figures below `scale` (or as it is when scale is not positive).
-double toFigures(double v, double scale) {
-    if (!(scale > 0) || !std::isfinite(scale)) {
-        return v;
-    }
-    return rounded(v, std::pow(10.0, std::floor(std::log10(scale)) - 1));
-}
-
 } // namespace
 
 std::string CorvaneForm::intervalText(const std::string& name, const fitting::Interval& r) {
@@ -81,7 +73,7 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
     const auto N = static_cast<double>(Curve.ObsCount);
     const double dof = std::max(1.0, N - static_cast<double>(n));
 
-    double noise = 0;            // the relative error's noise per point, without errors
+    double noise = 0;            // the residuals' noise per point (mag), without errors
     std::vector<double> scale(n); // the starting ball
     std::ostringstream r;
     if (request.resume) {
@@ -118,8 +110,10 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
             why = "cancelled during the fit that comes first; nothing was sampled";
             return false;
         }
-        r << "Best fit first: " << (weighted ? "chi-square per point " : "relative error ")
-          << GeneralNumber(rounded(fit.objective, weighted ? 1e-4 : 1e-7)) << "\r\n";
+        r << "Best fit first: "
+          << (weighted ? "chi-square per point " + GeneralNumber(rounded(fit.objective, 1e-4))
+                       : "RMS residual " + GeneralNumber(toFigures(fit.objective, fit.objective, 4)) + " mag")
+          << "\r\n";
         if (!weighted) {
             if (!(fit.objective > 0)) {
                 why = "the best fit matches the observations exactly: there is no noise to sample";
@@ -203,6 +197,13 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
         longest = std::max(longest, out.tau.back().value_or(static_cast<double>(steps)));
     }
     out.shortChain = static_cast<double>(steps - out.burn) < 50 * longest;
+    if (weighted) {
+        double best = NegativeInfinity;
+        for (const double l : chain.logProbability) {
+            best = std::isfinite(l) ? std::max(best, l) : best;
+        }
+        out.reducedChiSquare = std::isfinite(best) ? -2 * best / dof : 0;
+    }
 
     std::ostringstream head;
     head << "Posterior by the ensemble sampler (" << (precisePhotometry() ? "precise" : "pixel") << " photometry, "
@@ -218,8 +219,15 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
     head << "Acceptance fraction = " << platform::Format(out.acceptance, "0.000") << "\r\n";
     head << "Intervals: the median and the 16th and 84th percentiles of every walker after the burn-in\r\n";
     if (!weighted) {
-        head << "The file gives no errors: the noise is taken from the best fit's residuals (relative error "
-             << GeneralNumber(toFigures(noise, noise)) << " per point)\r\n";
+        head << "The file gives no errors: the noise is taken from the best fit's residuals ("
+             << GeneralNumber(toFigures(noise, noise)) << " mag per point)\r\n";
+    }
+    if (out.reducedChiSquare > McmcOutcome::BadFit) {
+        head << "Warning: the best fit's reduced chi-square is " << GeneralNumber(toFigures(out.reducedChiSquare, out.reducedChiSquare, 3))
+             << ": the model does not fit to within the errors, and these intervals assume the errors are right, so "
+                "they are too narrow (scaling the errors by sqrt(chi2 / (N - n)) = "
+             << GeneralNumber(toFigures(std::sqrt(out.reducedChiSquare), std::sqrt(out.reducedChiSquare), 3))
+             << " widens them about as much)\r\n";
     }
     if (out.shortChain) {
         head << "Warning: the chain is shorter than 50 autocorrelation times (" << (steps - out.burn)

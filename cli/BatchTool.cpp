@@ -190,6 +190,15 @@ int saveLightCurve(app::CorvaneForm& form, platform::ScriptedDialogs& dialogs, c
         }
         return 1;
     }
+    // The curve keeps one point per column of the plot: a finer step draws more frames, not more points.
+    const int columns = std::min(form.Curve.LCPoints, lightcurve::MaxPoint);
+    if (columns > 0 && std::min(step, 20.0) < 360.0 / columns) {
+        err << "corvane-cli: " << form.SavedLines / 2 << " points a revolution were written, not "
+            << static_cast<long long>(std::ceil(360.0 / step)) << ": the curve keeps one point per plot column (" << columns
+            << " at this --size), so a step finer than " << platform::GeneralNumber(360.0 / columns)
+            << " degrees only draws more frames; a wider --size (up to " << lightcurve::MaxPoint
+            << " columns) keeps more\n";
+    }
     return 0;
 }
 
@@ -231,12 +240,12 @@ int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std
         [&](int evaluations, double best) {
             if (terminal) {
                 err << "\rcorvane-cli: fit: " << evaluations << " evaluations, best "
-                    << (weighted ? "chi-square per point " : "relative error ") << platform::GeneralNumber(best) << "   "
+                    << (weighted ? "chi-square per point " : "RMS residual (mag) ") << platform::GeneralNumber(best) << "   "
                     << std::flush;
             } else if (evaluations - lastReported >= 25) {
                 lastReported = evaluations;
                 err << "corvane-cli: fit: " << evaluations << " evaluations, best "
-                    << (weighted ? "chi-square per point " : "relative error ") << platform::GeneralNumber(best) << '\n';
+                    << (weighted ? "chi-square per point " : "RMS residual (mag) ") << platform::GeneralNumber(best) << '\n';
             }
         },
         cancel, outcome, why);
@@ -252,13 +261,21 @@ int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std
     for (std::size_t k = 0; k < outcome.names.size(); ++k) {
         out << outcome.names[k] << " = " << platform::GeneralNumber(outcome.values[k]) << '\n';
     }
-    out << (outcome.weighted ? "Chi-Square per Point = " : "Relative Error = ")
-        << platform::GeneralNumber(outcome.objective) << '\n';
+    out << (outcome.weighted ? "Chi-Square per Point = " : "RMS Residual = ") << platform::GeneralNumber(outcome.objective)
+        << '\n';
     if (!outFile.empty() && fitting::ranks::root()) {
         const fitting::StarParameters texts{form.Qratio.Text,   form.txtIota.Text,  form.txtRadius1.Text,
                                             form.txtRadius2.Text, form.txtTemp1.Text, form.txtTemp2.Text,
                                             form.txtLimb1.Text,  form.txtLimb2.Text};
-        if (const std::string problem = platform::writeFileWhole(outFile, fitting::formatStarParameters(texts));
+        std::string text = fitting::formatStarParameters(texts);
+        // The phase shift is not a star parameter, but the fit is not whole without it: a comment
+        // line after the eight values, which Load Star passes over.
+        if (const double shift = form.observedPhaseShift(); shift != 0 || std::find(names.begin(), names.end(), "Phase Shift") != names.end()) {
+            text += "# Phase Shift = " + platform::GeneralNumber(shift) +
+                    " revolutions (added to every observed phase: --set txtPhaseShift=" + platform::GeneralNumber(shift) +
+                    ")\n";
+        }
+        if (const std::string problem = platform::writeFileWhole(outFile, text);
             !problem.empty()) {
             err << "corvane-cli: the fitted parameters could not be written to '" << outFile << "' (" << problem << ")\n";
             return 1;
@@ -627,8 +644,10 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         form.chkError.Value = 1;
         const std::size_t before = dialogs.shown.size();
         form.cmdLoadLight_Click();
+        bool describedRead = false; // the message of a binned or trimmed file is the caption itself
         for (std::size_t k = before; k < dialogs.shown.size(); ++k) {
             err << "corvane-cli: " << dialogs.shown[k].text << '\n';
+            describedRead = describedRead || dialogs.shown[k].text == form.lblObserved.Caption;
         }
         if (form.Curve.ObsCount < 1 || form.lblError.Caption == "Relative Error:") {
             return 1;
@@ -642,7 +661,9 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             }
             out << plain;
         }
-        err << "corvane-cli: " << form.lblObserved.Caption << '\n';
+        if (!describedRead) {
+            err << "corvane-cli: " << form.lblObserved.Caption << '\n';
+        }
         out << form.lblError.Caption << '\n';
         if (form.lblChiSquare.Visible) {
             out << form.lblChiSquare.Caption << '\n';

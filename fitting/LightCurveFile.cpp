@@ -32,6 +32,11 @@ LightCurveText FormatLightCurve(const lightcurve::LightCurveState& s, bool magni
             if (!any) {
                 continue;
             }
+            // The frame that closes a revolution (an angle a rounding short of 360 degrees) is phase 0
+            // again: the curve already starts there.
+            if (i > 0 && s.PhaseAt[static_cast<std::size_t>(i)] >= 2 * Pi * (1 - 1e-9) && s.measured(first, 0)) {
+                continue;
+            }
             out.text += GeneralNumber(s.PhaseAt[static_cast<std::size_t>(i)] / (2 * Pi) + shift);
             for (int channel : {3, 2, 1, 0}) {
                 // A channel the filter does not measure stays an empty field: nothing measured it.

@@ -13,7 +13,9 @@ namespace corvane::fitting {
 //   then, for every point 0..LCPoints with a measured channel of the filter, the phase
 //   PhaseAt / 2 pi - 0.25 and the red, green, blue and luminance values, joined by ", " (a channel
 //   the filter does not measure, or not yet measured, is an empty field);
-//   then the same points again with the phase PhaseAt / 2 pi + 0.75.
+//   then the same points again with the phase PhaseAt / 2 pi + 0.75. A point at an angle within
+//   a rounding of 2 pi (the frame that closes a revolution) is left out when point 0 is there: it is
+//   phase 0 again.
 // A value is LCMax - v on the magnitude scale and v / LCMax otherwise; numbers in shortest general
 // form. Lines end in LF.
 struct LightCurveText {

@@ -144,6 +144,8 @@ Observations parseObservations(const std::string& textIn) {
         }
     }
     int xCol = -1, vCol = -1, eCol = -1;
+    std::vector<int> fluxCols; // every column the header names as a flux, in order
+    std::vector<std::string> header;
     bool headerSeen = false;
     std::vector<std::vector<std::string>> rows;
     std::vector<int> rowLines;
@@ -158,6 +160,7 @@ Observations parseObservations(const std::string& textIn) {
         if (!headerSeen && rows.empty() && !f.empty() && !number(f[0], first)) {
             // The first line that does not start with a number is a header when it names the columns.
             headerSeen = true;
+            header = f;
             int timeCol = -1, phaseCol = -1, magCol = -1, fluxCol = -1, errCol = -1;
             for (std::size_t i = 0; i < f.size(); ++i) {
                 const int col = static_cast<int>(i);
@@ -165,7 +168,10 @@ Observations parseObservations(const std::string& textIn) {
                 case Role::Time: timeCol = timeCol < 0 ? col : timeCol; break;
                 case Role::Phase: phaseCol = phaseCol < 0 ? col : phaseCol; break;
                 case Role::Magnitude: magCol = magCol < 0 ? col : magCol; break;
-                case Role::Flux: fluxCol = fluxCol < 0 ? col : fluxCol; break;
+                case Role::Flux:
+                    fluxCol = fluxCol < 0 ? col : fluxCol;
+                    fluxCols.push_back(col);
+                    break;
                 case Role::Error: errCol = errCol < 0 ? col : errCol; break;
                 case Role::None: break;
                 }
@@ -197,6 +203,25 @@ Observations parseObservations(const std::string& textIn) {
         }
         rows.push_back(std::move(f));
         rowLines.push_back(static_cast<int>(k) + 1);
+    }
+    if (headerSeen && obs.quantity == Quantity::Flux && fluxCols.size() > 1) {
+        // Several flux columns (a light-curve file of the program's own, "Phase, Red, Green, Blue,
+        // Luminance", keeps only its filter's channels): the first one that holds numbers.
+        auto holdsNumbers = [&](int col) {
+            double v = 0;
+            return std::any_of(rows.begin(), rows.end(), [&](const auto& r) {
+                return static_cast<std::size_t>(col) < r.size() && number(r[static_cast<std::size_t>(col)], v);
+            });
+        };
+        if (!holdsNumbers(vCol)) {
+            for (const int col : fluxCols) {
+                if (holdsNumbers(col)) {
+                    vCol = col;
+                    break;
+                }
+            }
+        }
+        obs.valueColumn = trim(header[static_cast<std::size_t>(vCol)]);
     }
     if (!headerSeen) {
         xCol = 0;
@@ -233,7 +258,10 @@ Observations parseObservations(const std::string& textIn) {
         obs.abscissa = phases ? Abscissa::Phase : Abscissa::Time;
     }
     if (obs.x.empty()) {
-        obs.problem = "No observations could be read: every line is a comment, blank or not numbers.";
+        obs.problem = rows.empty() ? "No observations could be read: every line is a comment, blank or not numbers."
+                                   : "No observations could be read: no line has numbers in the " + obs.xColumn +
+                                         " and " + obs.valueColumn + " columns" +
+                                         (eCol >= 0 ? " and a non-negative " + obs.errorColumn : std::string()) + ".";
     }
     return obs;
 }
@@ -288,7 +316,7 @@ std::size_t binInPhase(Observations& obs, std::size_t maxPoints) {
         return before;
     }
     struct Bin {
-        double n = 0, x = 0, v = 0, vv = 0, var = 0;
+        double n = 0, x = 0, v = 0, var = 0;
     };
     std::vector<Bin> bins(maxPoints);
     for (std::size_t i = 0; i < before; ++i) {
@@ -299,36 +327,26 @@ std::size_t binInPhase(Observations& obs, std::size_t maxPoints) {
         bin.n += 1;
         bin.x += obs.x[i];
         bin.v += obs.value[i];
-        bin.vv += obs.value[i] * obs.value[i];
         if (obs.hasErrors()) {
             bin.var += obs.error[i] * obs.error[i];
         }
     }
+    // Only real errors are combined: a file without them gets none from its scatter, which in a
+    // bin of a few points says nothing about the noise (a noise-free curve's slope would read as
+    // scatter and give weights that swing by orders of magnitude).
     const bool errors = obs.hasErrors();
     obs.x.clear();
     obs.value.clear();
     obs.error.clear();
-    std::vector<double> err;
-    bool anyError = false;
     for (const Bin& b : bins) {
         if (b.n == 0) {
             continue;
         }
-        const double mean = b.v / b.n;
         obs.x.push_back(b.x / b.n);
-        obs.value.push_back(mean);
-        double e = 0;
+        obs.value.push_back(b.v / b.n);
         if (errors) {
-            e = std::sqrt(b.var) / b.n;
-        } else if (b.n > 1) {
-            const double var = std::max(0.0, (b.vv - b.n * mean * mean) / (b.n - 1));
-            e = std::sqrt(var / b.n);
+            obs.error.push_back(std::sqrt(b.var) / b.n);
         }
-        anyError = anyError || e > 0;
-        err.push_back(e);
-    }
-    if (errors || anyError) {
-        obs.error = std::move(err);
     }
     return before;
 }
@@ -348,7 +366,8 @@ std::string describe(const Observations& obs, std::size_t before, double period,
           << ".";
     }
     if (before > obs.size()) {
-        s << " Binned in phase into " << obs.size() << " points (mean value, error of the mean).";
+        s << " Binned in phase into " << obs.size() << " points ("
+          << (obs.hasErrors() ? "mean value, error of the mean" : "mean value; no errors, as in the file") << ").";
     }
     if (obs.flagged > 0) {
         s << " Left out " << obs.flagged << " row" << (obs.flagged == 1 ? "" : "s") << " flagged by QUALITY.";

@@ -62,9 +62,9 @@ void toMagnitudes(Observations& obs);
 
 // At most maxPoints points: when there are more, the phases are binned into maxPoints equal bins of
 // [0, 1) and each non-empty bin becomes one point at the mean phase of its points, with the mean value
-// and the error of that mean (the points' errors combined, or their scatter over sqrt(n) when the
-// file gives none; a bin of one point without errors gets none). Returns the number of points before
-// binning. Phases only.
+// and the error of that mean (the points' errors combined). A file without errors stays without:
+// the scatter within a bin is not its noise. Returns the number of points before binning. Phases
+// only.
 std::size_t binInPhase(Observations& obs, std::size_t maxPoints);
 
 // What was read, in a sentence or two for the person: how many points, from which columns, folded

@@ -40,7 +40,7 @@ void RochePot(RocheState& s) {
     do {
         ++s.IterCount;
         x = newtonStep(s, q, x);
-    } while (!(s.PotSlope / s.PotCurve < 0.0005) && s.IterCount < 50);
+    } while (!(std::fabs(s.PotSlope / s.PotCurve) < 0.0005) && s.IterCount < 50);
     s.LagrangeX = x;
     s.OmegaCrit = 1.0 / x + q * (1.0 / std::sqrt(1.0 - 2.0 * x + x * x) - x) + 0.5 * (q + 1.0) * x * x;
 }

@@ -41,7 +41,9 @@ struct RocheState {
 //   f(x)  = -1/x^2 - q (1 + (x - 1)/(1 - 2x + x^2)^1.5) + (1 + q) x          (PotSlope)
 //   f'(x) =  2/x^3 + 2q/(1 - 2x + x^2)^1.5 + (1 + q)                          (PotCurve)
 //   x <- x - f/f'
-// One step, then passes until the signed correction f/f' is below 0.0005 or 50 passes are done.
+// One step, then passes until the correction |f/f'| is below 0.0005 or 50 passes are done (Newton's
+// quadratic convergence leaves x within about 1e-7 of the root then). Taken signed, as it once was,
+// the test ended the search after one pass for q < 1, where x grows, and left x 0.003 to 0.006 out.
 // Then OmegaCrit = 1/x + q (1/sqrt(1 - 2x + x^2) - x) + 0.5 (q + 1) x^2.
 // Reads s.Q (clamped as clampMassRatio says); writes LagrangeX, OmegaCrit, PotSlope, PotCurve,
 // IterCount. A step that would leave (0, 1) or is not finite goes half way to the bound instead.

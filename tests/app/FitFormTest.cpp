@@ -22,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using platform::Val;
 
 // A detached system to observe: the "truth" of every synthetic series below.
@@ -219,6 +220,54 @@ TEST_F(FitFormFixture, AnOffsetSeriesIsFittedBackToTheTruthFromSixDegreesAndPoin
     fit("78", "0.75");
     EXPECT_NEAR(Val(form.txtIota.Text), iota, 0.05);
     EXPECT_NEAR(Val(form.Qratio.Text), q, 0.003);
+}
+
+TEST_F(FitFormFixture, AFileWithoutErrorsIsFittedInItsOwnMagnitudesSoTheEclipseDepthCounts) {
+    // The model's own curve with its magnitude deviations doubled has the model's shape: the
+    // min-max-normalised relative error cannot tell them apart, the residuals in magnitudes can.
+    Series s = observe(400, 0.0);
+    auto write = [&](const std::string& name, double stretch) {
+        std::ostringstream text;
+        text.precision(15);
+        text << "BJD mag\n";
+        for (std::size_t i = 0; i < s.time.size(); ++i) {
+            text << s.time[i] << ' ' << 12.3 + stretch * (s.mag[i] - 12.3) << '\n';
+        }
+        return writeText(name, text.str());
+    };
+    for (const auto& [name, stretch] : {std::pair{"same.txt", 1.0}, std::pair{"deeper.txt", 2.0}}) {
+        ASSERT_TRUE(load(write(name, stretch), "2.4731", "2459001.3"));
+        ASSERT_FALSE(form.ObsHasErrors);
+        form.computeModelAtObs();
+        const auto rms = form.fitObjective();
+        ASSERT_TRUE(rms) << name;
+        if (stretch == 1) {
+            EXPECT_LT(*rms, 1e-6) << "the model against itself, zero point 12.3 mag";
+        } else {
+            EXPECT_GT(*rms, 0.01) << "twice as deep an eclipse is not a fit";
+        }
+    }
+
+    // From six degrees and 0.15 in q away a noisy file without errors is fitted back to the truth,
+    // the errors coming from the residuals' scatter.
+    s = observe(500, 0.002);
+    std::ostringstream text;
+    text.precision(15);
+    text << "BJD mag\n";
+    for (std::size_t i = 0; i < s.time.size(); ++i) {
+        text << s.time[i] << ' ' << s.mag[i] << '\n';
+    }
+    ASSERT_TRUE(load(writeText("plain.txt", text.str()), "2.4731", "2459001.3"));
+    const CorvaneForm::FitOutcome out = fit("78", "0.75");
+    EXPECT_FALSE(out.weighted);
+    EXPECT_NEAR(Val(form.txtIota.Text), kTrueIota, 1) << form.Text1.Text;
+    EXPECT_NEAR(Val(form.Qratio.Text), kTrueQ, 0.03) << form.Text1.Text;
+    EXPECT_NEAR(out.objective, 0.002, 0.0004) << "the RMS residual is the noise: " << form.Text1.Text;
+    EXPECT_NEAR(out.zeroPoint, 12.3, 0.01) << form.Text1.Text;
+    ASSERT_TRUE(out.errors[0] && out.errors[1]) << form.Text1.Text;
+    EXPECT_LT(std::fabs(out.values[0] - kTrueIota), 4 * *out.errors[0] + 0.05) << form.Text1.Text;
+    EXPECT_THAT(form.Text1.Text, HasSubstr("RMS Residual = "));
+    EXPECT_THAT(form.Text1.Text, Not(HasSubstr("+/- 0\r"))) << "an error is printed to two figures";
 }
 
 TEST_F(FitFormFixture, CancellingKeepsTheBestPointSoFarInTheBoxes) {

@@ -23,6 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 constexpr double kPeriod = 2.4731, kEpoch = 2459001.3;
 constexpr double kTrueQ = 0.6, kTrueI = 84;
@@ -75,7 +76,9 @@ struct PosteriorCommandFixture : ::testing::Test {
 
     // The system with mass ratio q and inclination i seen `points` times over 30 days with `sigma` mag
     // of noise, as a time series with its errors.
-    std::string series(const std::string& name, double q, double i, int points, double sigma, unsigned seed) const {
+    // `written` is the error the file gives each point (sigma when not given).
+    std::string series(const std::string& name, double q, double i, int points, double sigma, unsigned seed,
+                       double written = 0) const {
         platform::ScriptedDialogs dialogs;
         app::CorvaneForm form(dialogs);
         form.setPictureSize(400, 250);
@@ -88,7 +91,7 @@ struct PosteriorCommandFixture : ::testing::Test {
             times.push_back(kEpoch - 1 + 30.0 * (k + 0.37) / points);
         }
         const auto s = testing::observeModel(form, times, kPeriod, kEpoch, sigma, seed);
-        testing::writeSeries((dir / name).string(), s, sigma);
+        testing::writeSeries((dir / name).string(), s, written > 0 ? written : sigma);
         return (dir / name).string();
     }
 
@@ -151,6 +154,21 @@ TEST_F(PosteriorCommandFixture, ANoisyDetachedCurveGivesIntervalsAroundTheTruthA
     const std::string png = readAll(dir / "corner.png");
     ASSERT_GT(png.size(), 1000u);
     EXPECT_EQ(png.substr(1, 3), "PNG");
+}
+
+TEST_F(PosteriorCommandFixture, ABadFitIsWarnedOfWhereTheIntervalsAreShown) {
+    // Errors ten times too small: the best fit's reduced chi-square is about 100, and intervals that
+    // take the errors at their word are ten times too narrow. The report says so; a fit within its
+    // errors (the test above) carries no such warning.
+    const std::string bad = series("understated.csv", kTrueQ, kTrueI, 120, 0.002, 11, 0.0002);
+    const Result r = tool(mcmcArgs(bad, 8, 12, 5));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("Warning: the best fit's reduced chi-square is "));
+    EXPECT_THAT(r.err, HasSubstr("these intervals assume the errors are right"));
+    const std::string good = series("honest.csv", kTrueQ, kTrueI, 120, 0.002, 11);
+    const Result g = tool(mcmcArgs(good, 8, 12, 5));
+    ASSERT_EQ(g.status, 0) << g.err;
+    EXPECT_THAT(g.err, Not(HasSubstr("reduced chi-square is"))) << g.err;
 }
 
 TEST_F(PosteriorCommandFixture, AResumedChainIsTheUnbrokenOneAndBadResumesAreRefused) {

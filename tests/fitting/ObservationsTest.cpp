@@ -161,14 +161,14 @@ TEST(Binning, TwentyThousandPointsBecomeAtMostFiveThousandWithTheRightErrors) {
     }
     EXPECT_THAT(describe(o, before), HasSubstr("Read 20000 points"));
     EXPECT_THAT(describe(o, before), HasSubstr("Binned in phase into 5000 points"));
-    // Without errors in the file the scatter gives them.
+    // Without errors in the file binning invents none: the scatter of a few points in a bin is the
+    // curve's slope as much as its noise (a noise-free file once gave a chi-square of 7e6).
     Observations plain = parseObservations("0.10 1\n0.11 3\n0.60 2\n");
     binInPhase(plain, 2);
     ASSERT_EQ(plain.size(), 2u);
-    ASSERT_TRUE(plain.hasErrors());
+    EXPECT_FALSE(plain.hasErrors());
     EXPECT_NEAR(plain.value[0], 2.0, 1e-12);
-    EXPECT_NEAR(plain.error[0], 1.0, 1e-12) << "scatter sqrt(2) over sqrt(2)";
-    EXPECT_EQ(plain.error[1], 0.0) << "one point, no error known";
+    EXPECT_THAT(describe(plain, 3), HasSubstr("no errors, as in the file"));
     // Fewer points than the limit: nothing changes.
     Observations few = parseObservations("0.1 1\n0.2 2\n");
     EXPECT_EQ(binInPhase(few, 5000), 2u);

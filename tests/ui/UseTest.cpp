@@ -157,6 +157,23 @@ TEST_F(UseFixture, TheListsFollowTheTypedValueWhileTyping) {
     typeKeys("txtIota", "120");
     EXPECT_NEAR(form.Iota, 3.14159265358979 / 2, 1e-12) << "the model uses the clamp while the box shows 120";
     EXPECT_EQ(find<QLineEdit>("txtIota")->text(), "120");
+    // A radius past its clamp: the list shows the radius the model uses, the one its potential is
+    // computed from (typing 1.5 once listed r1(pole) = 1.5 beside the Omega1 of 0.99).
+    for (const auto& [box, typed, row, shown] :
+         {std::tuple{"txtRadius1", "1.5", "r1(pole) = ", "0.99"}, std::tuple{"txtRadius2", "1.5", "r2(pole) = ", "0.99"},
+          std::tuple{"txtRadius1", "0.001", "r1(pole) = ", "0.01"}}) {
+        typeKeys(box, typed);
+        EXPECT_EQ(find<QLineEdit>(box)->text(), typed) << "the box keeps what is typed";
+        QStringList rows;
+        for (int k = 0; k < find<QListWidget>("StarSizeList")->count(); ++k) {
+            rows << find<QListWidget>("StarSizeList")->item(k)->text();
+        }
+        EXPECT_TRUE(rows.contains(QString(row) + shown)) << box << " typed " << typed << ": " << rows.join(" | ").toStdString();
+        EXPECT_FALSE(rows.contains(QString(row) + typed)) << box << " typed " << typed;
+        QTest::keyClick(find<QLineEdit>(box), Qt::Key_Return);
+    }
+    const double r1 = form.Radius1;
+    EXPECT_NEAR(form.Omega1, 1 / r1 + form.Q / std::sqrt(1 + r1 * r1), 1e-12) << "the listed radius's potential";
 }
 
 // Regression: under a decimal-comma locale (Qt takes the C library's from the environment) every

@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+// What the batch tool prints and writes, read back: tables that agree with themselves, the tool's own
+// light curves as observations, the fitted parameter set whole, one line for one fact.
+#include "cli/BatchTool.h"
+#include "fitting/StarParameters.h"
+#include "roche/LobeRadius.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <unistd.h>
+
+namespace corvane::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+struct ToolRun {
+    int status;
+    std::string out, err;
+};
+
+ToolRun run(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int status = runBatchTool(args, out, err);
+    return ToolRun{status, out.str(), err.str()};
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        out.push_back(line);
+    }
+    return out;
+}
+
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+struct ReadBack : ::testing::Test {
+    fs::path dir = fs::temp_directory_path() / ("corvane-read-back-" + std::to_string(::getpid()) + "-" +
+                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    ReadBack() { fs::create_directories(dir); }
+    ~ReadBack() override { fs::remove_all(dir); }
+    std::string file(const std::string& name) const { return (dir / name).string(); }
+};
+
+// The header's inner Lagrangian point and the row towards the companion are one point: for q < 1 the
+// search once stopped after one pass (q = 0.1 printed 0.72062 over a row of 0.7175, q = 0.0625 was
+// 0.006 out).
+class EquatorAgrees : public ::testing::TestWithParam<double> {};
+
+TEST_P(EquatorAgrees, TheLagrangianPointOfTheHeadIsTheRowTowardsTheCompanion) {
+    const double q = GetParam();
+    const ToolRun r = run({"--set", "Qratio=" + std::to_string(q), "equator"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto l = lines(r.out);
+    ASSERT_GT(l.size(), 4u) << r.out;
+    const double head = std::strtod(l[1].c_str(), nullptr);
+    EXPECT_NEAR(head, roche::InnerLagrangianPoint(q), 1e-6) << "q = " << q;
+    double towards = -1;
+    for (std::size_t k = 3; k < l.size(); ++k) {
+        if (l[k].find(",90.,") != std::string::npos) {
+            towards = std::strtod(l[k].c_str() + l[k].rfind(',') + 1, nullptr);
+        }
+    }
+    ASSERT_GT(towards, 0) << "no row at 90 degrees: " << r.out;
+    EXPECT_NEAR(towards, head, 0.6e-4) << "q = " << q << ": the row is printed to four places\n" << r.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(MassRatios, EquatorAgrees, ::testing::Values(0.0625, 0.1, 0.5, 0.9, 1.0, 2.4, 21.0));
+
+// The tool's own light curve in every filter comes back as observations of the filter's channel,
+// and the model compares with it as with itself.
+class OwnCurve : public ReadBack, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(OwnCurve, LoadsBackAsObservationsOfItsChannel) {
+    const std::string filter = GetParam();
+    const std::string curve = file("own.csv");
+    const std::vector<std::string> system = {"--set", "cmbPhotometry=Precise", "--set", "cmbFilter=" + filter,
+                                             "--set", "chkMag=0"};
+    std::vector<std::string> write = system;
+    write.insert(write.end(), {"lightcurve", "--step", "2", "--out", curve});
+    const ToolRun w = run(write);
+    ASSERT_EQ(w.status, 0) << w.err;
+    // Relative light is read as a flux and turned into magnitudes: compared on the magnitude scale.
+    std::vector<std::string> compare = system;
+    compare.insert(compare.end(), {"--set", "chkMag=1", "compare", "--observed", curve});
+    const ToolRun c = run(compare);
+    ASSERT_EQ(c.status, 0) << filter << ": " << c.err;
+    EXPECT_THAT(c.err, HasSubstr("Read 360 points")) << filter;
+    EXPECT_EQ(count(c.err, "Read 360 points"), 1u) << "one line for one read: " << c.err;
+    const auto at = c.out.find("Relative Error: ");
+    ASSERT_NE(at, std::string::npos) << c.out;
+    EXPECT_LT(std::strtod(c.out.c_str() + at + 16, nullptr), 0.01) << filter << ": the model against itself\n" << c.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Filters, OwnCurve, ::testing::Values("L", "R", "G", "B"));
+
+TEST_F(ReadBack, ACurveHasEachPhaseOnceAndSaysWhenItHoldsFewerPointsThanTheStepAsks) {
+    const ToolRun a = run({"--set", "cmbPhotometry=Precise", "lightcurve", "--step", "1", "--out", file("one.csv")});
+    ASSERT_EQ(a.status, 0) << a.err;
+    std::ifstream in(file("one.csv"));
+    std::string line;
+    std::getline(in, line);
+    std::set<long long> phases;
+    int rows = 0;
+    while (std::getline(in, line)) {
+        const double phase = std::strtod(line.c_str(), nullptr);
+        if (phase < 0.75 - 1e-9) { // the first of the two copies
+            ++rows;
+            phases.insert(std::llround(phase * 1e6));
+        }
+    }
+    EXPECT_EQ(rows, 360) << "one row a degree, the closing frame (phase 0 again) left out";
+    EXPECT_EQ(phases.size(), 360u);
+    EXPECT_THAT(a.err, Not(HasSubstr("points a revolution were written")));
+
+    const ToolRun b = run({"--set", "cmbPhotometry=Precise", "--size", "400x250", "lightcurve", "--step", "0.5", "--out",
+                       file("fine.csv")});
+    ASSERT_EQ(b.status, 0) << b.err;
+    EXPECT_THAT(b.err, HasSubstr("400 points a revolution were written, not 720"));
+}
+
+TEST_F(ReadBack, TheFittedParameterSetKeepsThePhaseShiftAndLoadsAsAStar) {
+    // A curve of the tool's own, observed 0.02 of a cycle late: the fit finds the shift, and the
+    // parameter file says it.
+    const std::string curve = file("late.csv");
+    const ToolRun w = run({"--set", "cmbPhotometry=Precise", "--set", "cmbFilter=L", "--size", "400x250",
+                           "lightcurve", "--step", "4", "--out", curve});
+    ASSERT_EQ(w.status, 0) << w.err;
+    std::ifstream in(curve);
+    std::ostringstream late;
+    late << "phase,flux\n";
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+        const double phase = std::strtod(line.c_str(), nullptr) - 0.02;
+        late << phase << "," << line.substr(line.rfind(',') + 1) << '\n';
+    }
+    std::ofstream(file("late-obs.csv")) << late.str();
+    const ToolRun f = run({"--set", "cmbPhotometry=Precise", "--set", "cmbFilter=L", "--size", "400x250", "fit", "--observed",
+                       file("late-obs.csv"), "--free", "Phase Shift", "--out", file("fitted.txt")});
+    ASSERT_EQ(f.status, 0) << f.err;
+    std::ifstream saved(file("fitted.txt"));
+    const std::string text((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+    const auto at = text.find("# Phase Shift = ");
+    ASSERT_NE(at, std::string::npos) << text;
+    EXPECT_NEAR(std::strtod(text.c_str() + at + 16, nullptr), 0.02, 0.002) << text << f.err;
+    EXPECT_THAT(f.err, Not(HasSubstr("+/- 0\n"))) << f.err;
+    // The file is still a star-parameter file, which Load Star reads.
+    std::string why;
+    EXPECT_TRUE(fitting::parseStarParameters(text, why)) << why << "\n" << text;
+}
+
+} // namespace
+} // namespace corvane::cli
