@@ -45,7 +45,11 @@ Observations parseObservations(const std::string& text);
 // A FITS light curve: the first binary table with a TIME column and a PDCSAP_FLUX, SAP_FLUX or FLUX
 // column (in that order of preference, any case), with the flux's _ERR column when there is one.
 // Rows with a time, flux or error that is not finite are skipped, rows with a non-zero QUALITY are
-// left out (flagged). Times in the file's own days (BTJD for TESS), fluxes as stored.
+// left out (flagged). Times in the file's own days (BTJD for TESS), fluxes as stored. The path is
+// taken literally (no cfitsio filename syntax: brackets, parentheses, "!", "-", "mem://" are part
+// of the name). A table whose header declares more rows than the file holds, or more than
+// MaxFitsRows, is refused before anything is allocated; rows are read in chunks.
+inline constexpr long long MaxFitsRows = 50'000'000;
 Observations readFitsObservations(const std::string& path);
 
 // A file of observations, FITS (it starts with "SIMPLE  =") or text (at most 64 MB).

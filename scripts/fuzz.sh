@@ -27,12 +27,15 @@ declare -A sources=(
   [star]="fuzz/StarParametersFuzz.cpp fitting/StarParameters.cpp"
   [number]="fuzz/NumberFuzz.cpp"
   [observations]="fuzz/ObservationsFuzz.cpp fitting/Observations.cpp"
+  [fits]="fuzz/FitsFuzz.cpp fitting/FitsObservations.cpp fitting/Observations.cpp"
 )
-for target in observed star number observations; do
+declare -A libraries=([fits]="-lcfitsio")
+targets=(observed star number observations fits)
+for target in "${targets[@]}"; do
   # shellcheck disable=SC2086
-  "$cxx" "${flags[@]}" ${sources[$target]} "${common[@]}" -o "$out/fuzz-$target"
+  "$cxx" "${flags[@]}" ${sources[$target]} "${common[@]}" -o "$out/fuzz-$target" ${libraries[$target]:-}
 done
-for target in observed star number observations; do
+for target in "${targets[@]}"; do
   mkdir -p "$out/corpus-$target"
   echo "fuzz: $target for ${seconds}s"
   ASAN_OPTIONS=detect_leaks=1 "$out/fuzz-$target" -max_total_time="$seconds" -max_len=65536 -timeout=10 \

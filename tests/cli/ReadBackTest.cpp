@@ -3,6 +3,7 @@
 // What the batch tool prints and writes, read back: tables that agree with themselves, the tool's own
 // light curves as observations, the fitted parameter set whole, one line for one fact.
 #include "cli/BatchTool.h"
+#include "cli/Posterior.h"
 #include "fitting/StarParameters.h"
 #include "roche/LobeRadius.h"
 
@@ -166,6 +167,23 @@ TEST_F(ReadBack, TheFittedParameterSetKeepsThePhaseShiftAndLoadsAsAStar) {
     // The file is still a star-parameter file, which Load Star reads.
     std::string why;
     EXPECT_TRUE(fitting::parseStarParameters(text, why)) << why << "\n" << text;
+}
+
+TEST_F(ReadBack, ListsOfFilesKeepTheirNamesLiterally) {
+    // A job array's list hands each name to the readers as written: brackets, parentheses, "!",
+    // "-" and addresses are part of the name (the FITS reader no longer parses them).
+    std::ofstream(file("list.txt")) << "\"h.fits[1][#row < 10]\" 2.5 2459000.1\n"
+                                    << "g.fits(made.fits)\n!bang.fits 1 2\n-dash.fits\nmem://x.fits\n";
+    std::vector<ListEntry> entries;
+    std::string why;
+    ASSERT_TRUE(readList(file("list.txt"), entries, why)) << why;
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(entries[0].file, "h.fits[1][#row < 10]");
+    EXPECT_EQ(entries[0].period, "2.5");
+    EXPECT_EQ(entries[1].file, "g.fits(made.fits)");
+    EXPECT_EQ(entries[2].file, "!bang.fits");
+    EXPECT_EQ(entries[3].file, "-dash.fits");
+    EXPECT_EQ(entries[4].file, "mem://x.fits");
 }
 
 } // namespace

@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <unistd.h>
 
@@ -96,6 +99,77 @@ TEST_F(FitsFixture, TheOtherFluxColumnsAndMissingOnes) {
     EXPECT_FALSE(readObservations((dir / "junk.fits").string()).ok());
     EXPECT_FALSE(readObservations((dir / "missing.fits").string()).ok());
 }
+
+// A name is a name: cfitsio's extended syntax once read "g.fits(made.fits)" as g.fits (creating
+// made.fits beside it) and "h.fits[1][#row < 10]" as five rows of h.fits.
+TEST_F(FitsFixture, HostileNamesAreOpenedLiterallyAndNothingIsCreated) {
+    const fs::path decoy = write("PDCSAP_FLUX", 10); // another file, the one the syntax would name
+    const fs::path real = write("SAP_FLUX", 40);
+    const auto previous = fs::current_path();
+    fs::current_path(dir);
+    fs::rename(decoy, "g.fits");
+    fs::copy_file("g.fits", "h.fits");
+    for (const std::string name : {"g.fits(made.fits)", "h.fits[1][#row < 10]", "!bang.fits", "-dash.fits",
+                                   "mem://x.fits", "http://y.fits", "file://z.fits", "stdin", "a b;c.fits"}) {
+        const fs::path where = fs::path(name).parent_path();
+        if (!where.empty()) {
+            fs::create_directories(where);
+        }
+        fs::copy_file(real, name);
+        const Observations o = readObservations(name);
+        EXPECT_TRUE(o.ok()) << name << ": " << o.problem;
+        EXPECT_EQ(o.valueColumn, "SAP_FLUX") << name << ": the file named, not another";
+        EXPECT_EQ(o.size() + static_cast<std::size_t>(o.flagged + o.skipped), 40u) << name;
+    }
+    EXPECT_FALSE(fs::exists("made.fits")) << "reading never writes";
+    fs::current_path(previous);
+}
+
+// The header's row count against the file's size: 2^40 and 2^62 rows once aborted every command
+// (bad_alloc, a vector longer than max_size), 10^9 ran past a minute.
+class DeclaredRows : public FitsFixture, public ::testing::WithParamInterface<long long> {};
+
+TEST_P(DeclaredRows, MoreRowsThanTheFileHoldsAreRefusedBeforeAnythingIsRead) {
+    const long long rows = GetParam();
+    const fs::path file = write("PDCSAP_FLUX", 100);
+    std::string bytes;
+    {
+        std::ifstream in(file, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // The table's NAXIS2 card (the second header's), its value right-justified in columns 11-30.
+    const auto card = bytes.find("NAXIS2  =", 2880);
+    ASSERT_NE(card, std::string::npos);
+    char value[21];
+    std::snprintf(value, sizeof value, "%20lld", rows);
+    bytes.replace(card + 10, 20, value);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+    const Observations o = readObservations(file.string());
+    EXPECT_FALSE(o.ok()) << rows;
+    EXPECT_THAT(o.problem, HasSubstr("declares " + std::to_string(rows) + " rows of")) << o.problem;
+    EXPECT_EQ(o.size(), 0u);
+}
+
+TEST_F(FitsFixture, AHeaderThatIsNotTextIsRefusedBeforeTheLibrarySeesIt) {
+    // Bytes above 126 in a column's name overran a buffer inside cfitsio and aborted the process
+    // (found by the fuzzer; the seed is fuzz/corpus/fits/nontext-value.fits).
+    const fs::path file = write("PDCSAP_FLUX", 20);
+    std::string bytes;
+    {
+        std::ifstream in(file, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    const auto card = bytes.find("TTYPE2  = ");
+    ASSERT_NE(card, std::string::npos);
+    bytes.replace(card + 10, 190, std::string(190, '\xff'));
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+    const Observations o = readObservations(file.string());
+    EXPECT_FALSE(o.ok());
+    EXPECT_THAT(o.problem, HasSubstr("holds bytes that are not text")) << o.problem;
+}
+
+INSTANTIATE_TEST_SUITE_P(Hostile, DeclaredRows,
+                         ::testing::Values(200LL, 1000000000LL, 1LL << 40, 1LL << 62, 9223372036854775807LL));
 
 // The mission's own file: what was read, and the eclipses where the ephemeris puts them.
 TEST(RealFits, TheTessLightCurveOfCmDraconisFoldsOntoItsEphemeris) {
