@@ -441,7 +441,7 @@ public:
     // Extras > "Find Period": the time series in `path` (times, not phases) searched for its period,
     // its epoch of primary minimum timed, every covered eclipse timed and the ephemeris fitted.
     // Reads nothing of the form, so it runs on any thread.
-    static timing::TimingReport analyseTimeSeries(const std::string& path);
+    static timing::TimingReport analyseTimeSeries(const std::string& path, const std::atomic<bool>* cancel = nullptr);
     // A report with a period: the period and epoch into their boxes and the report kept for its
     // plots (false, nothing changed, for one without).
     bool applyTiming(const timing::TimingReport& report);

@@ -55,14 +55,16 @@ TimeSeries readTimeSeries(const std::vector<std::string>& files) {
     return s;
 }
 
-timing::TimingReport CorvaneForm::analyseTimeSeries(const std::string& path) {
+timing::TimingReport CorvaneForm::analyseTimeSeries(const std::string& path, const std::atomic<bool>* cancel) {
     const TimeSeries s = readTimeSeries({path});
     timing::TimingReport r;
     if (!s.ok()) {
         r.problem = s.problem;
         return r;
     }
-    r = timing::analyseTiming(s.t, s.m, {});
+    timing::TimingRequest request;
+    request.cancel = cancel;
+    r = timing::analyseTiming(s.t, s.m, request);
     r.source = path;
     r.sourceNote = s.notes.empty() ? "" : s.notes.front();
     return r;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: Corvane developers
 #include "TimingCommands.h"
+#include "InterruptWatcher.h"
 
 #include "app/TimeSeries.h"
 #include "platform/NumberFormat.h"
@@ -9,6 +10,7 @@
 #include "timing/TimingPlots.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace corvane::cli {
@@ -54,7 +56,15 @@ int runPeriodCommand(const std::vector<std::string>& files, double minPeriod, do
     request.minPeriod = minPeriod;
     request.maxPeriod = maxPeriod;
     request.method = lombScargle ? timing::Method::LombScargle : timing::Method::Dispersion;
+    std::atomic<bool> cancel{false};
+    InterruptWatcher watcher(cancel);
+    request.cancel = &cancel;
     const timing::TimingReport r = timing::analyseTiming(s.t, s.m, request);
+    watcher.stop();
+    if (r.search.cancelled) {
+        err << "corvane-cli: interrupted; no period was found\n";
+        return 130;
+    }
     if (!r.search.ok()) {
         err << "corvane-cli: " << r.problem << '\n';
         return 1;
@@ -88,7 +98,15 @@ int runMinimaCommand(const std::vector<std::string>& files, double period, doubl
         request.epoch = epoch;
     }
     request.quadratic = quadratic;
+    std::atomic<bool> cancel{false};
+    InterruptWatcher watcher(cancel);
+    request.cancel = &cancel;
     const timing::TimingReport r = timing::analyseTiming(s.t, s.m, request);
+    watcher.stop();
+    if (r.search.cancelled) {
+        err << "corvane-cli: interrupted; no period was found\n";
+        return 130;
+    }
     if (r.searched && r.search.ok()) {
         err << "corvane-cli: period found: " << timing::periodText(r.period) << " d (" << r.search.why << ")\n";
     }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <set>
 #include <functional>
 #include <numeric>
 
@@ -273,8 +274,16 @@ MinimaResult findMinima(std::span<const double> t, std::span<const double> m, do
         halfWidth = eclipseHalfWidth(t, m, period, epoch);
     }
     const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
-    const double first = std::floor((*lo - epoch) / period) - 1, last = std::ceil((*hi - epoch) / period) + 1;
-    for (double e = first; e <= last; e += 0.5) {
+    // Only the half-cycles with a point nearest them can hold a timed eclipse (a window is at most
+    // P/8 wide): a walk over every cycle of the span ran for ever on one mistyped time.
+    std::set<double> cycles;
+    for (const double ti : t) {
+        const double e = std::round(2 * (ti - epoch) / period) / 2;
+        if (std::isfinite(e)) {
+            cycles.insert(e);
+        }
+    }
+    for (const double e : cycles) {
         const double guess = epoch + e * period;
         if (guess < *lo - halfWidth || guess > *hi + halfWidth) {
             continue;

@@ -293,7 +293,7 @@ double lombScargle(std::span<const double> t, std::span<const double> m, double 
 }
 
 PeriodSearch searchPeriod(std::span<const double> t, std::span<const double> m, double minPeriod, double maxPeriod,
-                          Method method) {
+                          Method method, const std::atomic<bool>* cancel) {
     PeriodSearch r;
     r.method = method;
     const std::size_t n = std::min(t.size(), m.size());
@@ -305,14 +305,39 @@ PeriodSearch searchPeriod(std::span<const double> t, std::span<const double> m, 
     std::vector<std::size_t> index(n);
     std::iota(index.begin(), index.end(), std::size_t{0});
     std::sort(index.begin(), index.end(), [&](std::size_t a, std::size_t b) { return t[a] < t[b]; });
-    std::vector<double> ts(n), ms(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        ts[i] = t[index[i]];
-        ms[i] = m[index[i]];
+    // A time far off at either end (a typo) would stretch the span, and with it the number of
+    // trials, by as much: such points are left out and reported.
+    std::size_t lo = 0, hi = n - 1;
+    while (hi - lo + 1 > 20 && r.leftOut.size() < n / 10) {
+        const double rest = t[index[hi - 1]] - t[index[lo + 1]];
+        const double floor = std::max(rest, 1e-6);
+        if (t[index[hi]] - t[index[hi - 1]] > 1000 * floor) {
+            r.leftOut.push_back(t[index[hi--]]);
+        } else if (t[index[lo + 1]] - t[index[lo]] > 1000 * floor) {
+            r.leftOut.push_back(t[index[lo++]]);
+        } else {
+            break;
+        }
+    }
+    std::vector<double> ts, ms;
+    for (std::size_t i = lo; i <= hi; ++i) {
+        ts.push_back(t[index[i]]);
+        ms.push_back(m[index[i]]);
     }
     const double span = ts.back() - ts.front();
+    auto stopped = [&] {
+        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+            r.cancelled = true;
+        }
+        return r.cancelled;
+    };
+    auto stop = [&](PeriodSearch& result) {
+        result.period = 0;
+        result.why = "cancelled";
+        return result;
+    };
     std::vector<double> steps;
-    for (std::size_t i = 1; i < n; ++i) {
+    for (std::size_t i = 1; i < ts.size(); ++i) {
         if (ts[i] > ts[i - 1]) {
             steps.push_back(ts[i] - ts[i - 1]);
         }
@@ -355,7 +380,18 @@ PeriodSearch searchPeriod(std::span<const double> t, std::span<const double> m, 
                                             : stretchLombScargle(tt, mm, stretches, 1 / period);
     };
     const double dfCoarse = 1 / (10 * longest);
+    const double trials = (1 / minPeriod - 1 / maxPeriod) / dfCoarse;
+    if (!(trials <= MaxTrials)) {
+        r.why = "the search from " + platform::GeneralNumber(minPeriod) + " to " + platform::GeneralNumber(maxPeriod) +
+                " d over a span of " + platform::GeneralNumber(span) + " d would take " +
+                platform::GeneralNumber(std::round(trials)) + " trial periods (at most " +
+                platform::GeneralNumber(MaxTrials) + "): give a narrower range";
+        return r;
+    }
     for (double f = 1 / maxPeriod; f <= 1 / minPeriod; f += dfCoarse) {
+        if (r.periods.size() % 1024 == 0 && stopped()) {
+            return stop(r);
+        }
         r.periods.push_back(1 / f);
         r.power.push_back(separate(1 / f));
     }
@@ -376,7 +412,11 @@ PeriodSearch searchPeriod(std::span<const double> t, std::span<const double> m, 
         const double f0 = 1 / period;
         double bestF = f0, bestPower = coherent(period);
         const double reach = 1.5 * dfCoarse;
+        long long k = 0;
         for (double f = std::max(f0 - reach, dfFine); f <= f0 + reach; f += dfFine) {
+            if (++k % 1024 == 0 && stopped()) {
+                break;
+            }
             const double p = coherent(1 / f);
             if (p > bestPower) {
                 bestPower = p;
@@ -389,6 +429,9 @@ PeriodSearch searchPeriod(std::span<const double> t, std::span<const double> m, 
     // More peaks refined than kept: neighbouring peaks may refine to one period.
     for (std::size_t k = 0; k < peaks.size() && k < 10; ++k) {
         const Candidate c = refine(r.periods[peaks[k]]);
+        if (stopped()) {
+            return stop(r);
+        }
         const bool seen = std::any_of(r.candidates.begin(), r.candidates.end(), [&](const Candidate& o) {
             return std::fabs(1 / o.period - 1 / c.period) < 2 * dfFine;
         });
@@ -439,6 +482,11 @@ PeriodSearch searchPeriod(std::span<const double> t, std::span<const double> m, 
         if (pass == 1) {
             why += ", refined by least squares on the times of " + std::to_string(minima.minima.size()) + " minima";
         }
+    }
+    if (!r.leftOut.empty()) {
+        why += "; left out " + std::to_string(r.leftOut.size()) + (r.leftOut.size() == 1 ? " time" : " times") +
+               " far outside the rest of the series (" + platform::GeneralNumber(r.leftOut.front()) +
+               (r.leftOut.size() > 1 ? ", ..." : "") + ": a mistyped time?)";
     }
     r.why = why;
     return r;

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: Corvane developers
 #pragma once
 
+#include <atomic>
 #include <span>
 #include <string>
 #include <vector>
@@ -34,6 +35,8 @@ struct PeriodSearch {
     std::vector<Candidate> candidates;   // the five best separate peaks, best first (refined)
     double period = 0;                   // the chosen period
     bool doubled = false;                // the best peak was half the period (two unequal minima)
+    std::vector<double> leftOut;         // times far outside the rest of the series, not searched
+    bool cancelled = false;              // stopped by the caller's cancel
     std::string why;                     // how the period was chosen; or why there is none
     bool ok() const { return period > 0; }
 };
@@ -47,9 +50,15 @@ struct PeriodSearch {
 // refined by golden section; the five best are the candidates. An eclipsing binary's strongest peak is often half its period: the series
 // is folded on twice the best period, and when its two halves differ (the minimum at phase 0 deeper
 // than the one at 0.5 by more than four times their combined error, or their shapes differing by as
-// much) the doubled period is taken. Refused (no period, `why` says) for fewer than 20 points or a
-// span shorter than two trial periods.
+// much) the doubled period is taken. Refused (no period, `why` says) for fewer than 20 points, a
+// span shorter than two trial periods, or more than MaxTrials trial periods (a range to narrow).
+// A point at either end of the series more than a thousand times the rest's span away from it (a
+// mistyped time: 24592459001.28 among times near 2459001) is left out and listed in `leftOut`,
+// as many as a tenth of the points. When *cancel becomes true the search stops within a few
+// thousand trials, with no period and `cancelled` set.
+inline constexpr double MaxTrials = 5e6;
 PeriodSearch searchPeriod(std::span<const double> t, std::span<const double> m, double minPeriod = 0,
-                          double maxPeriod = 0, Method method = Method::Dispersion);
+                          double maxPeriod = 0, Method method = Method::Dispersion,
+                          const std::atomic<bool>* cancel = nullptr);
 
 } // namespace corvane::timing

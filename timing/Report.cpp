@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "Report.h"
 
+#include <algorithm>
+
 #include "platform/NumberFormat.h"
 
 #include <cmath>
@@ -13,14 +15,26 @@ using platform::GeneralNumber;
 TimingReport analyseTiming(std::span<const double> t, std::span<const double> m, const TimingRequest& request) {
     TimingReport r;
     r.period = request.period;
+    std::vector<double> keptT, keptM;
     if (!(r.period > 0) || !std::isfinite(r.period)) {
-        r.search = searchPeriod(t, m, request.minPeriod, request.maxPeriod, request.method);
+        r.search = searchPeriod(t, m, request.minPeriod, request.maxPeriod, request.method, request.cancel);
         r.searched = true;
         if (!r.search.ok()) {
-            r.problem = "no period: " + r.search.why;
+            r.problem = r.search.cancelled ? "cancelled" : "no period: " + r.search.why;
             return r;
         }
         r.period = r.search.period;
+        if (!r.search.leftOut.empty()) {
+            // The times the search left out are left out of the timing too.
+            for (std::size_t i = 0; i < t.size() && i < m.size(); ++i) {
+                if (std::find(r.search.leftOut.begin(), r.search.leftOut.end(), t[i]) == r.search.leftOut.end()) {
+                    keptT.push_back(t[i]);
+                    keptM.push_back(m[i]);
+                }
+            }
+            t = keptT;
+            m = keptM;
+        }
     }
     if (request.epoch) {
         r.epoch = *request.epoch;

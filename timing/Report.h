@@ -21,6 +21,7 @@ struct TimingRequest {
     double period = 0;            // given: no search
     std::optional<double> epoch;  // given: not timed
     bool quadratic = false;       // fit T0 + P E + Q E^2
+    const std::atomic<bool>* cancel = nullptr; // the period search stops when it becomes true
 };
 
 struct TimingReport {

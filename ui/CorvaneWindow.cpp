@@ -951,8 +951,10 @@ void CorvaneWindow::findPeriod() {
     if (worker_.joinable()) {
         worker_.join();
     }
-    worker_ = std::thread([this, path, before] {
-        auto report = std::make_shared<const timing::TimingReport>(CorvaneForm::analyseTimeSeries(path));
+    // Closing the window cancels the search (it is joined then).
+    cancel_ = std::make_shared<std::atomic<bool>>(false);
+    worker_ = std::thread([this, path, before, cancel = cancel_] {
+        auto report = std::make_shared<const timing::TimingReport>(CorvaneForm::analyseTimeSeries(path, cancel.get()));
         QMetaObject::invokeMethod(this, [this, report, path, before] {
             whenIdle([this, report, path, before] {
                 busy_ = false;

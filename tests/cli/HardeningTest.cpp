@@ -2,11 +2,13 @@
 // SPDX-FileCopyrightText: Corvane developers
 // Faults found by running the batch tool with hostile input, faults and signals: one test each.
 #include "cli/BatchTool.h"
+#include "platform/NumberFormat.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -226,6 +228,24 @@ TEST_F(Hostile, ALightCurveEndedBySigtermLeavesNothing) {
         others += e.path().filename().string().rfind(".cv", 0) == 0;
     }
     EXPECT_EQ(others, 0) << "no temporary file beside the destination";
+}
+
+TEST_F(Hostile, APeriodSearchEndedBySigtermStops) {
+    // A long search (twenty thousand points, periods down to a hundredth of a day) once took no
+    // notice of the first SIGTERM.
+    std::string text = "BJD mag\n";
+    for (int i = 0; i < 20000; ++i) {
+        const double t = 2459000 + 30.0 * i / 20000;
+        const double phase = std::fmod((t - 2459000.3) / 2.4731, 1.0);
+        text += platform::GeneralNumber(t) + " " + platform::GeneralNumber(10 + 0.5 * std::exp(-phase * phase / 0.001)) + "\n";
+    }
+    std::ofstream(file("series.txt")) << text;
+    const pid_t pid = spawn({"period", "--observed", file("series.txt"), "--min", "0.01", "--max", "14"}, tmp.string());
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ::kill(pid, SIGTERM);
+    const auto sent = std::chrono::steady_clock::now();
+    EXPECT_EQ(wait(pid), 130);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(20)) << "it stops, soon after the signal";
 }
 
 } // namespace

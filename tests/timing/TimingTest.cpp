@@ -89,6 +89,48 @@ TEST(PeriodSearch, RefusesTooFewPointsAndTooShortASpan) {
     EXPECT_NE(r.why.find("shorter than two trial periods"), std::string::npos) << r.why;
 }
 
+TEST(PeriodSearch, AMistypedTimeIsLeftOutAndReportedAndTheSearchStaysBounded) {
+    // 120 points near 2459001 and one written 24592459001.28: the span once ran to 2.4e10 days and
+    // the search to billions of trials (over eleven minutes, deaf to SIGTERM).
+    const Shape shape{0.6, 0.25, 0.03, 0.005};
+    for (const double typo : {24592459001.28, 2459001.28 - 1e9}) {
+        Series s = observe(shape, 2.4731, 2459001.234, 120, 30, 0.002, 5);
+        s.t[40] = typo;
+        const PeriodSearch r = searchPeriod(s.t, s.m);
+        ASSERT_EQ(r.leftOut.size(), 1u) << typo << ": " << r.why;
+        EXPECT_EQ(r.leftOut[0], typo);
+        EXPECT_LT(r.periods.size(), 100000u) << "trials bounded by the series without the typo";
+        EXPECT_NE(r.why.find("left out 1 time far outside the rest"), std::string::npos) << r.why;
+        // Timing the minima visits only cycles with points (a walk over the typo's 1e10 cycles would
+        // never end): the same minima as without the typo.
+        Series dense = observe(shape, 2.4731, 2459001.234, 3000, 30, 0.002, 5);
+        const std::size_t expected = findMinima(dense.t, dense.m, 2.4731, 2459001.234).minima.size();
+        dense.t[40] = typo;
+        EXPECT_GT(expected, 5u);
+        EXPECT_EQ(findMinima(dense.t, dense.m, 2.4731, 2459001.234).minima.size(), expected) << typo;
+    }
+    // Two sectors 700 days apart are a series, not an outlier.
+    Series two = observe(shape, 2.4731, 2459001.234, 400, 27, 0.002, 6);
+    const Series later = observe(shape, 2.4731, 2459001.234, 400, 27, 0.002, 7, 0, 2459700);
+    two.t.insert(two.t.end(), later.t.begin(), later.t.end());
+    two.m.insert(two.m.end(), later.m.begin(), later.m.end());
+    EXPECT_TRUE(searchPeriod(two.t, two.m, 0.2, 10).leftOut.empty());
+    // A range that would take more trials than the limit is refused with the way out.
+    const Series day = observe(shape, 2.4731, 2459001.234, 200, 3000, 0.002, 8);
+    const PeriodSearch wide = searchPeriod(day.t, day.m, 1e-4, 1000);
+    EXPECT_FALSE(wide.ok());
+    EXPECT_NE(wide.why.find("give a narrower range"), std::string::npos) << wide.why;
+}
+
+TEST(PeriodSearch, ACancelStopsItWithNoPeriod) {
+    const Series s = observe({0.6, 0.25, 0.03, 0.005}, 2.4731, 2459001.234, 2000, 30, 0.002, 9);
+    const std::atomic<bool> cancel{true};
+    const PeriodSearch r = searchPeriod(s.t, s.m, 0, 0, Method::Dispersion, &cancel);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_FALSE(r.ok());
+    EXPECT_LE(r.periods.size(), 1024u) << "stopped within the first batch of trials";
+}
+
 TEST(Minima, KweeVanWoerdenRecoversTheTimeWithinItsErrorAndThePolynomialAgrees) {
     const Shape s{0.5, 0.2, 0.03, 0};
     const double period = 2.0, epoch = 2459001.0;
