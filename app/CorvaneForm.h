@@ -423,6 +423,9 @@ public:
     // The light-curve plot with its axes, legend, observations and residuals, laid out for a
     // width x height picture; and written to a PNG or SVG file of that size (why not, or "").
     lightcurve::CurvePlotInputs curvePlotInputs(int width, int height) const;
+    // The plot's phase marker (Line1) at the frame on show while the photometry is on; a picture
+    // of the whole curve for a file (the batch tool's plot) leaves it out.
+    bool PhaseMarkerShown = true;
     platform::PlotDescription curvePlotDescription(int width, int height) const;
     std::string savePlot(const std::filesystem::path& file, int width, int height) const;
     // One revolution from a rotation angle of 0, a frame every stepDegrees, as an animated GIF that

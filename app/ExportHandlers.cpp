@@ -33,7 +33,8 @@ lightcurve::CurvePlotInputs CorvaneForm::curvePlotInputs(int width, int height) 
     if (n > 0 && !ModelAtObsKey.empty() && ModelAtObsKey == modelKey()) {
         in.modelLightAtObs.assign(ModelLightAtObs.begin() + 1, ModelLightAtObs.begin() + 1 + static_cast<std::ptrdiff_t>(n));
     }
-    if (Curve.LCPoints > 0 && AnimCheck.checked()) {
+    // The marker follows the frame on show whenever the photometry measures it, turning or not.
+    if (Curve.LCPoints > 0 && chkPhotometry.checked() && PhaseMarkerShown) {
         in.markerPhase = static_cast<double>(Curve.Line1X) / Curve.LCPoints - 0.25;
     }
     return in;

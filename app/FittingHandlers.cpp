@@ -67,11 +67,9 @@ void CorvaneForm::loadCatalogueEntry(int index) {
     }
     const catalogue::CatalogueEntry& e = Cat[static_cast<std::size_t>(index)];
     lblStarSource.Caption = catalogue::sourceNote(e);
-    // A catalogue system is a binary: undo what the single-spinning-star preset switched (no click
-    // actions: the caller's refresh follows).
+    // A catalogue system is a binary: "Star 2 Active" back on (no click action: the caller's refresh
+    // follows). Granulation and the rotation ratio are the person's own settings and stay.
     TwoStarsCheck.Value = 1;
-    chkGran.Value = 0;
-    txtRotPer.Text = "0.3";
     Qratio.Text = GeneralNumber(e.Q);
     txtIota.Text = GeneralNumber(e.Iota);
     txtTemp1.Text = GeneralNumber(e.Temp1);
@@ -539,6 +537,8 @@ std::filesystem::path CorvaneForm::runGridSearch(int threads,
                           MessageButtons::Ok);
     }
 
+    // The file is named by the moment the run starts.
+    const std::string started = timeStamp("%Y%m%d%H%M%S");
     // Every grid point starts from this form as it is now, so no point depends on another or on
     // the thread that computes it.
     const CorvaneForm base = modelPassBase();
@@ -583,7 +583,7 @@ std::filesystem::path CorvaneForm::runGridSearch(int threads,
     }
     // Two runs finishing in the same second must not take one name: the file is created exclusively,
     // with a suffix when the name is taken.
-    const std::string stamp = timeStamp("%Y%m%d%H%M%S") + (complete ? "" : "-incomplete");
+    const std::string stamp = started + (complete ? "" : "-incomplete");
     LastGridRows = rows;
     LastGridAxis1 = a1;
     LastGridAxis2 = a2;

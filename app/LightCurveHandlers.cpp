@@ -150,7 +150,8 @@ void CorvaneForm::chkBMP_Click() {
                                  "You can then use IrfanView to convert these images to GIF's and then UnFREEz to "
                                  "create an animated GIF.\n"
                                  "Do you want create Bitmap files?";
-    if (dialogs_->message(question, "Bitmaps", MessageButtons::YesNo) != platform::MessageAnswer::Yes) {
+    if (dialogs_->message(question, "Bitmaps", MessageButtons::YesNo, platform::MessageIcon::Question) !=
+        platform::MessageAnswer::Yes) {
         chkBMP.Value = 0;
         return;
     }

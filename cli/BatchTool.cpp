@@ -14,6 +14,7 @@
 #include "fitting/Evaluate.h"
 #include "fitting/Ranks.h"
 #include "fitting/StarParameters.h"
+#include "roche/VolumeRadius.h"
 
 #include <CLI/CLI.hpp>
 
@@ -22,6 +23,7 @@
 #include <chrono>
 #include <iterator>
 #include <thread>
+#include <tuple>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,8 +44,10 @@ const char* kDescription =
 
 const char* kFooter =
     "\nControls for --set NAME=VALUE:\n"
-    "  text boxes  txtIota (inclination, degrees), Qratio (mass ratio), txtN1 (latitude lines),\n"
-    "              txtRadius1, txtRadius2 (pole radii, units of the separation), txtLimb1, txtLimb2\n"
+    "  text boxes  txtIota (inclination, degrees), Qratio (mass ratio M2/M1), txtN1 (latitude lines),\n"
+    "              txtRadius1, txtRadius2 (pole radii of star 1, the star eclipsed at phase 0, and of\n"
+    "              star 2, in units of the separation; lists adds their volume-equivalent radii, the\n"
+    "              ones papers quote), txtLimb1, txtLimb2\n"
     "              (limb darkening), txtTemp1, txtTemp2 (kelvin), txtAnimSpeed (degrees per step),\n"
     "              txtGamma (axis tilt), txtEta (rotation angle, degrees), txtRotPer (rotation ratio,\n"
     "              days), txtZoom (percent), txtTempSpot1, txtSpotLat1, txtSpotLon1, txtRadSpot1 (spot)\n"
@@ -51,7 +55,8 @@ const char* kFooter =
     "  check boxes chkAuto, chkNeck, chkSpherical (tidal effects), chkStefan, chkSimAreas, chkMag,\n"
     "              chkGran, TwoStarsCheck, AnimCheck, chkPhotometry, chkSpot1: VALUE is 0 or 1\n"
     "  options     chkPaint, chkGrid, chkDots: VALUE 1 selects the drawing mode\n"
-    "  combo boxes cmbStarSpot1 (1 or 2), cmbFilter (RGB, LRGB, L, R, G, B)\n"
+    "  combo boxes cmbStarSpot1 (1 or 2), cmbFilter (RGB, LRGB, L, R, G, B), cmbPhotometry (Pixels:\n"
+    "              the picture's pixels, as the window measures them; Precise: the exact integral)\n"
     "  observations txtPeriod (days), txtEpoch (time of primary minimum), txtPhaseShift (revolutions);\n"
     "              --period and --epoch on compare, grid and fit set the first two\n"
     "  other       txtFilename (light-curve file name: lightcurve without --out writes it into\n"
@@ -293,6 +298,7 @@ int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std
 // picture of the tool's --size.
 int runPlotCommand(app::CorvaneForm& form, const std::string& outFile, const std::string& observed, int width,
                    int height, std::ostream& err) {
+    form.PhaseMarkerShown = false;
     if (!form.precisePhotometry()) {
         const double step = platform::Val(form.txtAnimSpeed.Text);
         if (!(step > 0)) {
@@ -615,6 +621,17 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     if (lists->parsed()) {
         printList(out, "Roche Lobe", form.RocheList);
         printList(out, "Current Parameters", form.StarSizeList);
+        // Papers quote the radius of the sphere of the star's volume; the lists give pole radii.
+        out << "Volume-Equivalent Radii\n";
+        const double q = form.Q;
+        for (const auto& [name, radius, ratio] :
+             {std::tuple{"r1", form.Radius1, q}, std::tuple{"r2", form.Radius2, 1 / q}}) {
+            const auto r = roche::volumeEquivalentRadius(ratio, radius);
+            out << name << "(vol) = " << (r ? platform::Format(*r, "0.####") : std::string("none (it fills its lobe)"))
+                << '\n';
+        }
+        out << "Star 1 is the star eclipsed at phase 0; Qratio is M2/M1; radii are in units of the separation "
+               "(pole radii unless named)\n";
     } else if (equator->parsed()) {
         form.mnuEquator_Click();
         std::string text = form.Text1.Text;

@@ -10,13 +10,15 @@ namespace corvane::platform {
 
 enum class MessageButtons { Ok, OkCancel, YesNo };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
+enum class MessageIcon { None, Question };
 
 // Modal message boxes. The window shows real ones; tests and the batch tool answer from a script.
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
-    // Shows text in a box titled title with the given buttons and returns the button chosen.
-    virtual MessageAnswer message(const std::string& text, const std::string& title, MessageButtons buttons) = 0;
+    // Shows text in a box titled title with the given buttons (and icon) and returns the button chosen.
+    virtual MessageAnswer message(const std::string& text, const std::string& title, MessageButtons buttons,
+                                  MessageIcon icon = MessageIcon::None) = 0;
     // Opens an address (a web page or a file:// document) in the user's browser without waiting
     // for it; false when no browser could be started.
     virtual bool openAddress(const std::string& address) = 0;
@@ -31,10 +33,12 @@ public:
         std::string text;
         std::string title;
         MessageButtons buttons;
+        MessageIcon icon = MessageIcon::None;
     };
 
-    MessageAnswer message(const std::string& text, const std::string& title, MessageButtons buttons) override {
-        shown.push_back({text, title, buttons});
+    MessageAnswer message(const std::string& text, const std::string& title, MessageButtons buttons,
+                          MessageIcon icon = MessageIcon::None) override {
+        shown.push_back({text, title, buttons, icon});
         if (!answers.empty()) {
             const MessageAnswer a = answers.front();
             answers.pop_front();

@@ -82,7 +82,7 @@ void setListItems(QListWidget* list, const std::vector<std::string>& items) {
 } // namespace
 
 platform::MessageAnswer WidgetDialogs::message(const std::string& text, const std::string& title,
-                                               platform::MessageButtons buttons) {
+                                               platform::MessageButtons buttons, platform::MessageIcon icon) {
     using platform::MessageAnswer;
     using platform::MessageButtons;
     QMessageBox::StandardButtons qtButtons = QMessageBox::Ok;
@@ -91,7 +91,8 @@ platform::MessageAnswer WidgetDialogs::message(const std::string& text, const st
     } else if (buttons == MessageButtons::YesNo) {
         qtButtons = QMessageBox::Yes | QMessageBox::No;
     }
-    QMessageBox box(QMessageBox::NoIcon, qs(title), qs(text), qtButtons, parent_);
+    QMessageBox box(icon == platform::MessageIcon::Question ? QMessageBox::Question : QMessageBox::NoIcon, qs(title),
+                    qs(text), qtButtons, parent_);
     switch (box.exec()) {
     case QMessageBox::Cancel:
         return MessageAnswer::Cancel;
@@ -1361,6 +1362,7 @@ QWidget* CorvaneWindow::buildLowerPanel() {
     layout->addLayout(buttons);
 
     lowerPanel_ = new QStackedWidget;
+    lowerPanel_->setObjectName("lowerPanel");
     picturePlot_ = new PlotView(form_);
     picturePlot_->setObjectName("PicturePlot");
     picturePlot_->setSaveHandler([this] { chooseAndSavePlot(); });
@@ -1473,7 +1475,12 @@ void CorvaneWindow::buildMenus() {
     connect(saveCurve, &QAction::triggered, this, [this] { chooseAndSaveLightCurve(); });
     QAction* saveAnimation = file->addAction("Save &Animation...");
     saveAnimation->setObjectName("mnuSaveAnimation");
-    connect(saveAnimation, &QAction::triggered, this, [this] { run([this] { form_.mnuSaveAnimation_Click(); }); });
+    connect(saveAnimation, &QAction::triggered, this, [this] {
+        // The Extras page first, drawn before the question is asked, then the series.
+        run([this] { form_.cmdExtras_Click(); });
+        QCoreApplication::processEvents();
+        run([this] { form_.mnuSaveAnimation_Click(); });
+    });
     QAction* saveGif = file->addAction("Save Animated &GIF...");
     saveGif->setObjectName("mnuSaveGif");
     connect(saveGif, &QAction::triggered, this, [this] { chooseAndSaveAnimation(true); });

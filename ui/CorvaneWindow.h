@@ -39,8 +39,8 @@ class WidgetDialogs final : public platform::Dialogs {
 public:
     explicit WidgetDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
-    platform::MessageAnswer message(const std::string& text, const std::string& title,
-                                    platform::MessageButtons buttons) override;
+    platform::MessageAnswer message(const std::string& text, const std::string& title, platform::MessageButtons buttons,
+                                    platform::MessageIcon icon = platform::MessageIcon::None) override;
     bool openAddress(const std::string& address) override;
     void showManual() override;
 

@@ -5,6 +5,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include <ctime>
+
+#include <chrono>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -285,6 +291,30 @@ TEST_F(CatalogueFixture, GridSearchFindsTheParametersTheCurveCameFrom) {
     EXPECT_THAT(bestLine, HasSubstr(",6,70,0.45,")) << bestLine;
     EXPECT_LT(best, 1e-3);
     EXPECT_EQ(form.lblDCProgress.Caption.substr(0, 13), "Completed At ");
+
+    // The file is named by the run's start, as the README says, not its end: a run held up for
+    // more than a second after its first point still carries a stamp from before that point.
+    auto now = [] {
+        const std::time_t t = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&t, &local);
+        char buf[32];
+        std::strftime(buf, sizeof buf, "%Y%m%d%H%M%S", &local);
+        return std::stoll(buf);
+    };
+    long long firstPoint = 0;
+    const auto slow = form.runGridSearch(
+        1,
+        [&](const fitting::GridProgress&) {
+            if (firstPoint == 0) {
+                firstPoint = now();
+                std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+            }
+        },
+        cancel, why, folder / "slow");
+    ASSERT_FALSE(slow.empty()) << why;
+    ASSERT_GT(firstPoint, 0);
+    EXPECT_LE(std::stoll(slow.stem().string().substr(0, 14)), firstPoint) << slow;
 }
 
 TEST_F(CatalogueFixture, GridSearchNeedsAnObservedCurve) {

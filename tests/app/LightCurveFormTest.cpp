@@ -72,6 +72,20 @@ TEST_F(AnimationFixture, TheAngleIsShownInWholeDegrees) {
     }
 }
 
+TEST_F(AnimationFixture, ThePhaseMarkerFollowsTheFrameOnShowAnimatingOrNot) {
+    // The photometry measures every drawn frame and sets the marker with it: a frame drawn by typing
+    // a rotation angle is marked too (the marker once showed only while animating).
+    form.setSwitch("chkPhotometry", 1);
+    ASSERT_FALSE(form.AnimCheck.checked());
+    for (const auto& [degrees, phase] : {std::pair{"90", 0.0}, std::pair{"180", 0.25}, std::pair{"0", -0.25}}) {
+        form.typeText("txtEta", degrees);
+        const double marker = form.curvePlotInputs(400, 250).markerPhase;
+        EXPECT_NEAR(marker, phase, 1.5 / form.Curve.LCPoints) << "rotation angle " << degrees;
+    }
+    form.setSwitch("chkPhotometry", 0);
+    EXPECT_LT(form.curvePlotInputs(400, 250).markerPhase, -1e299) << "no photometry, no marker";
+}
+
 TEST_F(AnimationFixture, FrameFilesAreNamedByWholeDegrees) {
     form.Eta = 45 * Pi / 180;
     EXPECT_EQ(form.frameFile(), folder / "Animation" / "frame045.bmp");
@@ -88,6 +102,7 @@ TEST_F(AnimationFixture, ABitmapSeriesCoversOneRevolutionThenStops) {
     ASSERT_GE(dialogs.shown.size(), 2u);
     EXPECT_EQ(dialogs.shown[0].title, "Bitmaps");
     EXPECT_EQ(dialogs.shown[0].buttons, platform::MessageButtons::YesNo);
+    EXPECT_EQ(dialogs.shown[0].icon, platform::MessageIcon::Question) << "the question asks with its mark";
     EXPECT_THAT(dialogs.shown[0].text, HasSubstr("Do you want create Bitmap files?"));
     EXPECT_EQ(dialogs.shown[1].text, "An Animation folder has been created at " + (folder / "Animation").string() + ".");
     EXPECT_EQ(form.AnimCheck.Value, 1);

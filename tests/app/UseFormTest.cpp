@@ -298,9 +298,16 @@ TEST_F(UseFormFixture, ACatalogueSystemAfterTheSpinningStarPresetIsABinary) {
         form.Command2_Click();
         choose(form);
         EXPECT_TRUE(form.TwoStarsCheck.checked());
-        EXPECT_FALSE(form.chkGran.checked());
-        EXPECT_EQ(form.txtRotPer.Text, "0.3");
+        // Only "Star 2 Active" is forced: granulation and the rotation ratio the person has stay
+        // (a pick once turned granulation off and put the ratio back to 0.3).
+        EXPECT_TRUE(form.chkGran.checked());
+        EXPECT_EQ(form.txtRotPer.Text, "0.21");
     }
+    form.setSwitch("chkGran", 0);
+    form.typeText("txtRotPer", "0.5");
+    form.StarNameList_Click("AB And (19)");
+    EXPECT_FALSE(form.chkGran.checked());
+    EXPECT_EQ(form.txtRotPer.Text, "0.5");
 }
 
 

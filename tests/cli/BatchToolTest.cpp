@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -56,7 +57,10 @@ TEST(BatchToolLists, EqualMassesPrintOmegaThreeAndThreeQuarters) {
     EXPECT_EQ(l[2], "r2(pole) = 0.3561");
     EXPECT_EQ(l[3], "Omega = 3.75");
     EXPECT_EQ(l[4], "Current Parameters");
-    EXPECT_EQ(l.size(), 4u + 1u + 13u);
+    // Then the volume-equivalent radii (none for these lobe-filling stars) and the conventions.
+    ASSERT_EQ(l.size(), 4u + 1u + 13u + 4u);
+    EXPECT_EQ(l[18], "Volume-Equivalent Radii");
+    EXPECT_THAT(l[21], HasSubstr("Star 1 is the star eclipsed at phase 0; Qratio is M2/M1"));
 }
 
 TEST(BatchToolLists, SettingsApplyInOrder) {
@@ -311,9 +315,32 @@ TEST(BatchToolHelp, NamesTheCommandsAndControls) {
     const ToolRun r = run({"--help"});
     EXPECT_EQ(r.status, 0);
     for (const char* word : {"lists", "equator", "render", "--size", "--set", "txtIota", "chkAuto", "Examples",
-                             "Exit status"}) {
+                             "Exit status", "M2/M1", "eclipsed at phase 0", "pole radii"}) {
         EXPECT_THAT(r.out, HasSubstr(word));
     }
+    // Every control the README's examples set is named in the help's table of controls
+    // (cmbPhotometry once was only in an example).
+    const auto tableAt = r.out.find("Controls for --set");
+    ASSERT_NE(tableAt, std::string::npos);
+    const std::string table = r.out.substr(tableAt, r.out.find("\nFiles:", tableAt) - tableAt);
+    std::ifstream readme(std::string(CORVANE_SOURCE_DIR) + "/README.md");
+    const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+    int seen = 0;
+    for (auto at = text.find("--set "); at != std::string::npos; at = text.find("--set ", at + 1)) {
+        const auto begin = at + 6, eq = text.find('=', begin);
+        const std::string name = text.substr(begin, eq - begin);
+        if (eq == std::string::npos || name == "NAME" || name.find_first_of(" \n`") != std::string::npos) {
+            continue;
+        }
+        ++seen;
+        bool named = false; // as a whole word: "txtRadius1" is not "txtRadius10"
+        for (auto p = table.find(name); p != std::string::npos && !named; p = table.find(name, p + 1)) {
+            const std::size_t after = p + name.size();
+            named = after < table.size() && std::isalnum(static_cast<unsigned char>(table[after])) == 0;
+        }
+        EXPECT_TRUE(named) << "the README sets " << name << ", which the help does not name";
+    }
+    EXPECT_GT(seen, 10) << "the README's examples were read";
 }
 
 TEST(BatchToolMessages, GoToStandardError) {

@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTabWidget>
+#include <QStackedWidget>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -37,6 +38,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <optional>
 #include <sstream>
@@ -54,10 +56,17 @@ using corvane::testing::ApplicationHolder;
 // (timers tick), as it does under a real box, and every box is recorded in order.
 class PumpingDialogs final : public platform::Dialogs {
 public:
-    platform::MessageAnswer message(const std::string& text, const std::string&, platform::MessageButtons b) override {
+    platform::MessageAnswer message(const std::string& text, const std::string&, platform::MessageButtons b,
+                                    platform::MessageIcon = platform::MessageIcon::None) override {
         shown.push_back(text);
+        if (onShow) {
+            onShow();
+        }
         QTest::qWait(60);
-        return b == platform::MessageButtons::YesNo ? platform::MessageAnswer::Yes : platform::MessageAnswer::Ok;
+        if (b == platform::MessageButtons::YesNo) {
+            return answerNo ? platform::MessageAnswer::No : platform::MessageAnswer::Yes;
+        }
+        return platform::MessageAnswer::Ok;
     }
     bool openAddress(const std::string& address) override {
         opened.push_back(address);
@@ -68,6 +77,8 @@ public:
     std::vector<std::string> opened;
     bool addressOpens = true;
     int manual = 0;
+    std::function<void()> onShow; // called as each box opens
+    bool answerNo = false;        // Yes/No boxes answered No
 };
 
 struct UseFixture : ::testing::Test, ApplicationHolder {
@@ -243,7 +254,24 @@ TEST_F(UseFixture, ACatalogueSystemAfterTheSpinningStarIsABinary) {
     list->scrollToItem(item);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
     EXPECT_TRUE(find<QCheckBox>("TwoStarsCheck")->isChecked());
-    EXPECT_FALSE(find<QCheckBox>("chkGran")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>("chkGran")->isChecked()) << "the preset's granulation is the person's to keep";
+    EXPECT_EQ(find<QLineEdit>("txtRotPer")->text(), "0.21");
+}
+
+TEST_F(UseFixture, SaveAnimationShowsTheExtrasPageBeforeItAsks) {
+    QStackedWidget* panel = find<QStackedWidget>("lowerPanel");
+    ASSERT_EQ(panel->currentIndex(), 0);
+    std::vector<int> pageAtEachBox;
+    dialogs.onShow = [&] {
+        pageAtEachBox.push_back(panel->currentIndex());
+        // Stop the series before it starts: the page is what is looked at.
+    };
+    dialogs.answerNo = true;
+    window.findChild<QAction*>("mnuSaveAnimation")->trigger();
+    ASSERT_FALSE(pageAtEachBox.empty());
+    EXPECT_EQ(pageAtEachBox.front(), 1) << "the Extras page is on show while \"Bitmaps\" asks";
+    EXPECT_EQ(dialogs.shown.size(), 1u) << "No: nothing more";
+    EXPECT_FALSE(find<QCheckBox>("chkBMP")->isChecked());
 }
 
 TEST_F(UseFixture, TheSlideShowMovesTheListAndRestoresWhatItSwitched) {
