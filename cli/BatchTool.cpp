@@ -14,7 +14,7 @@
 #include "fitting/Evaluate.h"
 #include "fitting/Ranks.h"
 #include "fitting/StarParameters.h"
-#include "roche/VolumeRadius.h"
+#include "precise/VolumeRadius.h"
 
 #include <CLI/CLI.hpp>
 
@@ -626,7 +626,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         const double q = form.Q;
         for (const auto& [name, radius, ratio] :
              {std::tuple{"r1", form.Radius1, q}, std::tuple{"r2", form.Radius2, 1 / q}}) {
-            const auto r = roche::volumeEquivalentRadius(ratio, radius);
+            const auto r = precise::volumeEquivalentRadius(ratio, radius);
             out << name << "(vol) = " << (r ? platform::Format(*r, "0.####") : std::string("none (it fills its lobe)"))
                 << '\n';
         }

@@ -5,10 +5,10 @@
 #include <optional>
 
 // The volume-equivalent radius of a detached Roche star: the radius of the sphere of the star's
-// volume, the radius papers quote. Frame and units as in Roche.h (the star at the origin, its
+// volume, the radius papers quote. Frame and units as in roche/Roche.h (the star at the origin, its
 // companion of mass ratio q = M_companion / M_star at x = 1, lengths in units of the separation).
 
-namespace corvane::roche {
+namespace corvane::precise {
 
 // The star whose pole (0, 0, rPole) lies on the equipotential
 //   Omega_pole = 1/rPole + q / sqrt(1 + rPole^2)
@@ -21,4 +21,4 @@ namespace corvane::roche {
 // rPole or q that is not positive and finite. q is clamped as clampMassRatio says.
 std::optional<double> volumeEquivalentRadius(double q, double rPole);
 
-} // namespace corvane::roche
+} // namespace corvane::precise
