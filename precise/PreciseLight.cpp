@@ -3,6 +3,7 @@
 #include "PreciseLight.h"
 
 #include "Quadrature.h"
+#include "light/Passband.h"
 #include "render/StarColor.h"
 #include "roche/Constants.h"
 #include "roche/LobeRadius.h"
@@ -279,6 +280,30 @@ struct PreciseLight::Impl {
     double scale = 1; // square pixels per square unit of separation
     Rgb3 colour1, colour2;
     double temp1 = 0, temp2 = 0;
+    // A passband instead of the screen colours: the band's table (none for "Bolometric"), and the
+    // factor that makes 5772 K radiate 255 at the disc's centre.
+    bool inBand = false;
+    const light::BandIntensity* band = nullptr;
+    double bandScale = 1;
+    Channels third{}; // L3 / (1 - L3) times the light at quadrature, added to every phase
+
+    // What a surface at temperature T radiates at the disc's centre, per channel.
+    Rgb3 colourOf(double T) const {
+        if (!inBand) {
+            const render::Rgb c = render::StarColorTemp(T, in.Colour);
+            return {c.R, c.G, c.B};
+        }
+        const double S = bandScale * (band != nullptr ? band->normal(T) : light::bolometricIntensity(T));
+        return {S, S, S};
+    }
+    // The limb-darkening law of star 1 or 2 at mu; the linear law as the shading writes it.
+    double darkening(int star, double mu) const {
+        const double a = star == 2 ? in.Limb2 : in.Limb1;
+        if (in.Light.law == light::LimbLaw::Linear) {
+            return 1 - a * std::fabs(1 - mu);
+        }
+        return light::limbProfile(in.Light.law, a, star == 2 ? in.Light.limb2b : in.Light.limb1b, mu);
+    }
     int nAlpha = 16, nPsi = 32, nArc = 24, nWalk = 32, alphaPanels = 1;
     GaussRule gaussAlpha, gaussArc, gaussSpot;
 
@@ -306,10 +331,10 @@ struct PreciseLight::Impl {
         const Vec& P = w.P;
         int star = b.star;
         Rgb3 colour = star == 2 ? colour2 : colour1;
-        double limb = star == 2 ? in.Limb2 : in.Limb1;
+        int lawOf = star == 2 ? 2 : 1;
         if (b.kind == Kind::Envelope) {
             const bool side1 = P.x <= b.L1;
-            limb = side1 ? in.Limb1 : in.Limb2;
+            lawOf = side1 ? 1 : 2;
             if (P.x < 0) {
                 star = 1;
                 colour = colour1;
@@ -334,15 +359,19 @@ struct PreciseLight::Impl {
             if (r > 0) {
                 const double Phi = std::asin(std::clamp(d.z / r, -1.0, 1.0));
                 const double Theta = std::atan2(-d.y, -d.x);
-                const render::Rgb c = render::StarColor(in.Temp1, 1, Phi, Theta, in.Colour);
-                colour = {c.R, c.G, c.B};
+                double dist = 0;
+                const render::Rgb c = render::StarColor(in.Temp1, 1, Phi, Theta, in.Colour, &dist);
+                colour = !inBand ? Rgb3{c.R, c.G, c.B} : dist < in.Colour.SpotRadius ? colourOf(in.Colour.SpotTemp) : colour1;
             }
         }
-        const double bright = 1 - limb * std::fabs(1 - mu);
+        const double bright = darkening(lawOf, mu);
         return bright * colour;
     }
 
     Rgb3 neckColour(double T) const {
+        if (inBand) {
+            return colourOf(T); // a band's light is already the temperature's
+        }
         const render::Rgb c = render::StarColorTemp(T, in.Colour);
         double f = 1;
         if (in.Colour.Stefan && T != in.Temp1 && T != in.Temp2) {
@@ -878,8 +907,7 @@ struct PreciseLight::Impl {
     // crossing the spot (a kink) and star 2's outline crossing it (a step, during those eclipses).
     Rgb3 spotLight(const Vec& v, const Vec& e1, const Vec& e2, const BodyView* front2) const {
         const render::ColourSettings& c = in.Colour;
-        const render::Rgb cs = render::StarColorTemp(c.SpotTemp, c);
-        const Rgb3 delta = Rgb3{cs.R, cs.G, cs.B} - colour1;
+        const Rgb3 delta = colourOf(c.SpotTemp) - colour1;
         const Body& b = bodies[0];
         TrigInterpolant rho2;
         if (front2 != nullptr) {
@@ -921,7 +949,7 @@ struct PreciseLight::Impl {
                     }
                 }
                 const double dA = s.r * s.r * std::cos(phi) * dPhi * dTheta * gn / dot(s.g, u);
-                sum += (dA * mu * (1 - in.Limb1 * std::fabs(1 - mu))) * delta;
+                sum += (dA * mu * darkening(1, mu)) * delta;
             }
         }
         return sum;
@@ -981,10 +1009,14 @@ PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) {
     m.scale = 4 * in.View.ZoomScale * in.View.ZoomScale;
     m.temp1 = in.Temp1;
     m.temp2 = in.Temp2;
-    const render::Rgb c1 = render::StarColorTemp(in.Temp1, in.Colour);
-    const render::Rgb c2 = render::StarColorTemp(in.Temp2, in.Colour);
-    m.colour1 = {c1.R, c1.G, c1.B};
-    m.colour2 = {c2.R, c2.G, c2.B};
+    if (!in.Light.screenColour()) {
+        m.inBand = true;
+        m.band = light::BandIntensity::of(in.Light.passband); // none: bolometric
+        const double sun = m.band != nullptr ? m.band->normal(5772) : light::bolometricIntensity(5772);
+        m.bandScale = 255 / sun;
+    }
+    m.colour1 = m.colourOf(in.Temp1);
+    m.colour2 = m.colourOf(in.Temp2);
     // A spot of no size changes nothing, and a spot breaks the mirror symmetry.
     const bool spot = in.Colour.SpotActive && in.Colour.SpotRadius > 0;
     m.symmetric = !spot;
@@ -1067,10 +1099,29 @@ PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) {
     if (m.bodies.size() == 2) {
         m.sampleFreeLight(24 * res);
     }
+    // Third light: a constant, L3 / (1 - L3) of the system's own light at quadrature, so that it is
+    // the fraction L3 of the total there.
+    if (const double l3 = in.Light.thirdLight; l3 > 0 && l3 < 1) {
+        const Channels q = m.at(kPi);
+        for (std::size_t c = 0; c < q.size(); ++c) {
+            m.third[c] = l3 / (1 - l3) * q[c];
+        }
+    }
     impl_ = std::move(impl);
 }
 
-Channels PreciseLight::at(double eta) const { return impl_->at(eta); }
+namespace {
+
+Channels plus(Channels a, const Channels& b) {
+    for (std::size_t c = 0; c < a.size(); ++c) {
+        a[c] += b[c];
+    }
+    return a;
+}
+
+} // namespace
+
+Channels PreciseLight::at(double eta) const { return plus(impl_->at(eta), impl_->third); }
 
 
 bool PreciseLight::contact() const { return impl_->envelope; }
@@ -1089,7 +1140,7 @@ std::vector<Channels> PreciseLight::curve(std::span<const double> etas) const {
             out[k] = it->second;
             continue;
         }
-        out[k] = impl_->at(impl_->symmetric ? 0.5 * kPi + key : etas[k]);
+        out[k] = plus(impl_->at(impl_->symmetric ? 0.5 * kPi + key : etas[k]), impl_->third);
         seen.emplace(key, out[k]);
     }
     return out;

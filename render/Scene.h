@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: Corvane developers
 #pragma once
 
+#include "light/LightSettings.h"
 #include "platform/Canvas.h"
 #include "platform/UniformRandom.h"
 #include "render/StarColor.h"
@@ -46,6 +47,7 @@ struct SceneInputs {
     bool Granulation = false;
     DrawMode Mode = DrawMode::Paint;
     ColourSettings Colour;
+    light::LightSettings Light; // the precise photometry's passband, law and third light
     roche::ShapeInputs Shape;
     roche::ViewGeometry View; // CentreX/CentreY and the half sizes are set while drawing
 };

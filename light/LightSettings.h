@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#pragma once
+
+#include "light/LimbDarkening.h"
+
+#include <string>
+
+namespace corvane::light {
+
+// How the surfaces radiate, beyond their temperatures and first limb-darkening coefficients.
+// The defaults are the screen colours with the linear law and no third light: the light the
+// drawing has always had.
+struct LightSettings {
+    // "" for the screen colours (the R, G, B and luminance channels of the temperature's colour),
+    // "Bolometric" for sigma T^4 / pi, or the name of a band in passbands(): then every channel
+    // carries the band's light, 255 S(T) / S(5772 K) per unit area of the disc's centre.
+    std::string passband;
+    LimbLaw law = LimbLaw::Linear;
+    double limb1b = 0, limb2b = 0; // the laws' second coefficients, star 1 and star 2
+    // L3: the fraction of the total light at quadrature (phase 0.25) from a third body, 0 <= L3 < 1.
+    double thirdLight = 0;
+
+    bool screenColour() const { return passband.empty(); }
+};
+
+inline constexpr const char* kScreenColour = "Screen colour";
+inline constexpr const char* kBolometric = "Bolometric";
+
+} // namespace corvane::light

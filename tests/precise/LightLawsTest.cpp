@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+// The precise photometry in a passband, with each limb-darkening law and with third light, against
+// integrations of the test's own that share no code with it.
+#include "light/Passband.h"
+#include "precise/PreciseLight.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace corvane::precise {
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+// The laws written out again, as the literature gives them.
+double law(light::LimbLaw l, double a, double b, double mu) {
+    switch (l) {
+    case light::LimbLaw::Linear: return 1 - a * (1 - mu);
+    case light::LimbLaw::Quadratic: return 1 - a * (1 - mu) - b * (1 - mu) * (1 - mu);
+    case light::LimbLaw::SquareRoot: return 1 - a * (1 - mu) - b * (1 - std::sqrt(mu));
+    case light::LimbLaw::Logarithmic: return mu > 0 ? 1 - a * (1 - mu) - b * mu * std::log(mu) : 1 - a;
+    case light::LimbLaw::Power2: return 1 - a * (1 - std::pow(mu, b));
+    }
+    return 1;
+}
+
+// The light of a sphere's disc of radius r (law l) with the part behind a disc of radius rf at sky
+// distance d taken away: Int_0^r I(mu(rho)) (2 pi - covered arc) rho d rho, with rho = r sin t (so
+// mu = cos t), by the midpoint rule on 400000 panels.
+double discLight(light::LimbLaw l, double a, double b, double r, double rf = 0, double d = 1e9) {
+    const int n = 400000;
+    double sum = 0;
+    for (int k = 0; k < n; ++k) {
+        const double t = (k + 0.5) * 0.5 * kPi / n;
+        const double rho = r * std::sin(t), mu = std::cos(t);
+        double covered = 0;
+        if (rf > 0) {
+            if (rho + d <= rf) {
+                covered = 2 * kPi;
+            } else if (std::fabs(rho - d) < rf && rf < rho + d) {
+                covered = 2 * std::acos(std::clamp((rho * rho + d * d - rf * rf) / (2 * rho * d), -1.0, 1.0));
+            }
+        }
+        sum += law(l, a, b, mu) * (2 * kPi - covered) * rho * r * mu * (0.5 * kPi / n);
+    }
+    return sum;
+}
+
+render::SceneInputs spheres(double r1, double r2, double incl, double a, double b, light::LimbLaw l) {
+    render::SceneInputs in;
+    in.Shape.QText = 1;
+    in.QRatio = 1;
+    in.Radius1 = r1;
+    in.Radius2 = r2;
+    in.Iota = incl * kPi / 180;
+    in.Limb1 = a;
+    in.Limb2 = a;
+    in.Temp1 = 6000;
+    in.Temp2 = 4500;
+    in.View.Tidal = false;
+    in.View.ZoomScale = 1; // 4 square pixels per square separation
+    in.Light.passband = "Bolometric";
+    in.Light.law = l;
+    in.Light.limb1b = b;
+    in.Light.limb2b = b;
+    return in;
+}
+
+// sigma T^4 / pi scaled to 255 at 5772 K.
+double bolometric(double T) { return 255 * std::pow(T / 5772, 4); }
+
+struct LawCase {
+    light::LimbLaw law;
+    double a, b;
+};
+
+void PrintTo(const LawCase& c, std::ostream* os) {
+    *os << light::kLimbLawNames[static_cast<std::size_t>(c.law)] << " (" << c.a << ", " << c.b << ")";
+}
+
+class BolometricSpheres : public ::testing::TestWithParam<LawCase> {};
+
+TEST_P(BolometricSpheres, OutOfEclipseAndInPartialAndTotalEclipseAsTheDiscsIntegrate) {
+    const LawCase c = GetParam();
+    const double r1 = 0.3, r2 = 0.2;
+    const PreciseLight light(spheres(r1, r2, 90, c.a, c.b, c.law));
+    const double full1 = bolometric(6000) * discLight(c.law, c.a, c.b, r1);
+    const double full2 = bolometric(4500) * discLight(c.law, c.a, c.b, r2);
+    const double out = 4 * (full1 + full2);
+    EXPECT_NEAR(light.at(0)[3] / out, 1, 1e-5) << "quadrature";
+    // Star 2 in front of star 1 at eta = pi/2: the sky distance of the centres is |cos(eta)|.
+    for (const double eta : {0.5 * kPi + 0.35, 0.5 * kPi + 0.2, 0.5 * kPi + 0.05, 0.5 * kPi}) {
+        const double d = std::fabs(std::cos(eta));
+        const double expected = 4 * (bolometric(6000) * discLight(c.law, c.a, c.b, r1, r2, d) + full2);
+        EXPECT_NEAR(light.at(eta)[3], expected, 1e-5 * out) << "eta " << eta << ", sky distance " << d;
+    }
+    // Star 1 in front: star 2 wholly behind it at conjunction.
+    EXPECT_NEAR(light.at(1.5 * kPi)[3], 4 * full1, 1e-5 * out) << "total eclipse of star 2";
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryLaw, BolometricSpheres,
+                         ::testing::Values(LawCase{light::LimbLaw::Linear, 0.6, 0},
+                                           LawCase{light::LimbLaw::Quadratic, 0.4, 0.25},
+                                           LawCase{light::LimbLaw::SquareRoot, 0.1, 0.7},
+                                           LawCase{light::LimbLaw::Logarithmic, 0.7, 0.2},
+                                           LawCase{light::LimbLaw::Power2, 0.65, 0.6}));
+
+TEST(PassbandLight, ASphereInTessRadiatesTheBandsSurfaceBrightness) {
+    // One star alone: its light in a band scales as the band's S(T); the passband collection's own
+    // script gives S(6561) / S(6839) = 0.881653 in TESS.
+    auto single = [](double T) {
+        render::SceneInputs in = spheres(0.3, 0.2, 90, 0.5, 0, light::LimbLaw::Linear);
+        in.TwoStars = false;
+        in.View.TwoStars = false;
+        in.Temp1 = T;
+        in.Light.passband = "TESS";
+        return PreciseLight(in).at(0)[3];
+    };
+    EXPECT_NEAR(single(6561) / single(6839), 0.881653, 1e-6);
+    // 255 at 5772 K at the disc's centre: a linear law's disc of radius 0.3 at zoom 1.
+    EXPECT_NEAR(single(5772), 255 * 4 * kPi * 0.09 * (1 - 0.5 / 3), 1e-6 * single(5772));
+}
+
+TEST(ThirdLight, IsTheFractionAskedOfTheLightAtQuadrature) {
+    render::SceneInputs in = spheres(0.3, 0.2, 88, 0.5, 0, light::LimbLaw::Linear);
+    const PreciseLight plain(in);
+    for (const double l3 : {0.0, 0.1, 0.5, 0.9}) {
+        in.Light.thirdLight = l3;
+        const PreciseLight lit(in);
+        const double q = plain.at(kPi)[3];
+        EXPECT_NEAR((lit.at(kPi)[3] - q) / lit.at(kPi)[3], l3, 1e-12) << "L3 " << l3;
+        // A constant: the eclipse is as deep in light, shallower as a fraction.
+        const double third = l3 / (1 - l3) * q;
+        for (const double eta : {0.0, 0.5 * kPi, 1.5 * kPi, 2.0}) {
+            EXPECT_NEAR(lit.at(eta)[3], plain.at(eta)[3] + third, 1e-9 * q) << "L3 " << l3 << " eta " << eta;
+        }
+        const double etas[] = {0.5 * kPi, 1.0};
+        const auto curve = lit.curve(etas);
+        EXPECT_NEAR(curve[0][3], lit.at(0.5 * kPi)[3], 1e-9 * q);
+    }
+}
+
+} // namespace
+} // namespace corvane::precise
