@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "CorvaneForm.h"
 
+#include "light/Passband.h"
+
 #include "app/Version.h"
 #include "fitting/LightCurveFile.h"
 #include "platform/AppFolder.h"
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace corvane::app {
 
@@ -122,6 +125,18 @@ void CorvaneForm::Form_Load() {
     cmbPhotometry.AddItem("Pixels");
     cmbPhotometry.AddItem("Precise");
     cmbPhotometry.select("Pixels");
+    cmbPassband.Clear();
+    cmbPassband.AddItem(light::kScreenColour);
+    cmbPassband.AddItem(light::kBolometric);
+    for (const light::PassbandTable& band : light::passbands()) {
+        cmbPassband.AddItem(band.name);
+    }
+    cmbPassband.select(light::kScreenColour);
+    cmbLimbLaw.Clear();
+    for (const char* name : light::kLimbLawNames) {
+        cmbLimbLaw.AddItem(name);
+    }
+    cmbLimbLaw.select("Linear");
     Curve.ObsCount = 0;
     cmbStarSpot1.Clear();
     cmbStarSpot1.AddItem("1");
@@ -346,7 +361,36 @@ std::string CorvaneForm::lightKey() const {
         key += (this->*(o.button)).Value ? "1" : "0";
     }
     key += "," + cmbStarSpot1.Text + "," + cmbPhotometry.Text;
+    key += "," + cmbPassband.Text + "," + cmbLimbLaw.Text + "," + GeneralNumber(Limb1b) + "," + GeneralNumber(Limb2b) +
+           "," + GeneralNumber(ThirdLight);
     return key;
+}
+
+light::LightSettings CorvaneForm::lightSettings() const {
+    light::LightSettings l;
+    l.passband = cmbPassband.Text == light::kScreenColour || cmbPassband.Text.empty() ? "" : cmbPassband.Text;
+    l.law = light::limbLawNamed(cmbLimbLaw.Text).value_or(light::LimbLaw::Linear);
+    l.limb1b = Limb1b;
+    l.limb2b = Limb2b;
+    l.thirdLight = ThirdLight;
+    return l;
+}
+
+void CorvaneForm::checkLight() {
+    const light::LightSettings l = lightSettings();
+    std::string problem;
+    for (const auto& [star, a, b] : {std::tuple{1, Limb1, Limb1b}, std::tuple{2, Limb2, Limb2b}}) {
+        if (const std::string why = light::limbProblem(l.law, a, b); !why.empty() && problem.empty()) {
+            problem = "Star " + std::to_string(star) + ": " + why + ".";
+        }
+    }
+    LightRefused = !problem.empty();
+    const bool beyond = !l.screenColour() || l.law != light::LimbLaw::Linear || l.thirdLight > 0;
+    if (!LightRefused && beyond && !precisePhotometry()) {
+        problem = "The passband, limb-darkening law and third light apply to the Precise photometry; the pixels "
+                  "are measured in screen colours with the linear law.";
+    }
+    lblLight.Caption = problem;
 }
 
 render::SceneInputs CorvaneForm::sceneInputs() const {
@@ -376,6 +420,7 @@ render::SceneInputs CorvaneForm::sceneInputs() const {
     in.Colour.SpotLat = SpotLat;
     in.Colour.SpotLon = SpotLon;
     in.Colour.SpotRadius = SpotRadius;
+    in.Light = lightSettings();
     in.Shape = shapeInputs();
     in.View.Tidal = chkSpherical.checked();
     in.View.TwoStars = TwoStarsCheck.checked();
@@ -425,6 +470,13 @@ void CorvaneForm::clampAndStore() {
     clampBox(txtLimb1, Limb1, 0, "0", 1, "1");
     Limb2 = Val(txtLimb2.Text);
     clampBox(txtLimb2, Limb2, 0, "0", 1, "1");
+    Limb1b = Val(txtLimb1b.Text);
+    clampBox(txtLimb1b, Limb1b, -1, "-1", 3, "3");
+    Limb2b = Val(txtLimb2b.Text);
+    clampBox(txtLimb2b, Limb2b, -1, "-1", 3, "3");
+    ThirdLight = Val(txtThirdLight.Text);
+    clampBox(txtThirdLight, ThirdLight, 0, "0", 0.99, "0.99");
+    checkLight();
 
     double lines = Val(txtN1.Text);
     clampBox(txtN1, lines, 1, "1", 100, "100");
@@ -733,6 +785,9 @@ std::span<const CorvaneForm::ParameterControl> CorvaneForm::parameterControls() 
         {"txtPeriod", "Period (d)", 0, 0, &CorvaneForm::txtPeriod, &CorvaneForm::txtFilename_KeyUp},
         {"txtEpoch", "Epoch", 0, 0, &CorvaneForm::txtEpoch, &CorvaneForm::txtFilename_KeyUp},
         {"txtPhaseShift", "Phase Shift", 0, 0, &CorvaneForm::txtPhaseShift, &CorvaneForm::txtFilename_KeyUp},
+        {"txtLimb1b", "Limb Darkening b", 0, 0.05, &CorvaneForm::txtLimb1b, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtLimb2b", "Limb Darkening b", 0, 0.05, &CorvaneForm::txtLimb2b, &CorvaneForm::txtLimb2_KeyUp},
+        {"txtThirdLight", "Third Light", 0, 0.01, &CorvaneForm::txtThirdLight, &CorvaneForm::txtLimb1_KeyUp},
     };
     return table;
 }
@@ -771,6 +826,8 @@ std::span<const CorvaneForm::ComboControl> CorvaneForm::comboControls() {
         {"cmbStarSpot1", &CorvaneForm::cmbStarSpot1, &CorvaneForm::cmbStarSpot1_Click},
         {"cmbFilter", &CorvaneForm::cmbFilter, &CorvaneForm::cmbFilter_Click},
         {"cmbPhotometry", &CorvaneForm::cmbPhotometry, &CorvaneForm::cmbPhotometry_Click},
+        {"cmbPassband", &CorvaneForm::cmbPassband, &CorvaneForm::cmbPhotometry_Click},
+        {"cmbLimbLaw", &CorvaneForm::cmbLimbLaw, &CorvaneForm::cmbPhotometry_Click},
         {"cmbParameter", &CorvaneForm::cmbParameter, &CorvaneForm::cmbParameter_Click},
         {"cmbParameter2", &CorvaneForm::cmbParameter2, &CorvaneForm::cmbParameter2_Click},
     };

@@ -85,6 +85,27 @@ public:
     // "Precise" integrates the same model over the stars' surfaces, the whole curve at once.
     ComboBox cmbPhotometry;
     bool precisePhotometry() const { return cmbPhotometry.Text == "Precise"; }
+    // How the surfaces radiate in the precise photometry: "Screen colour" (the default: the
+    // temperature's colour channels), "Bolometric" or a real band; the limb-darkening law with the
+    // second coefficient of each star (the first is txtLimb1, txtLimb2); third light L3 (the
+    // fraction of the light at quadrature from a third body, 0 to 0.99).
+    ComboBox cmbPassband;
+    ComboBox cmbLimbLaw;
+    TextBox txtLimb1b{"0"};
+    TextBox txtLimb2b{"0"};
+    TextBox txtThirdLight{"0"};
+    double Limb1b = 0, Limb2b = 0, ThirdLight = 0;
+    // Why the light settings cannot be used (a law's intensity negative on a disc), or what they do
+    // not reach (the pixel photometry paints screen colours with the linear law); empty when
+    // neither. LightRefused: the precise photometry computes nothing until they are mended.
+    Label lblLight{"", true};
+    bool LightRefused = false;
+    light::LightSettings lightSettings() const;
+    // The band the light curve is in: the passband's name with the Precise photometry, else empty
+    // (the screen colours' channels, as the pixels measure them).
+    std::string curvePassband() const {
+        return precisePhotometry() && !lightSettings().screenColour() ? cmbPassband.Text : std::string();
+    }
     ComboBox cmbParameter;
     ComboBox cmbParameter2;
 
@@ -559,6 +580,7 @@ private:
     void fitZoomToPicture();
     void drawModelFrame();
     void clampAndStore();
+    void checkLight(); // fills lblLight and LightRefused from the light settings
     void fillRocheList();
     void fillSizeLists();
     void selectOption(OptionButton& chosen);

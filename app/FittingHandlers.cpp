@@ -233,6 +233,13 @@ void CorvaneForm::computeModelAtObs(const std::function<void(int done, int total
     ModelAtObsKey = modelKey();
     ModelMax = -1e14;
     ModelMin = 1e14;
+    if (precisePhotometry() && LightRefused) {
+        // Coefficients the law cannot use (lblLight says why): no model, so no error or fit either.
+        std::fill(ModelAtObs.begin(), ModelAtObs.end(), 0.0);
+        std::fill(ModelLightAtObs.begin(), ModelLightAtObs.end(), 0.0);
+        ModelAtObsKey.clear();
+        return;
+    }
     if (precisePhotometry()) {
         const precise::PreciseLight light(sceneInputs());
         std::vector<double> etas;

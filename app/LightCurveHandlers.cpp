@@ -43,6 +43,9 @@ void CorvaneForm::cmbFilter_Click() {
 void CorvaneForm::cmbPhotometry_Click() { Refresh_Click(); }
 
 void CorvaneForm::fillPreciseCurve() {
+    if (LightRefused) {
+        return; // lblLight says why: no curve until the coefficients can be used
+    }
     const int points = std::clamp(Curve.LCPoints, 1, lightcurve::MaxPoint);
     const double stepDegrees = Val(txtAnimSpeed.Text);
     // The filter only chooses which of the same four channels are stored.
@@ -238,7 +241,7 @@ void CorvaneForm::SaveFile() {
         }
         file = AppFolder / "LightCurves" / name;
     }
-    const fitting::LightCurveText out = fitting::FormatLightCurve(Curve, chkMag.checked());
+    const fitting::LightCurveText out = fitting::FormatLightCurve(Curve, chkMag.checked(), curvePassband());
     SavedLines = out.SavedLines;
     SaveComplete = out.SaveComplete;
     ++SaveRevolutions;

@@ -57,6 +57,10 @@ const char* kFooter =
     "  options     chkPaint, chkGrid, chkDots: VALUE 1 selects the drawing mode\n"
     "  combo boxes cmbStarSpot1 (1 or 2), cmbFilter (RGB, LRGB, L, R, G, B), cmbPhotometry (Pixels:\n"
     "              the picture's pixels, as the window measures them; Precise: the exact integral)\n"
+    "  light       cmbPassband (Screen colour, Bolometric, TESS, Kepler, Johnson U B V, Cousins R I,\n"
+    "              Gaia G BP RP, SDSS u g r i z, 2MASS J H Ks and more: see the README), cmbLimbLaw\n"
+    "              (Linear, Quadratic, Square root, Logarithmic, Power-2), txtLimb1b, txtLimb2b (the laws'\n"
+    "              second coefficients), txtThirdLight (L3, 0 to 0.99): for the Precise photometry\n"
     "  observations txtPeriod (days), txtEpoch (time of primary minimum), txtPhaseShift (revolutions);\n"
     "              --period and --epoch on compare, grid and fit set the first two\n"
     "  other       txtFilename (light-curve file name: lightcurve without --out writes it into\n"
@@ -198,7 +202,7 @@ int saveLightCurve(app::CorvaneForm& form, platform::ScriptedDialogs& dialogs, c
     // The curve keeps one point per column of the plot: a finer step draws more frames, not more points.
     const int columns = std::min(form.Curve.LCPoints, lightcurve::MaxPoint);
     if (columns > 0 && std::min(step, 20.0) < 360.0 / columns) {
-        err << "corvane-cli: " << form.SavedLines / 2 << " points a revolution were written, not "
+        err << "corvane-cli: " << form.SavedLines / (form.curvePassband().empty() ? 2 : 1) << " points a revolution were written, not "
             << static_cast<long long>(std::ceil(360.0 / step)) << ": the curve keeps one point per plot column (" << columns
             << " at this --size), so a step finer than " << platform::GeneralNumber(360.0 / columns)
             << " degrees only draws more frames; a wider --size (up to " << lightcurve::MaxPoint
@@ -606,6 +610,13 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     form.Refresh_Click();
     for (const auto& shown : dialogs.shown) {
         err << "corvane-cli: message: " << shown.text << '\n';
+    }
+    if (form.LightRefused) {
+        err << "corvane-cli: " << form.lblLight.Caption << '\n';
+        return 2;
+    }
+    if (!form.lblLight.Caption.empty()) {
+        err << "corvane-cli: note: " << form.lblLight.Caption << '\n';
     }
 
     if (!periodText.empty() || !epochText.empty()) {

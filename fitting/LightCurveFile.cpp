@@ -11,9 +11,9 @@ namespace corvane::fitting {
 
 using platform::GeneralNumber;
 
-LightCurveText FormatLightCurve(const lightcurve::LightCurveState& s, bool magnitudeScale) {
+LightCurveText FormatLightCurve(const lightcurve::LightCurveState& s, bool magnitudeScale, const std::string& passband) {
     LightCurveText out;
-    out.text = "Phase, Red, Green, Blue, Luminance\n";
+    out.text = passband.empty() ? "Phase, Red, Green, Blue, Luminance\n" : magnitudeScale ? "phase,mag\n" : "phase,flux\n";
     out.SaveComplete = true;
     const int lastPoint = std::clamp(s.LCPoints, 0, lightcurve::MaxPoint);
     auto value = [&](int channel, int i) {
@@ -24,6 +24,9 @@ LightCurveText FormatLightCurve(const lightcurve::LightCurveState& s, bool magni
     const int last = std::min(s.ChannelLast, 3);
     auto inFilter = [&](int channel) { return channel >= first && channel <= last; };
     for (double shift : {-0.25, 0.75}) {
+        if (!passband.empty() && shift > 0) {
+            break; // one pass: a file of phases, not a plot's two turns
+        }
         for (int i = 0; i <= lastPoint; ++i) {
             bool any = false;
             for (int channel = first; channel <= last; ++channel) {
@@ -38,6 +41,12 @@ LightCurveText FormatLightCurve(const lightcurve::LightCurveState& s, bool magni
                 continue;
             }
             out.text += GeneralNumber(s.PhaseAt[static_cast<std::size_t>(i)] / (2 * Pi) + shift);
+            if (!passband.empty()) {
+                out.text += s.measured(first, i) ? "," + GeneralNumber(value(first, i)) + "\n" : ",\n";
+                out.SaveComplete = out.SaveComplete && s.measured(first, i);
+                ++out.SavedLines;
+                continue;
+            }
             for (int channel : {3, 2, 1, 0}) {
                 // A channel the filter does not measure stays an empty field: nothing measured it.
                 out.text += inFilter(channel) && s.measured(channel, i) ? ", " + GeneralNumber(value(channel, i)) : ", ";

@@ -27,6 +27,11 @@ struct LightCurveText {
 // Builds the file. A point counts as complete when each channel ChannelFirst..ChannelLast of it
 // has been measured (a black frame's 0 counts); the file is complete when it has data lines and
 // every one of them is.
-LightCurveText FormatLightCurve(const lightcurve::LightCurveState& s, bool magnitudeScale);
+// With a passband (the precise photometry's light in a real band or bolometric, every channel the
+// same light) the file is instead "phase,flux" and one line per point of the first pass, the
+// filter's first channel as relative light (or magnitudes below the brightest point): a file the
+// observations reader takes back.
+LightCurveText FormatLightCurve(const lightcurve::LightCurveState& s, bool magnitudeScale,
+                                const std::string& passband = {});
 
 } // namespace corvane::fitting

@@ -1370,6 +1370,11 @@ QWidget* CorvaneWindow::buildLowerPanel() {
     auto* extras = new QScrollArea;
     extras->setObjectName("TestingAreaScroll");
     extras->setWidget(buildExtras());
+    extrasScroll_ = extras;
+    for (QComboBox* box : extras->widget()->findChildren<QComboBox*>()) {
+        box->setFocusPolicy(Qt::StrongFocus);
+        box->installEventFilter(this);
+    }
     extras->setWidgetResizable(true);
     extras->setFrameShape(QFrame::NoFrame);
     lowerPanel_->addWidget(extras);
@@ -1440,9 +1445,41 @@ QWidget* CorvaneWindow::buildExtras() {
     lblChiSquare_->setObjectName("lblChiSquare");
     lblChiSquare_->setWordWrap(true);
     grid->addWidget(lblChiSquare_, 10, 0, 1, 2);
-    grid->addWidget(buildFileAndGridPanel(), 0, 2, 12, 1);
-    grid->setRowStretch(11, 1);
+    grid->addWidget(buildLightFrame(), 11, 0, 1, 2);
+    grid->addWidget(buildFileAndGridPanel(), 0, 2, 13, 1);
+    grid->setRowStretch(12, 1);
     grid->setColumnStretch(2, 1);
+    return frame;
+}
+
+QWidget* CorvaneWindow::buildLightFrame() {
+    auto* frame = new QGroupBox("Light (Precise photometry)");
+    frame->setObjectName("frameLight");
+    auto* grid = new QGridLayout(frame);
+    auto combo = [this](const char* name, QComboBox*& box) {
+        box = new QComboBox;
+        box->setObjectName(name);
+        const std::string n = name;
+        connect(box, &QComboBox::activated, this, [this, n, &box](int index) {
+            run([this, &n, &box, index] { form_.chooseItem(n, box->itemText(index).toStdString()); });
+        });
+        return box;
+    };
+    grid->addWidget(new QLabel("Passband"), 0, 0);
+    grid->addWidget(combo("cmbPassband", cmbPassband_), 0, 1, 1, 3);
+    grid->addWidget(new QLabel("Limb Law"), 1, 0);
+    grid->addWidget(combo("cmbLimbLaw", cmbLimbLaw_), 1, 1, 1, 3);
+    grid->addWidget(new QLabel("b, Star 1"), 2, 0);
+    grid->addWidget(buildParameterRow(parameter("txtLimb1b")), 2, 1);
+    grid->addWidget(new QLabel("Star 2"), 2, 2);
+    grid->addWidget(buildParameterRow(parameter("txtLimb2b")), 2, 3);
+    grid->addWidget(new QLabel("Third Light"), 3, 0);
+    grid->addWidget(buildParameterRow(parameter("txtThirdLight")), 3, 1);
+    lblLight_ = new QLabel;
+    lblLight_->setObjectName("lblLight");
+    lblLight_->setWordWrap(true);
+    lblLight_->setStyleSheet("color: #b00000;");
+    grid->addWidget(lblLight_, 4, 0, 1, 4);
     return frame;
 }
 
@@ -1559,6 +1596,14 @@ void CorvaneWindow::buildMenus() {
 }
 
 bool CorvaneWindow::eventFilter(QObject* watched, QEvent* event) {
+    // A wheel turned over a choice on the scrolled Extras page scrolls the page; it changes the
+    // choice only once the box has been clicked or tabbed into.
+    if (event->type() == QEvent::Wheel && extrasScroll_ != nullptr) {
+        if (auto* box = qobject_cast<QComboBox*>(watched); box != nullptr && !box->hasFocus()) {
+            QCoreApplication::sendEvent(extrasScroll_->verticalScrollBar(), event);
+            return true;
+        }
+    }
     if (starNameList_ != nullptr && watched == starNameList_->viewport()) {
         if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
             mousePressing_ = true;
@@ -1654,6 +1699,17 @@ void CorvaneWindow::syncFromForm() {
         }
     }
     cmbPhotometry_->setCurrentIndex(form_.cmbPhotometry.ListIndex);
+    for (const auto& [box, state] : {std::pair{cmbPassband_, &form_.cmbPassband}, std::pair{cmbLimbLaw_, &form_.cmbLimbLaw}}) {
+        if (box->count() != static_cast<int>(state->Items.size())) {
+            box->clear();
+            for (const std::string& item : state->Items) {
+                box->addItem(qs(item));
+            }
+        }
+        box->setCurrentIndex(state->ListIndex);
+    }
+    lblLight_->setText(qs(form_.lblLight.Caption));
+    lblLight_->setVisible(!form_.lblLight.Caption.empty());
     if (helpList_->count() != static_cast<int>(form_.HelpList.Items.size())) {
         setListItems(helpList_, form_.HelpList.Items);
     }

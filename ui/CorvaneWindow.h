@@ -22,6 +22,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QRadioButton;
 class QComboBox;
+class QScrollArea;
 class QScrollBar;
 class QWidget;
 class QLabel;
@@ -90,6 +91,7 @@ private:
     QWidget* buildHelp();
     QWidget* buildCatalogue();
     QWidget* buildFileAndGridPanel();
+    QWidget* buildLightFrame(); // the passband, limb-darkening law and third light
     QWidget* buildPanels();
     void loadLightCurve();
     void toggleGridSearch(bool on);
@@ -156,6 +158,10 @@ private:
     std::map<std::string, QPushButton*> panelButtons_;
     QComboBox* cmbFilter_ = nullptr;
     QComboBox* cmbPhotometry_ = nullptr;
+    QComboBox* cmbPassband_ = nullptr;
+    QScrollArea* extrasScroll_ = nullptr; // the Extras page's scrolled area
+    QComboBox* cmbLimbLaw_ = nullptr;
+    QLabel* lblLight_ = nullptr;
     QListWidget* helpList_ = nullptr;
     QTimer* timer1_ = nullptr;
     QTimer* timer2_ = nullptr;

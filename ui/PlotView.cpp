@@ -46,7 +46,7 @@ QString PlotView::hoverText(QPoint at) const {
 }
 
 QString PlotView::curveCsv() const {
-    return QString::fromStdString(fitting::FormatLightCurve(form_.Curve, form_.chkMag.checked()).text);
+    return QString::fromStdString(fitting::FormatLightCurve(form_.Curve, form_.chkMag.checked(), form_.curvePassband()).text);
 }
 
 void PlotView::mouseMoveEvent(QMouseEvent* event) {

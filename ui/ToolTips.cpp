@@ -13,8 +13,18 @@ std::string toolTipFor(const std::string& name) {
         {"txtN1", "Latitude lines from the equator to the pole of each star's mesh (1 to 100)"},
         {"txtRadius1", "Pole radius of star 1, in units of the separation (0.01 to 0.99)"},
         {"txtRadius2", "Pole radius of star 2, in units of the separation (0.01 to 0.99)"},
-        {"txtLimb1", "Linear limb-darkening coefficient of star 1 (0 to 1)"},
-        {"txtLimb2", "Linear limb-darkening coefficient of star 2 (0 to 1)"},
+        {"txtLimb1", "Limb-darkening coefficient a of star 1, the linear law's only one (0 to 1)"},
+        {"txtLimb1b", "Second limb-darkening coefficient b of star 1 (quadratic, square root, logarithmic; the "
+                      "power-2 law's exponent), -1 to 3; the Precise photometry only"},
+        {"txtLimb2b", "Second limb-darkening coefficient b of star 2 (quadratic, square root, logarithmic; the "
+                      "power-2 law's exponent), -1 to 3; the Precise photometry only"},
+        {"txtThirdLight", "Third light L3: the fraction of the total light at quadrature from a third body "
+                          "(0 to 0.99); the Precise photometry only"},
+        {"cmbPassband", "The light the Precise photometry measures: the screen colours (R, G, B, luminance), "
+                        "bolometric (sigma T^4 / pi) or a real band (the Planck function over its response)"},
+        {"cmbLimbLaw", "The limb-darkening law of the Precise photometry: linear 1 - a(1 - mu), quadratic "
+                       "- b(1 - mu)^2, square root - b(1 - sqrt mu), logarithmic - b mu ln mu, power-2 1 - a(1 - mu^b)"},
+        {"txtLimb2", "Limb-darkening coefficient a of star 2, the linear law's only one (0 to 1)"},
         {"txtTemp1", "Temperature of star 1, kelvin (about 3000 to 50 000)"},
         {"txtTemp2", "Temperature of star 2, kelvin (about 3000 to 50 000)"},
         {"txtAnimSpeed", "Degrees the system turns at each step of the animation (0 to 20)"},

@@ -169,6 +169,50 @@ TEST_F(ReadBack, TheFittedParameterSetKeepsThePhaseShiftAndLoadsAsAStar) {
     EXPECT_TRUE(fitting::parseStarParameters(text, why)) << why << "\n" << text;
 }
 
+TEST_F(ReadBack, ACurveInABandIsPhaseAndFluxAndComparesBackAsItself) {
+    const std::vector<std::string> system = {"--set", "cmbPhotometry=Precise", "--set", "cmbPassband=TESS",
+                                             "--set", "cmbLimbLaw=Quadratic", "--set", "txtLimb1b=0.2",
+                                             "--set", "txtLimb2b=0.2", "--set", "txtThirdLight=0.05"};
+    std::vector<std::string> write = system;
+    write.insert(write.end(), {"lightcurve", "--step", "2", "--out", file("tess.csv")});
+    const ToolRun w = run(write);
+    ASSERT_EQ(w.status, 0) << w.err;
+    std::ifstream in(file("tess.csv"));
+    std::string header, first;
+    std::getline(in, header);
+    std::getline(in, first);
+    EXPECT_EQ(header, "phase,flux");
+    EXPECT_EQ(first.substr(0, 6), "-0.25,");
+    std::vector<std::string> compare = system;
+    compare.insert(compare.end(), {"--set", "chkMag=1", "compare", "--observed", file("tess.csv")});
+    const ToolRun c = run(compare);
+    ASSERT_EQ(c.status, 0) << c.err;
+    EXPECT_THAT(c.err, HasSubstr("Read 180 points"));
+    EXPECT_LT(std::strtod(c.out.c_str() + c.out.find("Relative Error: ") + 16, nullptr), 1e-6) << c.out;
+    // The same curve in another band is another curve.
+    std::vector<std::string> other = system;
+    other[3] = "cmbPassband=Johnson U";
+    other.insert(other.end(), {"--set", "chkMag=1", "--set", "txtTemp2=4000", "compare", "--observed", file("tess.csv")});
+    const ToolRun o = run(other);
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_GT(std::strtod(o.out.c_str() + o.out.find("Relative Error: ") + 16, nullptr), 1e-3) << o.out;
+}
+
+TEST_F(ReadBack, CoefficientsALawCannotUseAreRefusedAndThePixelsSayWhatTheyLeaveOut) {
+    const ToolRun bad = run({"--set", "cmbPhotometry=Precise", "--set", "cmbLimbLaw=Quadratic", "--set", "txtLimb1=0.9",
+                             "--set", "txtLimb1b=0.5", "lists"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_THAT(bad.err, HasSubstr("Star 1: with these coefficients (0.9, 0.5) the Quadratic law's intensity is negative"));
+    const ToolRun edge = run({"--set", "cmbPhotometry=Precise", "--set", "cmbLimbLaw=Quadratic", "--set", "txtLimb1=0.5",
+                              "--set", "txtLimb1b=0.5", "lists"});
+    EXPECT_EQ(edge.status, 0) << "zero at the limb is allowed: " << edge.err;
+    const ToolRun pixels = run({"--set", "cmbPassband=TESS", "lists"});
+    EXPECT_EQ(pixels.status, 0);
+    EXPECT_THAT(pixels.err, HasSubstr("note: The passband, limb-darkening law and third light apply to the Precise"));
+    const ToolRun plain = run({"lists"});
+    EXPECT_THAT(plain.err, Not(HasSubstr("note:"))) << "the defaults need no note";
+}
+
 TEST_F(ReadBack, ListsOfFilesKeepTheirNamesLiterally) {
     // A job array's list hands each name to the readers as written: brackets, parentheses, "!",
     // "-" and addresses are part of the name (the FITS reader no longer parses them).

@@ -29,6 +29,8 @@
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QStackedWidget>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -256,6 +258,61 @@ TEST_F(UseFixture, ACatalogueSystemAfterTheSpinningStarIsABinary) {
     EXPECT_TRUE(find<QCheckBox>("TwoStarsCheck")->isChecked());
     EXPECT_TRUE(find<QCheckBox>("chkGran")->isChecked()) << "the preset's granulation is the person's to keep";
     EXPECT_EQ(find<QLineEdit>("txtRotPer")->text(), "0.21");
+}
+
+TEST_F(UseFixture, TheLightSettingsAreChosenByKeyOnTheExtrasPage) {
+    typeDetachedPreciseSystem();
+    QComboBox* passband = find<QComboBox>("cmbPassband");
+    EXPECT_EQ(passband->currentText(), "Screen colour");
+    passband->setFocus();
+    QTest::keyClick(passband, Qt::Key_Down);
+    EXPECT_EQ(form.cmbPassband.Text, "Bolometric");
+    QComboBox* law = find<QComboBox>("cmbLimbLaw");
+    law->setFocus();
+    QTest::keyClick(law, Qt::Key_Down);
+    EXPECT_EQ(form.cmbLimbLaw.Text, "Quadratic");
+    typeKeys("txtLimb1b", "0.2");
+    QTest::keyClick(find<QLineEdit>("txtLimb1b"), Qt::Key_Return);
+    typeKeys("txtThirdLight", "1.5");
+    QTest::keyClick(find<QLineEdit>("txtThirdLight"), Qt::Key_Return);
+    EXPECT_EQ(find<QLineEdit>("txtThirdLight")->text(), "0.99") << "clamped when the edit ends";
+    const render::SceneInputs in = form.sceneInputs();
+    EXPECT_EQ(in.Light.passband, "Bolometric");
+    EXPECT_EQ(in.Light.law, light::LimbLaw::Quadratic);
+    EXPECT_DOUBLE_EQ(in.Light.limb1b, 0.2);
+    EXPECT_DOUBLE_EQ(in.Light.thirdLight, 0.99);
+    EXPECT_FALSE(find<QLabel>("lblLight")->isVisible()) << "nothing to say with the Precise photometry";
+    // Coefficients the law cannot use: said under the settings, and no curve until mended.
+    typeKeys("txtLimb1b", "0.9");
+    QTest::keyClick(find<QLineEdit>("txtLimb1b"), Qt::Key_Return);
+    EXPECT_TRUE(find<QLabel>("lblLight")->isVisible());
+    EXPECT_THAT(find<QLabel>("lblLight")->text().toStdString(), HasSubstr("Star 1: with these coefficients"));
+    typeKeys("txtLimb1b", "0.2");
+    QTest::keyClick(find<QLineEdit>("txtLimb1b"), Qt::Key_Return);
+    EXPECT_FALSE(find<QLabel>("lblLight")->isVisible());
+    // The pixels paint screen colours: the label says what they leave out.
+    QComboBox* photometry = find<QComboBox>("cmbPhotometry");
+    photometry->setFocus();
+    QTest::keyClick(photometry, Qt::Key_Up);
+    EXPECT_EQ(form.cmbPhotometry.Text, "Pixels");
+    EXPECT_THAT(find<QLabel>("lblLight")->text().toStdString(), HasSubstr("apply to the Precise photometry"));
+}
+
+TEST_F(UseFixture, AWheelOverAChoiceScrollsTheExtrasPageAndChangesNothing) {
+    find<QPushButton>("cmdExtras")->click();
+    QApplication::processEvents();
+    QComboBox* law = find<QComboBox>("cmbLimbLaw");
+    auto* bar = find<QScrollArea>("TestingAreaScroll")->verticalScrollBar();
+    const int before = bar->value();
+    find<QPushButton>("cmdExtras")->setFocus();
+    for (int k = 0; k < 3; ++k) {
+        QWheelEvent wheel(QPointF(5, 5), law->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(law, &wheel);
+    }
+    EXPECT_EQ(form.cmbLimbLaw.Text, "Linear") << "the law stays what it was";
+    EXPECT_EQ(law->currentText(), "Linear");
+    EXPECT_GE(bar->value(), before) << "the page scrolled, or was already at its end";
 }
 
 TEST_F(UseFixture, SaveAnimationShowsTheExtrasPageBeforeItAsks) {
