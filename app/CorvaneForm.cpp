@@ -362,7 +362,7 @@ std::string CorvaneForm::lightKey() const {
     }
     key += "," + cmbStarSpot1.Text + "," + cmbPhotometry.Text;
     key += "," + cmbPassband.Text + "," + cmbLimbLaw.Text + "," + GeneralNumber(Limb1b) + "," + GeneralNumber(Limb2b) +
-           "," + GeneralNumber(ThirdLight);
+           "," + GeneralNumber(ThirdLight) + "," + GeneralNumber(Gravity1) + "," + GeneralNumber(Gravity2);
     return key;
 }
 
@@ -373,6 +373,8 @@ light::LightSettings CorvaneForm::lightSettings() const {
     l.limb1b = Limb1b;
     l.limb2b = Limb2b;
     l.thirdLight = ThirdLight;
+    l.gravity1 = Gravity1;
+    l.gravity2 = Gravity2;
     return l;
 }
 
@@ -385,10 +387,11 @@ void CorvaneForm::checkLight() {
         }
     }
     LightRefused = !problem.empty();
-    const bool beyond = !l.screenColour() || l.law != light::LimbLaw::Linear || l.thirdLight > 0;
+    const bool beyond = !l.screenColour() || l.law != light::LimbLaw::Linear || l.thirdLight > 0 ||
+                        l.gravity1 != 0 || l.gravity2 != 0;
     if (!LightRefused && beyond && !precisePhotometry()) {
-        problem = "The passband, limb-darkening law and third light apply to the Precise photometry; the pixels "
-                  "are measured in screen colours with the linear law.";
+        problem = "The passband, limb-darkening law, gravity darkening and third light apply to the Precise "
+                  "photometry; the pixels are measured in screen colours with the linear law.";
     }
     lblLight.Caption = problem;
 }
@@ -476,6 +479,10 @@ void CorvaneForm::clampAndStore() {
     clampBox(txtLimb2b, Limb2b, -1, "-1", 3, "3");
     ThirdLight = Val(txtThirdLight.Text);
     clampBox(txtThirdLight, ThirdLight, 0, "0", 0.99, "0.99");
+    Gravity1 = Val(txtGravity1.Text);
+    clampBox(txtGravity1, Gravity1, 0, "0", 1, "1");
+    Gravity2 = Val(txtGravity2.Text);
+    clampBox(txtGravity2, Gravity2, 0, "0", 1, "1");
     checkLight();
 
     double lines = Val(txtN1.Text);
@@ -788,6 +795,8 @@ std::span<const CorvaneForm::ParameterControl> CorvaneForm::parameterControls() 
         {"txtLimb1b", "Limb Darkening b", 0, 0.05, &CorvaneForm::txtLimb1b, &CorvaneForm::txtLimb1_KeyUp},
         {"txtLimb2b", "Limb Darkening b", 0, 0.05, &CorvaneForm::txtLimb2b, &CorvaneForm::txtLimb2_KeyUp},
         {"txtThirdLight", "Third Light", 0, 0.01, &CorvaneForm::txtThirdLight, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtGravity1", "Gravity Darkening", 0, 0.01, &CorvaneForm::txtGravity1, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtGravity2", "Gravity Darkening", 0, 0.01, &CorvaneForm::txtGravity2, &CorvaneForm::txtLimb1_KeyUp},
     };
     return table;
 }

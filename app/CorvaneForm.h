@@ -94,7 +94,11 @@ public:
     TextBox txtLimb1b{"0"};
     TextBox txtLimb2b{"0"};
     TextBox txtThirdLight{"0"};
-    double Limb1b = 0, Limb2b = 0, ThirdLight = 0;
+    // Gravity-darkening exponents beta of star 1 and star 2 (0 to 1; the temperature boxes then hold
+    // the polar temperatures).
+    TextBox txtGravity1{"0"};
+    TextBox txtGravity2{"0"};
+    double Limb1b = 0, Limb2b = 0, ThirdLight = 0, Gravity1 = 0, Gravity2 = 0;
     // Why the light settings cannot be used (a law's intensity negative on a disc), or what they do
     // not reach (the pixel photometry paints screen colours with the linear law); empty when
     // neither. LightRefused: the precise photometry computes nothing until they are mended.

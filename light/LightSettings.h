@@ -20,6 +20,10 @@ struct LightSettings {
     double limb1b = 0, limb2b = 0; // the laws' second coefficients, star 1 and star 2
     // L3: the fraction of the total light at quadrature (phase 0.25) from a third body, 0 <= L3 < 1.
     double thirdLight = 0;
+    // Gravity darkening, star 1 and star 2: a point's temperature T_pole (g / g_pole)^beta, with g the
+    // local effective gravity (the potential's gradient) and the temperature boxes holding T_pole;
+    // 0.25 for radiative envelopes (von Zeipel), 0.08 for convective ones (Lucy).
+    double gravity1 = 0, gravity2 = 0;
 
     bool screenColour() const { return passband.empty(); }
 };

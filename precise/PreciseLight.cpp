@@ -83,6 +83,7 @@ struct Body {
     double spinK = 0;      // the spinning star: 2 r - 4 K cos^2(Phi) r^3 - 1 = 0
     double rCap = 1.5;     // no radius beyond this
     double rTypical = 0.3; // a first guess
+    double gPole[2] = {0, 0}; // |grad Omega| at the pole of each side (gravity darkening; 0: none)
 };
 
 struct Solved {
@@ -364,8 +365,36 @@ struct PreciseLight::Impl {
                 colour = !inBand ? Rgb3{c.R, c.G, c.B} : dist < in.Colour.SpotRadius ? colourOf(in.Colour.SpotTemp) : colour1;
             }
         }
+        // Gravity darkening: the point's temperature from its gravity, on each side its own pole's.
+        if (const double beta = lawOf == 2 ? in.Light.gravity2 : in.Light.gravity1; beta != 0) {
+            const double gp = b.gPole[b.kind == Kind::Envelope && lawOf == 2 ? 1 : 0];
+            if (gp > 0 && gn > 0) {
+                colour = gravityColour(b, w.P, star, lawOf, std::pow(gn / gp, beta));
+            }
+        }
         const double bright = darkening(lawOf, mu);
         return bright * colour;
+    }
+
+    // The colour of a point whose temperature is the star's (or the neck's blend, or the spot's)
+    // times factor.
+    Rgb3 gravityColour(const Body& b, const Vec& P, int star, int side, double factor) const {
+        double T = side == 2 ? temp2 : temp1;
+        if (b.kind == Kind::Envelope && star == 0) {
+            T = render::NeckTemperature(P.x, b.L1, temp1, temp2, T);
+        }
+        if (star == 1 && in.Colour.SpotActive && !spotAdded) {
+            const double r = norm(P);
+            if (r > 0) {
+                double dist = 0;
+                render::StarColor(in.Temp1, 1, std::asin(std::clamp(P.z / r, -1.0, 1.0)), std::atan2(-P.y, -P.x), in.Colour,
+                                  &dist);
+                if (dist < in.Colour.SpotRadius) {
+                    T = in.Colour.SpotTemp;
+                }
+            }
+        }
+        return colourOf(T * factor);
     }
 
     Rgb3 neckColour(double T) const {
@@ -907,7 +936,8 @@ struct PreciseLight::Impl {
     // crossing the spot (a kink) and star 2's outline crossing it (a step, during those eclipses).
     Rgb3 spotLight(const Vec& v, const Vec& e1, const Vec& e2, const BodyView* front2) const {
         const render::ColourSettings& c = in.Colour;
-        const Rgb3 delta = colourOf(c.SpotTemp) - colour1;
+        const Rgb3 plainDelta = colourOf(c.SpotTemp) - colour1;
+        const double beta = in.Light.gravity1;
         const Body& b = bodies[0];
         TrigInterpolant rho2;
         if (front2 != nullptr) {
@@ -949,6 +979,11 @@ struct PreciseLight::Impl {
                     }
                 }
                 const double dA = s.r * s.r * std::cos(phi) * dPhi * dTheta * gn / dot(s.g, u);
+                Rgb3 delta = plainDelta;
+                if (beta != 0 && b.gPole[0] > 0) {
+                    const double f = std::pow(gn / b.gPole[0], beta);
+                    delta = colourOf(c.SpotTemp * f) - colourOf(in.Temp1 * f);
+                }
                 sum += (dA * mu * darkening(1, mu)) * delta;
             }
         }
@@ -1084,6 +1119,24 @@ PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) {
                 b.sphereRadius = star == 1 ? in.Radius1 : in.Radius2;
             }
             m.bodies.push_back(b);
+        }
+    }
+    // Gravity darkening needs each star's polar gravity: the gradient at its pole, (0, 0, r_pole)
+    // from its centre; for the envelope each side's star's pole. A sphere's gravity is the same
+    // everywhere; the spinning single star's surface equation is not its potential, and it is not
+    // darkened.
+    if (in.Light.gravity1 != 0 || in.Light.gravity2 != 0) {
+        for (Body& b : m.bodies) {
+            Vec g;
+            if (b.kind == Kind::Envelope) {
+                potential(b.side[0], Vec{0, 0, in.Radius1}, g);
+                b.gPole[0] = norm(g);
+                potential(b.side[1], Vec{1, 0, in.Radius2}, g);
+                b.gPole[1] = norm(g);
+            } else if (b.kind == Kind::Roche) {
+                potential(b.side[0], b.centre + Vec{0, 0, b.star == 2 ? in.Radius2 : in.Radius1}, g);
+                b.gPole[0] = norm(g);
+            }
         }
     }
     const int res = m.resolution;

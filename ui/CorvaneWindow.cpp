@@ -1473,13 +1473,17 @@ QWidget* CorvaneWindow::buildLightFrame() {
     grid->addWidget(buildParameterRow(parameter("txtLimb1b")), 2, 1);
     grid->addWidget(new QLabel("Star 2"), 2, 2);
     grid->addWidget(buildParameterRow(parameter("txtLimb2b")), 2, 3);
-    grid->addWidget(new QLabel("Third Light"), 3, 0);
-    grid->addWidget(buildParameterRow(parameter("txtThirdLight")), 3, 1);
+    grid->addWidget(new QLabel("Gravity, Star 1"), 3, 0);
+    grid->addWidget(buildParameterRow(parameter("txtGravity1")), 3, 1);
+    grid->addWidget(new QLabel("Star 2"), 3, 2);
+    grid->addWidget(buildParameterRow(parameter("txtGravity2")), 3, 3);
+    grid->addWidget(new QLabel("Third Light"), 4, 0);
+    grid->addWidget(buildParameterRow(parameter("txtThirdLight")), 4, 1);
     lblLight_ = new QLabel;
     lblLight_->setObjectName("lblLight");
     lblLight_->setWordWrap(true);
     lblLight_->setStyleSheet("color: #b00000;");
-    grid->addWidget(lblLight_, 4, 0, 1, 4);
+    grid->addWidget(lblLight_, 5, 0, 1, 4);
     return frame;
 }
 

@@ -18,6 +18,10 @@ std::string toolTipFor(const std::string& name) {
                       "power-2 law's exponent), -1 to 3; the Precise photometry only"},
         {"txtLimb2b", "Second limb-darkening coefficient b of star 2 (quadratic, square root, logarithmic; the "
                       "power-2 law's exponent), -1 to 3; the Precise photometry only"},
+        {"txtGravity1", "Gravity-darkening exponent beta of star 1: T = T1 (g / g_pole)^beta, the temperature box "
+                        "holding the pole's (0 to 1; 0.25 radiative, 0.08 convective); the Precise photometry only"},
+        {"txtGravity2", "Gravity-darkening exponent beta of star 2: T = T2 (g / g_pole)^beta, the temperature box "
+                        "holding the pole's (0 to 1; 0.25 radiative, 0.08 convective); the Precise photometry only"},
         {"txtThirdLight", "Third light L3: the fraction of the total light at quadrature from a third body "
                           "(0 to 0.99); the Precise photometry only"},
         {"cmbPassband", "The light the Precise photometry measures: the screen colours (R, G, B, luminance), "

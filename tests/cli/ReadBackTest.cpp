@@ -208,7 +208,7 @@ TEST_F(ReadBack, CoefficientsALawCannotUseAreRefusedAndThePixelsSayWhatTheyLeave
     EXPECT_EQ(edge.status, 0) << "zero at the limb is allowed: " << edge.err;
     const ToolRun pixels = run({"--set", "cmbPassband=TESS", "lists"});
     EXPECT_EQ(pixels.status, 0);
-    EXPECT_THAT(pixels.err, HasSubstr("note: The passband, limb-darkening law and third light apply to the Precise"));
+    EXPECT_THAT(pixels.err, HasSubstr("note: The passband, limb-darkening law, gravity darkening and third light apply to the Precise"));
     const ToolRun plain = run({"lists"});
     EXPECT_THAT(plain.err, Not(HasSubstr("note:"))) << "the defaults need no note";
 }

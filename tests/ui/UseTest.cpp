@@ -273,6 +273,10 @@ TEST_F(UseFixture, TheLightSettingsAreChosenByKeyOnTheExtrasPage) {
     EXPECT_EQ(form.cmbLimbLaw.Text, "Quadratic");
     typeKeys("txtLimb1b", "0.2");
     QTest::keyClick(find<QLineEdit>("txtLimb1b"), Qt::Key_Return);
+    typeKeys("txtGravity1", "0.25");
+    QTest::keyClick(find<QLineEdit>("txtGravity1"), Qt::Key_Return);
+    EXPECT_DOUBLE_EQ(form.sceneInputs().Light.gravity1, 0.25);
+    EXPECT_DOUBLE_EQ(form.sceneInputs().Light.gravity2, 0) << "each star its own exponent";
     typeKeys("txtThirdLight", "1.5");
     QTest::keyClick(find<QLineEdit>("txtThirdLight"), Qt::Key_Return);
     EXPECT_EQ(find<QLineEdit>("txtThirdLight")->text(), "0.99") << "clamped when the edit ends";
