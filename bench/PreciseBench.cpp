@@ -48,6 +48,29 @@ void preciseRevolution(benchmark::State& state, const render::SceneInputs& in) {
 void BM_PreciseRevolutionDetached(benchmark::State& state) { preciseRevolution(state, pair(1, 0.25, 0.2, 82, false)); }
 BENCHMARK(BM_PreciseRevolutionDetached)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// The same detached pair (Roche surfaces) plain and with the light's every effect built so far on: a
+// passband, a two-coefficient law, gravity darkening and third light.
+render::SceneInputs withEffects(render::SceneInputs in) {
+    in.Temp1 = 6500;
+    in.Temp2 = 5200;
+    in.Light.passband = "TESS";
+    in.Light.law = light::LimbLaw::Quadratic;
+    in.Light.limb1b = in.Light.limb2b = 0.2;
+    in.Light.gravity1 = in.Light.gravity2 = 0.25;
+    in.Light.thirdLight = 0.05;
+    return in;
+}
+
+void BM_PreciseRevolutionDetachedRochePlain(benchmark::State& state) {
+    preciseRevolution(state, pair(0.5, 0.3, 0.22, 85, false));
+}
+BENCHMARK(BM_PreciseRevolutionDetachedRochePlain)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_PreciseRevolutionDetachedRocheEffects(benchmark::State& state) {
+    preciseRevolution(state, withEffects(pair(0.5, 0.3, 0.22, 85, false)));
+}
+BENCHMARK(BM_PreciseRevolutionDetachedRocheEffects)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 void BM_PreciseRevolutionClosePair(benchmark::State& state) { preciseRevolution(state, pair(1, 0.33, 0.30, 80, false)); }
 BENCHMARK(BM_PreciseRevolutionClosePair)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

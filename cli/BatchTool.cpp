@@ -14,7 +14,10 @@
 #include "fitting/Evaluate.h"
 #include "fitting/Ranks.h"
 #include "fitting/StarParameters.h"
+#include "light/Passband.h"
+#include "precise/PreciseLight.h"
 #include "precise/VolumeRadius.h"
+#include "render/StarColor.h"
 
 #include <CLI/CLI.hpp>
 
@@ -641,6 +644,32 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             const auto r = precise::volumeEquivalentRadius(ratio, radius);
             out << name << "(vol) = " << (r ? platform::Format(*r, "0.####") : std::string("none (it fills its lobe)"))
                 << '\n';
+        }
+        // The light ratio and central surface-brightness ratio, what papers quote, in the model's light:
+        // the band with a passband, else the compared screen channel.
+        const render::SceneInputs scene = form.sceneInputs();
+        const int channel = form.comparedChannel();
+        const std::string band = scene.Light.screenColour() ? app::CorvaneForm::channelName(channel) : scene.Light.passband;
+        if (const auto stars = precise::PreciseLight(scene).starLights(3.14159265358979);
+            stars && (*stars)[0][static_cast<std::size_t>(channel)] > 0) {
+            const auto c = static_cast<std::size_t>(channel);
+            out << "Light Ratio L2/L1 = " << platform::Format((*stars)[1][c] / (*stars)[0][c], "0.#####") << " (" << band
+                << ", at phase 0.25)\n";
+        }
+        auto centre = [&](double T) {
+            if (const light::BandIntensity* b = light::BandIntensity::of(scene.Light.passband)) {
+                return b->normal(T);
+            }
+            if (scene.Light.passband == light::kBolometric) {
+                return light::bolometricIntensity(T);
+            }
+            const render::Rgb rgb = render::StarColorTemp(T, scene.Colour);
+            const double channels[4] = {rgb.R + rgb.G + rgb.B, rgb.B, rgb.G, rgb.R};
+            return channels[channel];
+        };
+        if (const double c1 = centre(form.Temp1); c1 > 0) {
+            out << "Central Surface-Brightness Ratio J = " << platform::Format(centre(form.Temp2) / c1, "0.#####") << " ("
+                << band << ")\n";
         }
         out << "Star 1 is the star eclipsed at phase 0; Qratio is M2/M1; radii are in units of the separation "
                "(pole radii unless named)\n";

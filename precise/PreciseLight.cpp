@@ -1179,6 +1179,19 @@ Channels PreciseLight::at(double eta) const { return plus(impl_->at(eta), impl_-
 
 bool PreciseLight::contact() const { return impl_->envelope; }
 
+std::optional<std::array<Channels, 2>> PreciseLight::starLights(double eta) const {
+    const Impl& m = *impl_;
+    if (m.bodies.size() != 2 || m.freeLight[0].empty()) {
+        return std::nullopt;
+    }
+    std::array<Channels, 2> out{};
+    for (int k = 0; k < 2; ++k) {
+        const Rgb3 c = m.scale * m.freeLightAt(k, eta);
+        out[static_cast<std::size_t>(k)] = {c.r + c.g + c.b, c.b, c.g, c.r};
+    }
+    return out;
+}
+
 std::vector<Channels> PreciseLight::curve(std::span<const double> etas) const {
     std::vector<Channels> out(etas.size());
     std::map<double, Channels> seen;

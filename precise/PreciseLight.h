@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -83,6 +84,10 @@ public:
 
     // Whether the model is the contact envelope (else one or two separate bodies).
     bool contact() const;
+
+    // Each star's own light at eta, as if the other were not in front of it (star 1, star 2), without
+    // third light; nothing for a contact envelope or a single star, which are one body.
+    std::optional<std::array<Channels, 2>> starLights(double eta) const;
 
     struct Impl;
 

@@ -213,6 +213,24 @@ TEST_F(ReadBack, CoefficientsALawCannotUseAreRefusedAndThePixelsSayWhatTheyLeave
     EXPECT_THAT(plain.err, Not(HasSubstr("note:"))) << "the defaults need no note";
 }
 
+TEST_F(ReadBack, TheListingGivesTheLightAndSurfaceBrightnessRatiosPapersQuote) {
+    // Spheres of radii 0.3 and 0.24 with one law: L2/L1 = (r2 / r1)^2 J exactly, and in TESS
+    // J = S(6561) / S(6839) = 0.881653 (the passband collection's own figure).
+    const ToolRun r = run({"--set", "chkSpherical=0", "--set", "txtRadius1=0.3", "--set", "txtRadius2=0.24", "--set",
+                           "txtTemp1=6839", "--set", "txtTemp2=6561", "--set", "cmbPhotometry=Precise", "--set",
+                           "cmbPassband=TESS", "lists"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto number = [&](const std::string& label) {
+        const auto at = r.out.find(label);
+        EXPECT_NE(at, std::string::npos) << label << "\n" << r.out;
+        return at == std::string::npos ? 0.0 : std::strtod(r.out.c_str() + at + label.size(), nullptr);
+    };
+    const double J = number("Central Surface-Brightness Ratio J = ");
+    EXPECT_NEAR(J, 0.881653, 1e-5);
+    EXPECT_NEAR(number("Light Ratio L2/L1 = "), 0.64 * J, 2e-5);
+    EXPECT_THAT(r.out, HasSubstr("(TESS, at phase 0.25)"));
+}
+
 TEST_F(ReadBack, ListsOfFilesKeepTheirNamesLiterally) {
     // A job array's list hands each name to the readers as written: brackets, parentheses, "!",
     // "-" and addresses are part of the name (the FITS reader no longer parses them).
