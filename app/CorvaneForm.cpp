@@ -835,7 +835,7 @@ std::span<const CorvaneForm::ComboControl> CorvaneForm::comboControls() {
         {"cmbStarSpot1", &CorvaneForm::cmbStarSpot1, &CorvaneForm::cmbStarSpot1_Click},
         {"cmbFilter", &CorvaneForm::cmbFilter, &CorvaneForm::cmbFilter_Click},
         {"cmbPhotometry", &CorvaneForm::cmbPhotometry, &CorvaneForm::cmbPhotometry_Click},
-        {"cmbPassband", &CorvaneForm::cmbPassband, &CorvaneForm::cmbPhotometry_Click},
+        {"cmbPassband", &CorvaneForm::cmbPassband, &CorvaneForm::cmbPassband_Click},
         {"cmbLimbLaw", &CorvaneForm::cmbLimbLaw, &CorvaneForm::cmbPhotometry_Click},
         {"cmbParameter", &CorvaneForm::cmbParameter, &CorvaneForm::cmbParameter_Click},
         {"cmbParameter2", &CorvaneForm::cmbParameter2, &CorvaneForm::cmbParameter2_Click},
@@ -929,6 +929,7 @@ void CorvaneForm::resetToDefaults() {
         (this->*(c.box)).ListIndex = (fresh.*(c.box)).ListIndex;
     }
     FitFree = fresh.FitFree;
+    PassbandChosen = false;
     SlideShowOn = false;
     Timer2Enabled = false;
     SlideShow.Caption = fresh.SlideShow.Caption;

@@ -90,6 +90,9 @@ public:
     // second coefficient of each star (the first is txtLimb1, txtLimb2); third light L3 (the
     // fraction of the light at quadrature from a third body, 0 to 0.99).
     ComboBox cmbPassband;
+    // Whether the person chose the passband (then a mission's file does not change it).
+    bool PassbandChosen = false;
+    void cmbPassband_Click();
     ComboBox cmbLimbLaw;
     TextBox txtLimb1b{"0"};
     TextBox txtLimb2b{"0"};

@@ -19,7 +19,8 @@ namespace corvane::app::fitproblem {
 
 inline constexpr const char* kFitNames[] = {"Inclination",       "Mass Ratio",        "Pole Radius #1",
                                             "Pole Radius #2",    "Temperature #1",    "Temperature #2",
-                                            "Limb Darkening #1", "Limb Darkening #2", "Phase Shift"};
+                                            "Limb Darkening #1", "Limb Darkening #2", "Phase Shift",
+                                            "Third Light"};
 
 // The box's clamp, the simplex's first step, the curvature's difference step and the rounding of the
 // value written back, per parameter (by index into kFitNames).
@@ -36,7 +37,9 @@ inline constexpr FitScale kScales[] = {
     {0, 1, 0.1, 0, 0.005, 1e-4}, // limb darkening
     {0, 1, 0.1, 0, 0.005, 1e-4},
     {-0.5, 0.5, 0.01, 0, 0.0005, 1e-5}, // phase shift, revolutions
+    {0, 0.99, 0.05, 0, 0.002, 1e-5},    // third light, a fraction of the light at quadrature
 };
+static_assert(std::size(kFitNames) == std::size(kScales), "a scale for every parameter");
 
 inline int fitIndex(const std::string& name) {
     for (std::size_t k = 0; k < std::size(kFitNames); ++k) {
@@ -49,7 +52,7 @@ inline int fitIndex(const std::string& name) {
 
 inline TextBox& fitBox(CorvaneForm& f, int index) {
     TextBox* boxes[] = {&f.txtIota,  &f.Qratio,   &f.txtRadius1, &f.txtRadius2,   &f.txtTemp1,
-                        &f.txtTemp2, &f.txtLimb1, &f.txtLimb2,   &f.txtPhaseShift};
+                        &f.txtTemp2, &f.txtLimb1, &f.txtLimb2,   &f.txtPhaseShift, &f.txtThirdLight};
     return *boxes[index];
 }
 
@@ -78,11 +81,16 @@ inline bool chooseFree(CorvaneForm& f, std::vector<int>& free, std::string& note
         const int k = fitIndex(name);
         if (k < 0) {
             why = "'" + name + "' cannot be fitted (the parameters are: Inclination, Mass Ratio, Pole Radius #1, "
-                  "Pole Radius #2, Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, Phase Shift)";
+                  "Pole Radius #2, Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, Phase Shift, "
+                  "Third Light)";
             return false;
         }
         if (std::find(free.begin(), free.end(), k) != free.end()) {
             continue;
+        }
+        if (name == "Third Light" && !f.precisePhotometry()) {
+            why = "Third Light is a setting of the Precise photometry: choose it to fit the third light";
+            return false;
         }
         if (k == 3 && f.chkAuto.checked() && f.Omega1 < f.Roche.OmegaCrit) {
             // "Auto" puts star 2 on star 1's common surface: its radius follows the others.

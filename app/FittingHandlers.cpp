@@ -205,6 +205,12 @@ bool CorvaneForm::readObservedCurve() {
         c.ObsValue[static_cast<std::size_t>(i)] = c.ObsMax + c.ObsMin - c.ObsRaw[static_cast<std::size_t>(i)];
     }
     lblObserved.Caption = fitting::describe(obs, before, period, epoch);
+    // A mission's file is in its band: taken unless the person chose one.
+    if (!obs.band.empty() && !PassbandChosen && cmbPassband.Text != obs.band && cmbPassband.select(obs.band)) {
+        lblObserved.Caption += " The file is from " + obs.band + ": the passband is now " + obs.band +
+                               (precisePhotometry() ? "." : " (for the Precise photometry).");
+        checkLight();
+    }
     // A message only when the person must know something was changed or left out.
     LastLoadProblems = before > obs.size() || obs.skipped > 0 || obs.flagged > 0 ? lblObserved.Caption : "";
     ModelMax = -1e14;

@@ -42,6 +42,11 @@ void CorvaneForm::cmbFilter_Click() {
 
 void CorvaneForm::cmbPhotometry_Click() { Refresh_Click(); }
 
+void CorvaneForm::cmbPassband_Click() {
+    PassbandChosen = true;
+    Refresh_Click();
+}
+
 void CorvaneForm::fillPreciseCurve() {
     if (LightRefused) {
         return; // lblLight says why: no curve until the coefficients can be used

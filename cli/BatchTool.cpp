@@ -436,7 +436,8 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     fit->add_option("--observed", fitObserved, "Observed light curve (text or FITS)")->type_name("FILE");
     fit->add_option("--free", freeList,
                     "The parameters to fit, comma-separated: Inclination, Mass Ratio, Pole Radius #1, Pole Radius #2, "
-                    "Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, Phase Shift")
+                    "Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, Phase Shift, "
+                    "Third Light (Precise)")
         ->required()
         ->type_name("\"NAME,NAME,...\"");
     fit->add_option("--out", fitOut, "Also save the fitted parameter set (parameter-file format)")->type_name("FILE");
@@ -523,6 +524,14 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     minimaCommand->add_flag("--quadratic", quadratic, "Fit a quadratic ephemeris (dP/dt) too");
     minimaCommand->add_option("--plot", timingPlot, "Write the O-C diagram as PNG or SVG at --size")->type_name("FILE");
 
+    // The band of a text file's observations (a mission's FITS file names its own): the passband
+    // the model is computed in, as --set cmbPassband=NAME.
+    std::string passbandName;
+    for (CLI::App* sub : {compare, fit, mcmc, plot}) {
+        sub->add_option("--passband", passbandName, "The observations' band: the precise model is computed in it "
+                                                    "(as --set cmbPassband=NAME)")
+            ->type_name("NAME");
+    }
     for (CLI::App* sub : {lists, equator, render, lightcurve, catalogueCommand, compare, grid, fit, plot, animate,
                           periodCommand, minimaCommand, mcmc, merge}) {
         sub->fallthrough();
@@ -538,7 +547,8 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                    a == "--steps" || a == "--from2" || a == "--to2" || a == "--steps2" || a == "--threads" ||
                    a == "--period" || a == "--epoch" || a == "--free" || a == "--min" || a == "--max" || a == "--plot" ||
                    a == "--walkers" || a == "--burn" || a == "--seed" || a == "--chain" || a == "--corner" ||
-                   a == "--list" || a == "--task-index" || a == "--task-count" || a == "--results") {
+                   a == "--list" || a == "--task-index" || a == "--task-count" || a == "--results" ||
+                   a == "--passband") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
             static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue", "compare",
@@ -602,6 +612,14 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             err << "corvane-cli: " << problem << '\n';
             return 2;
         }
+    }
+    if (!passbandName.empty() && !form.chooseItem("cmbPassband", passbandName)) {
+        err << "corvane-cli: no passband is called '" << passbandName << "' (the bands: Screen colour, Bolometric";
+        for (const light::PassbandTable& band : light::passbands()) {
+            err << ", " << band.name;
+        }
+        err << ")\n";
+        return 2;
     }
     if (etaOption->count() > 0) {
         if (!std::isfinite(etaDegrees)) {

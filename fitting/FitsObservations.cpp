@@ -161,6 +161,15 @@ Observations readFitsObservations(const std::string& path) {
         obs.problem = "The FITS file " + path + " cannot be opened (" + fitsMessage(status) + ").";
         return obs;
     }
+    // The mission, from the primary header: its light curves are in its one band.
+    {
+        char telescope[FLEN_VALUE] = {};
+        int keyStatus = 0;
+        if (fits_read_key(file.f, TSTRING, "TELESCOP", telescope, nullptr, &keyStatus) == 0) {
+            const std::string t = telescope;
+            obs.band = t == "TESS" ? "TESS" : t == "Kepler" || t == "K2" ? "Kepler" : "";
+        }
+    }
     // The first table in the file (the light curve of a mission's files).
     int hdus = 0;
     fits_get_num_hdus(file.f, &hdus, &status);

@@ -26,6 +26,7 @@ struct Observations {
     int comments = 0;       // comment lines (#, %, ;, !) and blank lines
     int flagged = 0;        // FITS rows left out for a non-zero QUALITY flag
     bool fromFlux = false;  // the values were fluxes, turned into magnitudes
+    std::string band;       // the passband the file says it was taken in ("TESS", "Kepler"), or empty
     std::string problem;    // why nothing could be read; empty when read
 
     bool ok() const { return problem.empty(); }
@@ -45,7 +46,8 @@ Observations parseObservations(const std::string& text);
 // A FITS light curve: the first binary table with a TIME column and a PDCSAP_FLUX, SAP_FLUX or FLUX
 // column (in that order of preference, any case), with the flux's _ERR column when there is one.
 // Rows with a time, flux or error that is not finite are skipped, rows with a non-zero QUALITY are
-// left out (flagged). Times in the file's own days (BTJD for TESS), fluxes as stored. The path is
+// left out (flagged). Times in the file's own days (BTJD for TESS), fluxes as stored; the primary
+// header's TELESCOP "TESS" or "Kepler" (K2 too) names the band. The path is
 // taken literally (no cfitsio filename syntax: brackets, parentheses, "!", "-", "mem://" are part
 // of the name). A table whose header declares more rows than the file holds, or more than
 // MaxFitsRows, is refused before anything is allocated; rows are read in chunks.

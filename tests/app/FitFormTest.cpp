@@ -270,6 +270,26 @@ TEST_F(FitFormFixture, AFileWithoutErrorsIsFittedInItsOwnMagnitudesSoTheEclipseD
     EXPECT_THAT(form.Text1.Text, Not(HasSubstr("+/- 0\r"))) << "an error is printed to two figures";
 }
 
+TEST_F(FitFormFixture, AThirdLightIsFittedBackAndNeedsThePrecisePhotometry) {
+    // Observed with L3 = 0.2 (the eclipses a fifth shallower at quadrature's level), fitted from none.
+    form.typeText("txtThirdLight", "0.2");
+    const Series s = observe(400, 0.002);
+    form.typeText("txtThirdLight", "0");
+    ASSERT_TRUE(load(writeSeries("third.txt", s), "2.4731", "2459001.3"));
+    form.FitFree = {"Third Light"};
+    std::atomic<bool> cancel{false};
+    CorvaneForm::FitOutcome out;
+    std::string why;
+    ASSERT_TRUE(form.runFit(2, {}, cancel, out, why)) << why;
+    EXPECT_NEAR(Val(form.txtThirdLight.Text), 0.2, 0.01) << form.Text1.Text;
+    EXPECT_NEAR(out.objective, 1, 0.25) << form.Text1.Text;
+    ASSERT_TRUE(out.errors[0]) << form.Text1.Text;
+    EXPECT_LT(std::fabs(out.values[0] - 0.2), 4 * *out.errors[0] + 1e-3) << form.Text1.Text;
+    form.chooseItem("cmbPhotometry", "Pixels");
+    EXPECT_FALSE(form.runFit(2, {}, cancel, out, why));
+    EXPECT_THAT(why, HasSubstr("Third Light is a setting of the Precise photometry"));
+}
+
 TEST_F(FitFormFixture, CancellingKeepsTheBestPointSoFarInTheBoxes) {
     ASSERT_TRUE(load(writeSeries("bjd.txt", observe(200, 0.002)), "2.4731", "2459001.3"));
     form.typeText("txtIota", "78");

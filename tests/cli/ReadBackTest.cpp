@@ -7,6 +7,7 @@
 #include "fitting/StarParameters.h"
 #include "roche/LobeRadius.h"
 
+#include <fitsio.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -229,6 +230,42 @@ TEST_F(ReadBack, TheListingGivesTheLightAndSurfaceBrightnessRatiosPapersQuote) {
     EXPECT_NEAR(J, 0.881653, 1e-5);
     EXPECT_NEAR(number("Light Ratio L2/L1 = "), 0.64 * J, 2e-5);
     EXPECT_THAT(r.out, HasSubstr("(TESS, at phase 0.25)"));
+}
+
+TEST_F(ReadBack, AMissionsFileSetsItsBandUnlessOneWasChosen) {
+    // A small light curve as TESS writes one: TELESCOP in the primary header, then the table.
+    const std::string tess = file("tess.fits");
+    {
+        fitsfile* f = nullptr;
+        int status = 0;
+        fits_create_file(&f, ("!" + tess).c_str(), &status);
+        fits_create_img(f, 8, 0, nullptr, &status);
+        fits_update_key(f, TSTRING, "TELESCOP", const_cast<char*>("TESS"), nullptr, &status);
+        char* types[] = {const_cast<char*>("TIME"), const_cast<char*>("PDCSAP_FLUX")};
+        char* forms[] = {const_cast<char*>("1D"), const_cast<char*>("1D")};
+        fits_create_tbl(f, BINARY_TBL, 0, 2, types, forms, nullptr, "LIGHTCURVE", &status);
+        for (int i = 0; i < 60; ++i) {
+            double t = 1900 + i / 30.0, flux = 1000 * (1 - 0.3 * std::exp(-std::pow(std::remainder(t, 1.0) / 0.05, 2)));
+            fits_write_col(f, TDOUBLE, 1, i + 1, 1, 1, &t, &status);
+            fits_write_col(f, TDOUBLE, 2, i + 1, 1, 1, &flux, &status);
+        }
+        fits_close_file(f, &status);
+        ASSERT_EQ(status, 0);
+    }
+    const std::vector<std::string> plain = {"--set", "cmbPhotometry=Precise", "compare", "--observed", tess,
+                                            "--period", "1", "--epoch", "0"};
+    const ToolRun a = run(plain);
+    ASSERT_EQ(a.status, 0) << a.err;
+    EXPECT_THAT(a.err, HasSubstr("The file is from TESS: the passband is now TESS."));
+    std::vector<std::string> chosen = plain;
+    chosen.insert(chosen.end(), {"--passband", "Johnson U"});
+    const ToolRun b = run(chosen);
+    ASSERT_EQ(b.status, 0) << b.err;
+    EXPECT_THAT(b.err, Not(HasSubstr("passband is now"))) << "the person's band stays";
+    EXPECT_NE(a.out, b.out) << "two bands, two models";
+    const ToolRun bad = run({"compare", "--observed", tess, "--passband", "Johnson Q"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_THAT(bad.err, HasSubstr("no passband is called 'Johnson Q'"));
 }
 
 TEST_F(ReadBack, ListsOfFilesKeepTheirNamesLiterally) {

@@ -90,6 +90,7 @@ TEST_F(FitsFixture, TheOtherFluxColumnsAndMissingOnes) {
     ASSERT_TRUE(sap.ok()) << sap.problem;
     EXPECT_EQ(sap.valueColumn, "SAP_FLUX");
     EXPECT_EQ(sap.flagged, 0) << "no QUALITY column: nothing flagged";
+    EXPECT_EQ(sap.band, "") << "no TELESCOP: no band";
     const Observations none = readFitsObservations(write("COUNTS", 5).string());
     EXPECT_FALSE(none.ok());
     EXPECT_THAT(none.problem, HasSubstr("PDCSAP_FLUX, SAP_FLUX or FLUX"));
@@ -177,6 +178,7 @@ TEST(RealFits, TheTessLightCurveOfCmDraconisFoldsOntoItsEphemeris) {
     ASSERT_TRUE(o.ok()) << o.problem;
     EXPECT_EQ(o.size(), 16087u);
     EXPECT_EQ(o.valueColumn, "PDCSAP_FLUX");
+    EXPECT_EQ(o.band, "TESS") << "the primary header's TELESCOP";
     EXPECT_NEAR(*std::min_element(o.x.begin(), o.x.end()), 1955.79, 0.01);
     EXPECT_NEAR(*std::max_element(o.x.begin(), o.x.end()), 1982.28, 0.01);
     std::vector<double> sorted = o.value;
