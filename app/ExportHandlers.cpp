@@ -21,6 +21,7 @@ lightcurve::CurvePlotInputs CorvaneForm::curvePlotInputs(int width, int height) 
     in.width = width;
     in.height = height;
     in.comparedChannel = comparedChannel();
+    in.band = curvePassband();
     const auto n = static_cast<std::size_t>(std::max<int>(Curve.ObsCount, 0));
     for (std::size_t i = 1; i <= n; ++i) {
         in.obsPhase.push_back(Curve.ObsPhase[i] + observedPhaseShift());

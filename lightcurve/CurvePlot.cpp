@@ -193,7 +193,13 @@ platform::PlotDescription curvePlot(const LightCurveState& s, const CurvePlotInp
     const int points = std::clamp(s.LCPoints, 0, MaxPoint);
     double comparedBrightest = NaN;
     std::vector<double> comparedPhase, comparedY;
+    const int bandChannel = in.comparedChannel >= s.ChannelFirst && in.comparedChannel <= s.ChannelLast
+                                ? in.comparedChannel
+                                : s.ChannelFirst;
     for (int c = s.ChannelLast; c >= s.ChannelFirst; --c) {
+        if (!in.band.empty() && c != bandChannel) {
+            continue; // the same light in every channel: drawn once
+        }
         double brightest = -std::numeric_limits<double>::infinity();
         for (int p = 0; p < points; ++p) {
             if (s.measured(c, p)) {
@@ -201,7 +207,7 @@ platform::PlotDescription curvePlot(const LightCurveState& s, const CurvePlotInp
             }
         }
         platform::PlotSeries series;
-        series.name = channelTitle(c);
+        series.name = in.band.empty() ? channelTitle(c) : in.band;
         series.color = plotColor(c);
         series.style = platform::PlotSeries::Style::DotsJoined;
         series.maxGap = 30.0 / std::max(points, 1);

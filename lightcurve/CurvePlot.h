@@ -60,6 +60,8 @@ struct CurvePlotInputs {
     // on show (else the plotted curve is interpolated there).
     std::vector<double> modelLightAtObs;
     double markerPhase = -1e300;
+    // The passband the curve is in, when every channel carries its light: one series, named by it.
+    std::string band;
 };
 
 platform::PlotDescription curvePlot(const LightCurveState& s, const CurvePlotInputs& in);

@@ -158,6 +158,24 @@ TEST(CurvePlot, AxesSayWhatIsShownOnBothScales) {
     }
 }
 
+TEST(CurvePlot, ACurveInABandIsOneSeriesNamedByTheBand) {
+    // Every channel carries the band's light: drawn once, in the compared channel, named by the band.
+    LightCurveState s = dippedCurve(false);
+    s.ChannelFirst = 1;
+    for (int p = 0; p < s.LCPoints; ++p) {
+        s.at(1, p) = s.at(2, p) = s.at(3, p);
+        s.Measured[static_cast<std::size_t>(p)] = (1u << 1) | (1u << 2) | (1u << 3);
+    }
+    CurvePlotInputs in;
+    in.comparedChannel = 0; // luminance: not among RGB, so the first of them
+    EXPECT_EQ(curvePlot(s, in).panels[0].series.size(), 3u) << "screen colours: a series a channel";
+    in.band = "TESS";
+    const platform::PlotDescription d = curvePlot(s, in);
+    ASSERT_EQ(d.panels[0].series.size(), 1u);
+    EXPECT_EQ(d.panels[0].series[0].name, "TESS");
+    EXPECT_EQ(d.panels[0].series[0].y.size(), 360u);
+}
+
 TEST(CurvePlot, ObservationsLieOnTheModelsAxisWithTheirResiduals) {
     // Observations of the same dip, 0.41 mag deep in a 0.75 mag model would be a misfit: here they
     // are the model itself, 11 mag fainter, read between the curve's points.
