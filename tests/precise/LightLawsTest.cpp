@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <string>
 
 namespace corvane::precise {
 namespace {
@@ -77,14 +78,12 @@ struct LawCase {
     double a, b;
 };
 
-void PrintTo(const LawCase& c, std::ostream* os) {
-    *os << light::kLimbLawNames[static_cast<std::size_t>(c.law)] << " (" << c.a << ", " << c.b << ")";
-}
-
 class BolometricSpheres : public ::testing::TestWithParam<LawCase> {};
 
 TEST_P(BolometricSpheres, OutOfEclipseAndInPartialAndTotalEclipseAsTheDiscsIntegrate) {
     const LawCase c = GetParam();
+    SCOPED_TRACE(std::string(light::kLimbLawNames[static_cast<std::size_t>(c.law)]) + " a " + std::to_string(c.a) +
+                 " b " + std::to_string(c.b));
     const double r1 = 0.3, r2 = 0.2;
     const PreciseLight light(spheres(r1, r2, 90, c.a, c.b, c.law));
     const double full1 = bolometric(6000) * discLight(c.law, c.a, c.b, r1);
@@ -106,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(EveryLaw, BolometricSpheres,
                                            LawCase{light::LimbLaw::Quadratic, 0.4, 0.25},
                                            LawCase{light::LimbLaw::SquareRoot, 0.1, 0.7},
                                            LawCase{light::LimbLaw::Logarithmic, 0.7, 0.2},
-                                           LawCase{light::LimbLaw::Power2, 0.65, 0.6}));
+                                           LawCase{light::LimbLaw::Power2, 0.65, 0.6}),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST(PassbandLight, ASphereInTessRadiatesTheBandsSurfaceBrightness) {
     // One star alone: its light in a band scales as the band's S(T); the passband collection's own
@@ -235,7 +235,8 @@ TEST_P(GravityDarkening, ACloseRochePairAtQuadratureIsTheSurfaceIntegral) {
     EXPECT_NEAR(light.at(0)[3] / expected, 1, 1e-6) << "beta " << beta;
 }
 
-INSTANTIATE_TEST_SUITE_P(Exponents, GravityDarkening, ::testing::Values(0.0, 0.02, 0.08, 0.25));
+INSTANTIATE_TEST_SUITE_P(Exponents, GravityDarkening, ::testing::Values(0.0, 0.02, 0.08, 0.25),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST(GravityDarkening, DarkensTheEquatorOfADistortedStarAndLeavesSpheresAlone) {
     render::SceneInputs in = spheres(0.33, 0.30, 90, 0.5, 0, light::LimbLaw::Linear);
