@@ -362,7 +362,8 @@ std::string CorvaneForm::lightKey() const {
     }
     key += "," + cmbStarSpot1.Text + "," + cmbPhotometry.Text;
     key += "," + cmbPassband.Text + "," + cmbLimbLaw.Text + "," + GeneralNumber(Limb1b) + "," + GeneralNumber(Limb2b) +
-           "," + GeneralNumber(ThirdLight) + "," + GeneralNumber(Gravity1) + "," + GeneralNumber(Gravity2);
+           "," + GeneralNumber(ThirdLight) + "," + GeneralNumber(Gravity1) + "," + GeneralNumber(Gravity2) + "," +
+           GeneralNumber(Albedo1) + "," + GeneralNumber(Albedo2);
     return key;
 }
 
@@ -375,6 +376,8 @@ light::LightSettings CorvaneForm::lightSettings() const {
     l.thirdLight = ThirdLight;
     l.gravity1 = Gravity1;
     l.gravity2 = Gravity2;
+    l.albedo1 = Albedo1;
+    l.albedo2 = Albedo2;
     return l;
 }
 
@@ -388,10 +391,10 @@ void CorvaneForm::checkLight() {
     }
     LightRefused = !problem.empty();
     const bool beyond = !l.screenColour() || l.law != light::LimbLaw::Linear || l.thirdLight > 0 ||
-                        l.gravity1 != 0 || l.gravity2 != 0;
+                        l.gravity1 != 0 || l.gravity2 != 0 || l.albedo1 != 0 || l.albedo2 != 0;
     if (!LightRefused && beyond && !precisePhotometry()) {
-        problem = "The passband, limb-darkening law, gravity darkening and third light apply to the Precise "
-                  "photometry; the pixels are measured in screen colours with the linear law.";
+        problem = "The Pixels photometry measures the picture shaded with these settings, to whole pixel values "
+                  "and without third light; the Precise photometry integrates them exactly.";
     }
     lblLight.Caption = problem;
 }
@@ -483,6 +486,10 @@ void CorvaneForm::clampAndStore() {
     clampBox(txtGravity1, Gravity1, 0, "0", 1, "1");
     Gravity2 = Val(txtGravity2.Text);
     clampBox(txtGravity2, Gravity2, 0, "0", 1, "1");
+    Albedo1 = Val(txtAlbedo1.Text);
+    clampBox(txtAlbedo1, Albedo1, 0, "0", 1, "1");
+    Albedo2 = Val(txtAlbedo2.Text);
+    clampBox(txtAlbedo2, Albedo2, 0, "0", 1, "1");
     checkLight();
 
     double lines = Val(txtN1.Text);
@@ -797,6 +804,8 @@ std::span<const CorvaneForm::ParameterControl> CorvaneForm::parameterControls() 
         {"txtThirdLight", "Third Light", 0, 0.01, &CorvaneForm::txtThirdLight, &CorvaneForm::txtLimb1_KeyUp},
         {"txtGravity1", "Gravity Darkening", 0, 0.01, &CorvaneForm::txtGravity1, &CorvaneForm::txtLimb1_KeyUp},
         {"txtGravity2", "Gravity Darkening", 0, 0.01, &CorvaneForm::txtGravity2, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtAlbedo1", "Albedo", 0, 0.05, &CorvaneForm::txtAlbedo1, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtAlbedo2", "Albedo", 0, 0.05, &CorvaneForm::txtAlbedo2, &CorvaneForm::txtLimb1_KeyUp},
     };
     return table;
 }

@@ -101,9 +101,13 @@ public:
     // the polar temperatures).
     TextBox txtGravity1{"0"};
     TextBox txtGravity2{"0"};
-    double Limb1b = 0, Limb2b = 0, ThirdLight = 0, Gravity1 = 0, Gravity2 = 0;
+    // Bolometric albedos of star 1 and star 2 (0 to 1): the share of the companion's light that
+    // heats the facing side and is radiated again.
+    TextBox txtAlbedo1{"0"};
+    TextBox txtAlbedo2{"0"};
+    double Limb1b = 0, Limb2b = 0, ThirdLight = 0, Gravity1 = 0, Gravity2 = 0, Albedo1 = 0, Albedo2 = 0;
     // Why the light settings cannot be used (a law's intensity negative on a disc), or what they do
-    // not reach (the pixel photometry paints screen colours with the linear law); empty when
+    // reach only roughly (the pixel photometry measures the shaded picture, without third light); empty when
     // neither. LightRefused: the precise photometry computes nothing until they are mended.
     Label lblLight{"", true};
     bool LightRefused = false;

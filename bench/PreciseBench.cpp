@@ -48,8 +48,8 @@ void preciseRevolution(benchmark::State& state, const render::SceneInputs& in) {
 void BM_PreciseRevolutionDetached(benchmark::State& state) { preciseRevolution(state, pair(1, 0.25, 0.2, 82, false)); }
 BENCHMARK(BM_PreciseRevolutionDetached)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// The same detached pair (Roche surfaces) plain and with the light's every effect built so far on: a
-// passband, a two-coefficient law, gravity darkening and third light.
+// The same detached pair (Roche surfaces) plain and with every effect of the light on: a passband, a
+// two-coefficient law, gravity darkening, reflection and third light.
 render::SceneInputs withEffects(render::SceneInputs in) {
     in.Temp1 = 6500;
     in.Temp2 = 5200;
@@ -57,6 +57,7 @@ render::SceneInputs withEffects(render::SceneInputs in) {
     in.Light.law = light::LimbLaw::Quadratic;
     in.Light.limb1b = in.Light.limb2b = 0.2;
     in.Light.gravity1 = in.Light.gravity2 = 0.25;
+    in.Light.albedo1 = in.Light.albedo2 = 1;
     in.Light.thirdLight = 0.05;
     return in;
 }

@@ -64,7 +64,7 @@ const char* kFooter =
     "              Gaia G BP RP, SDSS u g r i z, 2MASS J H Ks and more: see the README), cmbLimbLaw\n"
     "              (Linear, Quadratic, Square root, Logarithmic, Power-2), txtLimb1b, txtLimb2b (the laws'\n"
     "              second coefficients), txtGravity1, txtGravity2 (gravity-darkening exponents, 0 to 1),\n"
-    "              txtThirdLight (L3, 0 to 0.99): for the Precise photometry\n"
+    "              txtAlbedo1, txtAlbedo2 (bolometric albedos, 0 to 1), txtThirdLight (L3, 0 to 0.99)\n"
     "  observations txtPeriod (days), txtEpoch (time of primary minimum), txtPhaseShift (revolutions);\n"
     "              --period and --epoch on compare, grid and fit set the first two\n"
     "  other       txtFilename (light-curve file name: lightcurve without --out writes it into\n"
@@ -668,10 +668,13 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         const render::SceneInputs scene = form.sceneInputs();
         const int channel = form.comparedChannel();
         const std::string band = scene.Light.screenColour() ? app::CorvaneForm::channelName(channel) : scene.Light.passband;
-        if (const auto stars = precise::PreciseLight(scene).starLights(3.14159265358979);
+        const precise::PreciseLight model(scene);
+        std::optional<double> lightRatio;
+        if (const auto stars = model.starLights(3.14159265358979);
             stars && (*stars)[0][static_cast<std::size_t>(channel)] > 0) {
             const auto c = static_cast<std::size_t>(channel);
-            out << "Light Ratio L2/L1 = " << platform::Format((*stars)[1][c] / (*stars)[0][c], "0.#####") << " (" << band
+            lightRatio = (*stars)[1][c] / (*stars)[0][c];
+            out << "Light Ratio L2/L1 = " << platform::Format(*lightRatio, "0.#####") << " (" << band
                 << ", at phase 0.25)\n";
         }
         auto centre = [&](double T) {
@@ -688,6 +691,18 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         if (const double c1 = centre(form.Temp1); c1 > 0) {
             out << "Central Surface-Brightness Ratio J = " << platform::Format(centre(form.Temp2) / c1, "0.#####") << " ("
                 << band << ")\n";
+        }
+        // The mean surface brightness: the light ratio over the ratio of the discs of the stars'
+        // volumes (spheres: their radii), L2/L1 (r1/r2)^2, as light-curve solutions give it.
+        const auto r1 = scene.View.Tidal ? precise::volumeEquivalentRadius(q, form.Radius1) : std::optional(form.Radius1);
+        const auto r2 = scene.View.Tidal ? precise::volumeEquivalentRadius(1 / q, form.Radius2) : std::optional(form.Radius2);
+        if (lightRatio && r1 && r2 && *r2 > 0) {
+            out << "Mean Surface-Brightness Ratio = " << platform::Format(*lightRatio * (*r1 / *r2) * (*r1 / *r2), "0.#####")
+                << " (" << band << ", at phase 0.25)\n";
+        }
+        if (const auto t = model.meanTemperatures()) {
+            out << "Mean Effective Temperatures T1 = " << platform::Format((*t)[0], "0") << " K, T2 = "
+                << platform::Format((*t)[1], "0") << " K (over each surface, with gravity darkening and reflection)\n";
         }
         out << "Star 1 is the star eclipsed at phase 0; Qratio is M2/M1; radii are in units of the separation "
                "(pole radii unless named)\n";

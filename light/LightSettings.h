@@ -24,6 +24,11 @@ struct LightSettings {
     // local effective gravity (the potential's gradient) and the temperature boxes holding T_pole;
     // 0.25 for radiative envelopes (von Zeipel), 0.08 for convective ones (Lucy).
     double gravity1 = 0, gravity2 = 0;
+    // Reflection, star 1 and star 2: the bolometric albedo A, 0 <= A <= 1. A point receiving the
+    // flux F_irr from its companion's visible disc re-radiates the fraction A of it, at the
+    // temperature T^4 = T_own^4 + A F_irr / sigma (one pass: the heating of the heater is not fed
+    // back, which changes the light by the square of the small irradiated fraction).
+    double albedo1 = 0, albedo2 = 0;
 
     bool screenColour() const { return passband.empty(); }
 };

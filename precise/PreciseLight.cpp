@@ -3,6 +3,7 @@
 #include "PreciseLight.h"
 
 #include "Quadrature.h"
+#include "light/Irradiation.h"
 #include "light/Passband.h"
 #include "render/StarColor.h"
 #include "roche/Constants.h"
@@ -287,6 +288,11 @@ struct PreciseLight::Impl {
     const light::BandIntensity* band = nullptr;
     double bandScale = 1;
     Channels third{}; // L3 / (1 - L3) times the light at quadrature, added to every phase
+    // Reflection (two separate bodies only): for the body k, A_k T_c^4 of its companion c, the
+    // companion's centre and the radius of the sphere of its volume, which stands for it as the source.
+    bool reflection = false;
+    double heatT4[2] = {0, 0};
+    double sourceRadius[2] = {0, 0};
 
     // What a surface at temperature T radiates at the disc's centre, per channel.
     Rgb3 colourOf(double T) const {
@@ -366,7 +372,11 @@ struct PreciseLight::Impl {
             }
         }
         // Gravity darkening: the point's temperature from its gravity, on each side its own pole's.
-        if (const double beta = lawOf == 2 ? in.Light.gravity2 : in.Light.gravity1; beta != 0) {
+        if (reflection && b.kind != Kind::Envelope) {
+            // A separate star (its spot, if any, is added on its own): its own temperature, darkened
+            // by gravity, heated by the companion.
+            colour = colourOf(heated(b, w.P, w.g, gn, (b.star == 2 ? temp2 : temp1) * gravityFactor(b, 0, gn)));
+        } else if (const double beta = lawOf == 2 ? in.Light.gravity2 : in.Light.gravity1; beta != 0) {
             const double gp = b.gPole[b.kind == Kind::Envelope && lawOf == 2 ? 1 : 0];
             if (gp > 0 && gn > 0) {
                 colour = gravityColour(b, w.P, star, lawOf, std::pow(gn / gp, beta));
@@ -374,6 +384,77 @@ struct PreciseLight::Impl {
         }
         const double bright = darkening(lawOf, mu);
         return bright * colour;
+    }
+
+    // (g / g_pole)^beta of a point of a separate body (side 0) or of the envelope's side, with gn the
+    // point's |grad Omega|; 1 without gravity darkening.
+    double gravityFactor(const Body& b, int side, double gn) const {
+        const int lawOf = b.kind == Kind::Envelope ? side + 1 : b.star;
+        const double beta = lawOf == 2 ? in.Light.gravity2 : in.Light.gravity1;
+        const double gp = b.gPole[side];
+        return beta != 0 && gp > 0 && gn > 0 ? std::pow(gn / gp, beta) : 1.0;
+    }
+
+    // The temperature of the point P (outward normal g, |g| = gn) of a separate body whose own
+    // temperature there is T, once it re-radiates its share of the companion's light:
+    //   T'^4 = T^4 + A T_c^4 Phi,
+    // Phi the flux from the companion's sphere in units of its surface flux (light::irradiation).
+    double heated(const Body& b, const Vec& P, const Vec& g, double gn, double T) const {
+        const int k = b.star == 2 ? 1 : 0;
+        if (!reflection || heatT4[k] <= 0 || !(gn > 0)) {
+            return T;
+        }
+        const int c = 1 - k;
+        const Vec d = bodies[static_cast<std::size_t>(c)].centre - P;
+        const double dist = norm(d);
+        if (!(dist > 0)) {
+            return T;
+        }
+        const int companion = c + 1;
+        const double phi = light::irradiation(in.Light.law, companion == 2 ? in.Limb2 : in.Limb1,
+                                              companion == 2 ? in.Light.limb2b : in.Light.limb1b,
+                                              sourceRadius[k] / dist, dot(g, d) / (gn * dist));
+        const double T2 = T * T;
+        return std::pow(T2 * T2 + heatT4[k] * phi, 0.25);
+    }
+
+    // Surface integrals of a separate body over directions u from its centre (Gauss-Legendre in the
+    // cosine from the axis, 24 nodes a hemisphere, the two mirror images in the orbital plane taken
+    // together; the trapezoid rule in the azimuth, 48): its area, its volume and Int T^4 dA, with T
+    // the point's own temperature darkened by gravity and, when heat is set, heated by the companion.
+    struct Moments {
+        double area = 0, volume = 0, t4 = 0;
+    };
+    Moments moments(const Body& b, bool heat) const {
+        Moments m;
+        static const GaussRule rule = gaussLegendre(24);
+        constexpr int nAz = 48;
+        const double T0 = b.star == 2 ? temp2 : temp1;
+        double guess = b.kind == Kind::Sphere ? b.sphereRadius : b.rTypical;
+        for (std::size_t i = 0; i < rule.x.size(); ++i) {
+            const double nu = 0.5 * (rule.x[i] + 1);
+            const double wNu = rule.w[i]; // 2 x (1/2): both hemispheres
+            const double s = std::sqrt(std::max(0.0, 1 - nu * nu));
+            for (int j = 0; j < nAz; ++j) {
+                const double lam = 2 * kPi * (j + 0.5) / nAz;
+                const Vec u{s * std::cos(lam), s * std::sin(lam), nu};
+                const Solved sol = solveRadius(b, u, guess);
+                guess = sol.r;
+                const double gn = norm(sol.g);
+                const double cosn = gn > 0 ? dot(sol.g, u) / gn : 1.0;
+                const double dOmega = wNu * 2 * kPi / nAz;
+                const double dA = sol.r * sol.r * dOmega / std::max(cosn, 1e-12);
+                double T = T0 * gravityFactor(b, 0, gn);
+                if (heat) {
+                    T = heated(b, b.centre + sol.r * u, sol.g, gn, T);
+                }
+                const double T2 = T * T;
+                m.area += dA;
+                m.volume += sol.r * sol.r * sol.r * dOmega / 3;
+                m.t4 += T2 * T2 * dA;
+            }
+        }
+        return m;
     }
 
     // The colour of a point whose temperature is the star's (or the neck's blend, or the spot's)
@@ -980,7 +1061,10 @@ struct PreciseLight::Impl {
                 }
                 const double dA = s.r * s.r * std::cos(phi) * dPhi * dTheta * gn / dot(s.g, u);
                 Rgb3 delta = plainDelta;
-                if (beta != 0 && b.gPole[0] > 0) {
+                if (reflection) {
+                    const double f = gravityFactor(b, 0, gn);
+                    delta = colourOf(heated(b, P, s.g, gn, c.SpotTemp * f)) - colourOf(heated(b, P, s.g, gn, in.Temp1 * f));
+                } else if (beta != 0 && b.gPole[0] > 0) {
                     const double f = std::pow(gn / b.gPole[0], beta);
                     delta = colourOf(c.SpotTemp * f) - colourOf(in.Temp1 * f);
                 }
@@ -1139,6 +1223,18 @@ PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) {
             }
         }
     }
+    // Reflection between two separate stars: each companion stands as the sphere of its volume at its
+    // mean effective temperature (darkened by gravity, not itself heated: one pass).
+    if (m.bodies.size() == 2 && (in.Light.albedo1 > 0 || in.Light.albedo2 > 0)) {
+        for (int k = 0; k < 2; ++k) {
+            const int c = 1 - k;
+            const Impl::Moments mc = m.moments(m.bodies[static_cast<std::size_t>(c)], false);
+            const double albedo = std::clamp(k == 0 ? in.Light.albedo1 : in.Light.albedo2, 0.0, 1.0);
+            m.heatT4[k] = mc.area > 0 ? albedo * mc.t4 / mc.area : 0;
+            m.sourceRadius[k] = std::cbrt(3 * mc.volume / (4 * kPi));
+        }
+        m.reflection = true;
+    }
     const int res = m.resolution;
     m.nAlpha = 10 * res;
     m.nPsi = (m.envelope ? 64 : 24) * res;
@@ -1188,6 +1284,19 @@ std::optional<std::array<Channels, 2>> PreciseLight::starLights(double eta) cons
     for (int k = 0; k < 2; ++k) {
         const Rgb3 c = m.scale * m.freeLightAt(k, eta);
         out[static_cast<std::size_t>(k)] = {c.r + c.g + c.b, c.b, c.g, c.r};
+    }
+    return out;
+}
+
+std::optional<std::array<double, 2>> PreciseLight::meanTemperatures() const {
+    const Impl& m = *impl_;
+    if (m.bodies.size() != 2) {
+        return std::nullopt;
+    }
+    std::array<double, 2> out{};
+    for (std::size_t k = 0; k < 2; ++k) {
+        const Impl::Moments mk = m.moments(m.bodies[k], true);
+        out[k] = mk.area > 0 ? std::pow(mk.t4 / mk.area, 0.25) : 0;
     }
     return out;
 }

@@ -89,6 +89,10 @@ public:
     // third light; nothing for a contact envelope or a single star, which are one body.
     std::optional<std::array<Channels, 2>> starLights(double eta) const;
 
+    // Each star's mean effective temperature, (Int T^4 dA / Int dA)^(1/4) over its whole surface with
+    // gravity darkening and reflection (the spot left out); nothing for an envelope or a single star.
+    std::optional<std::array<double, 2>> meanTemperatures() const;
+
     struct Impl;
 
 private:

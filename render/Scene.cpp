@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "Scene.h"
 
+#include "CellLight.h"
+
 #include "roche/Constants.h"
 
 #include <algorithm>
@@ -129,11 +131,13 @@ void DrawCell(Scene& s, const SceneInputs& in, double /*R*/, double WW, double T
     if (!placeCell(s, TB, in.Mode == DrawMode::Paint)) {
         return;
     }
-    s.CellBright = limbDarkened(WW, s.CosView);
+    const bool shaded = lightShadesCells(in.Light);
+    s.CellBright = shaded ? cellDarkening(in, StarNum, s.CosView) : limbDarkened(WW, s.CosView);
     if (in.Granulation) {
         s.CellBright *= 0.95 + 0.05 * s.Gran.at(floorMod100(i), floorMod100(j + 111 * TB));
     }
-    const Rgb rgb = StarColor(T, StarNum, Phi, Theta, in.Colour, &s.SpotDist);
+    const Rgb rgb = shaded ? cellColour(in, StarNum, Phi, Theta, T, &s.SpotDist)
+                           : StarColor(T, StarNum, Phi, Theta, in.Colour, &s.SpotDist);
     s.CellR = rgb.R;
     s.CellG = rgb.G;
     s.CellB = rgb.B;
@@ -148,6 +152,19 @@ void DrawNeckCell(Scene& s, const SceneInputs& in, double /*R*/, double WW, doub
     s.LowerCount = 0;
     s.SealCell = true;
     if (!placeCell(s, TB, in.Mode == DrawMode::Paint)) {
+        return;
+    }
+    if (lightShadesCells(in.Light)) {
+        // Across the neck the law of the side the cell is on; its colour the band's of its temperature.
+        s.CellBright = cellDarkening(in, s.NeckZ <= in.Shape.LagrangeX ? 1 : 2, s.CosView);
+        if (in.Granulation) {
+            s.CellBright *= 0.95 + 0.05 * s.Gran.at(floorMod100(i), floorMod100(j));
+        }
+        const Rgb rgb = temperatureColour(in, T);
+        s.CellR = rgb.R;
+        s.CellG = rgb.G;
+        s.CellB = rgb.B;
+        paintCell(s, in);
         return;
     }
     s.CellBright = limbDarkened(WW, s.CosView);

@@ -1453,7 +1453,7 @@ QWidget* CorvaneWindow::buildExtras() {
 }
 
 QWidget* CorvaneWindow::buildLightFrame() {
-    auto* frame = new QGroupBox("Light (Precise photometry)");
+    auto* frame = new QGroupBox("Light");
     frame->setObjectName("frameLight");
     auto* grid = new QGridLayout(frame);
     auto combo = [this](const char* name, QComboBox*& box) {
@@ -1477,13 +1477,17 @@ QWidget* CorvaneWindow::buildLightFrame() {
     grid->addWidget(buildParameterRow(parameter("txtGravity1")), 3, 1);
     grid->addWidget(new QLabel("Star 2"), 3, 2);
     grid->addWidget(buildParameterRow(parameter("txtGravity2")), 3, 3);
-    grid->addWidget(new QLabel("Third Light"), 4, 0);
-    grid->addWidget(buildParameterRow(parameter("txtThirdLight")), 4, 1);
+    grid->addWidget(new QLabel("Albedo, Star 1"), 4, 0);
+    grid->addWidget(buildParameterRow(parameter("txtAlbedo1")), 4, 1);
+    grid->addWidget(new QLabel("Star 2"), 4, 2);
+    grid->addWidget(buildParameterRow(parameter("txtAlbedo2")), 4, 3);
+    grid->addWidget(new QLabel("Third Light"), 5, 0);
+    grid->addWidget(buildParameterRow(parameter("txtThirdLight")), 5, 1);
     lblLight_ = new QLabel;
     lblLight_->setObjectName("lblLight");
     lblLight_->setWordWrap(true);
     lblLight_->setStyleSheet("color: #b00000;");
-    grid->addWidget(lblLight_, 5, 0, 1, 4);
+    grid->addWidget(lblLight_, 6, 0, 1, 4);
     return frame;
 }
 

@@ -22,6 +22,10 @@ std::string toolTipFor(const std::string& name) {
                         "holding the pole's (0 to 1; 0.25 radiative, 0.08 convective); the Precise photometry only"},
         {"txtGravity2", "Gravity-darkening exponent beta of star 2: T = T2 (g / g_pole)^beta, the temperature box "
                         "holding the pole's (0 to 1; 0.25 radiative, 0.08 convective); the Precise photometry only"},
+        {"txtAlbedo1", "Bolometric albedo of star 1: the share of star 2's light falling on it that it radiates "
+                       "again, T^4 = T^4 + A F / sigma (0 to 1; 1 radiative, 0.5 convective)"},
+        {"txtAlbedo2", "Bolometric albedo of star 2: the share of star 1's light falling on it that it radiates "
+                       "again, T^4 = T^4 + A F / sigma (0 to 1; 1 radiative, 0.5 convective)"},
         {"txtThirdLight", "Third light L3: the fraction of the total light at quadrature from a third body "
                           "(0 to 0.99); the Precise photometry only"},
         {"cmbPassband", "The light the Precise photometry measures: the screen colours (R, G, B, luminance), "

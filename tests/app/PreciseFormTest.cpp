@@ -272,6 +272,47 @@ INSTANTIATE_TEST_SUITE_P(Pairs, Engines,
                                            EngineCase{"contact", 1.0, 0.37, 0, 80, 0.5}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The picture shaded in a band with another law, gravity darkening and reflection against the precise
+// integral of the same: the cells take their temperatures from the same definitions by their own
+// arithmetic (the companion's sphere from a coarser quadrature), so the two curves agree to about
+// the pixels' own error, out of eclipse and in both eclipses.
+TEST(Engines, TheShadedPictureFollowsThePreciseLightInABandWithEveryEffect) {
+    platform::ScriptedDialogs dialogs;
+    CorvaneForm form{dialogs};
+    form.setPictureSize(3200, 2000);
+    form.Form_Load();
+    form.chooseItem("cmbFilter", "R");
+    setSystem(form, EngineCase{"detached", 0.8, 0.30, 0.25, 82, 0.4}, 90);
+    form.typeText("txtTemp1", "8000");
+    form.typeText("txtTemp2", "5000");
+    form.chooseItem("cmbPassband", "Bolometric");
+    form.chooseItem("cmbLimbLaw", "Quadratic");
+    for (const auto& [box, value] : {std::pair{"txtLimb1b", "0.2"}, {"txtLimb2b", "0.2"}, {"txtGravity1", "0.25"},
+                                     {"txtGravity2", "0.08"}, {"txtAlbedo1", "0.5"}, {"txtAlbedo2", "1"}}) {
+        form.typeText(box, value);
+    }
+    const render::SceneInputs in = form.sceneInputs();
+    ASSERT_EQ(in.Light.albedo2, 1.0);
+    ASSERT_EQ(in.Light.gravity1, 0.25);
+    std::vector<double> etas;
+    for (double k : {0.0, 45.0, 80.0, 90.0, 100.0, 180.0, 260.0, 270.0, 280.0}) {
+        etas.push_back(k * Pi / 180);
+    }
+    const auto pixels = pixelCurve(form, etas);
+    const auto exact = preciseCurve(form, etas);
+    for (std::size_t k = 0; k < etas.size(); ++k) {
+        EXPECT_NEAR(pixels[k], exact[k], 1e-3) << "at " << etas[k] * 180 / Pi << " degrees";
+    }
+    // The effect is large against that: without reflection the curve's shape changes far more.
+    form.typeText("txtAlbedo2", "0");
+    const auto cold = preciseCurve(form, etas);
+    double most = 0;
+    for (std::size_t k = 0; k < etas.size(); ++k) {
+        most = std::max(most, std::fabs(cold[k] - exact[k]));
+    }
+    EXPECT_GT(most, 0.005);
+}
+
 // What a spot takes off the light (luminance: the cool spot's red is at its limit, as the star's is),
 // in both engines.
 TEST(Engines, TheSpotTakesOffTheSameLight) {

@@ -58,13 +58,15 @@ TEST(BatchToolLists, EqualMassesPrintOmegaThreeAndThreeQuarters) {
     EXPECT_EQ(l[3], "Omega = 3.75");
     EXPECT_EQ(l[4], "Current Parameters");
     // Then the volume-equivalent radii (none for star 1, which overflows its lobe), the light and
-    // central surface-brightness ratios and the conventions.
-    ASSERT_EQ(l.size(), 4u + 1u + 13u + 6u);
+    // central surface-brightness ratios, the mean temperatures and the conventions (no mean surface
+    // brightness without star 1's volume).
+    ASSERT_EQ(l.size(), 4u + 1u + 13u + 7u);
     EXPECT_EQ(l[18], "Volume-Equivalent Radii");
     EXPECT_EQ(l[19], "r1(vol) = none (it fills its lobe)");
     EXPECT_THAT(l[21], HasSubstr("Light Ratio L2/L1 = "));
     EXPECT_THAT(l[22], HasSubstr("Central Surface-Brightness Ratio J = "));
-    EXPECT_THAT(l[23], HasSubstr("Star 1 is the star eclipsed at phase 0; Qratio is M2/M1"));
+    EXPECT_THAT(l[23], HasSubstr("Mean Effective Temperatures T1 = "));
+    EXPECT_THAT(l[24], HasSubstr("Star 1 is the star eclipsed at phase 0; Qratio is M2/M1"));
 }
 
 TEST(BatchToolLists, SettingsApplyInOrder) {

@@ -209,7 +209,7 @@ TEST_F(ReadBack, CoefficientsALawCannotUseAreRefusedAndThePixelsSayWhatTheyLeave
     EXPECT_EQ(edge.status, 0) << "zero at the limb is allowed: " << edge.err;
     const ToolRun pixels = run({"--set", "cmbPassband=TESS", "lists"});
     EXPECT_EQ(pixels.status, 0);
-    EXPECT_THAT(pixels.err, HasSubstr("note: The passband, limb-darkening law, gravity darkening and third light apply to the Precise"));
+    EXPECT_THAT(pixels.err, HasSubstr("note: The Pixels photometry measures the picture shaded with these settings"));
     const ToolRun plain = run({"lists"});
     EXPECT_THAT(plain.err, Not(HasSubstr("note:"))) << "the defaults need no note";
 }
@@ -229,7 +229,29 @@ TEST_F(ReadBack, TheListingGivesTheLightAndSurfaceBrightnessRatiosPapersQuote) {
     const double J = number("Central Surface-Brightness Ratio J = ");
     EXPECT_NEAR(J, 0.881653, 1e-5);
     EXPECT_NEAR(number("Light Ratio L2/L1 = "), 0.64 * J, 2e-5);
+    EXPECT_NEAR(number("Mean Surface-Brightness Ratio = "), J, 2e-5) << "one law: the mean is the centre's";
     EXPECT_THAT(r.out, HasSubstr("(TESS, at phase 0.25)"));
+    EXPECT_THAT(r.out, HasSubstr("Mean Effective Temperatures T1 = 6839 K, T2 = 6561 K"));
+    // Gravity darkening of a close Roche pair: the mean lies below the polar temperature, by about
+    // beta times the mean fall of the gravity from the pole (some 18 per cent for a star this near its
+    // lobe, whose gravity vanishes at the inner Lagrangian point); reflection raises it.
+    const std::vector<std::string> close = {"--set", "txtRadius1=0.33", "--set", "txtRadius2=0.3", "--set",
+                                            "Qratio=1", "--set", "txtTemp1=8000", "--set", "txtTemp2=6000",
+                                            "--set", "txtGravity1=0.25", "--set", "cmbPassband=TESS", "lists"};
+    const ToolRun dark = run(close);
+    ASSERT_EQ(dark.status, 0) << dark.err;
+    const auto at = dark.out.find("Mean Effective Temperatures T1 = ");
+    ASSERT_NE(at, std::string::npos) << dark.out;
+    const double t1 = std::strtod(dark.out.c_str() + at + 33, nullptr);
+    EXPECT_LT(t1, 7950) << dark.out;
+    EXPECT_GT(t1, 7500) << dark.out;
+    EXPECT_THAT(dark.out, HasSubstr("K, T2 = 6000 K")) << "star 2 is not darkened";
+    std::vector<std::string> heated = close;
+    heated.insert(heated.begin(), {"--set", "txtAlbedo2=1"});
+    const ToolRun warm = run(heated);
+    const auto at2 = warm.out.find(", T2 = ");
+    ASSERT_NE(at2, std::string::npos) << warm.out;
+    EXPECT_GT(std::strtod(warm.out.c_str() + at2 + 7, nullptr), 6100) << warm.out;
 }
 
 TEST_F(ReadBack, AMissionsFileSetsItsBandUnlessOneWasChosen) {

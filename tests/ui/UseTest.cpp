@@ -294,12 +294,12 @@ TEST_F(UseFixture, TheLightSettingsAreChosenByKeyOnTheExtrasPage) {
     typeKeys("txtLimb1b", "0.2");
     QTest::keyClick(find<QLineEdit>("txtLimb1b"), Qt::Key_Return);
     EXPECT_FALSE(find<QLabel>("lblLight")->isVisible());
-    // The pixels paint screen colours: the label says what they leave out.
+    // The pixels measure the shaded picture: the label says how far that goes.
     QComboBox* photometry = find<QComboBox>("cmbPhotometry");
     photometry->setFocus();
     QTest::keyClick(photometry, Qt::Key_Up);
     EXPECT_EQ(form.cmbPhotometry.Text, "Pixels");
-    EXPECT_THAT(find<QLabel>("lblLight")->text().toStdString(), HasSubstr("apply to the Precise photometry"));
+    EXPECT_THAT(find<QLabel>("lblLight")->text().toStdString(), HasSubstr("measures the picture shaded with these settings"));
 }
 
 TEST_F(UseFixture, AWheelOverAChoiceScrollsTheExtrasPageAndChangesNothing) {
