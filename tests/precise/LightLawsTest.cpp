@@ -4,12 +4,14 @@
 // integrations of the test's own that share no code with it.
 #include "light/Passband.h"
 #include "precise/PreciseLight.h"
+#include "precise/Quadrature.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
 #include <string>
+#include <vector>
 
 namespace corvane::precise {
 namespace {
@@ -237,6 +239,205 @@ TEST_P(GravityDarkening, ACloseRochePairAtQuadratureIsTheSurfaceIntegral) {
 
 INSTANTIATE_TEST_SUITE_P(Exponents, GravityDarkening, ::testing::Values(0.0, 0.02, 0.08, 0.25),
                          [](const auto& info) { return "case" + std::to_string(info.index); });
+
+// The light of the part of the farther star that the nearer one hides, by the test's own sky-plane
+// integral: polar coordinates about the nearer star's projected centre (which here lies inside the
+// farther star's outline, so that each ray from it is covered by the farther star from 0 to that
+// star's outline rho_b and by the nearer one to its own outline rho_f); the radial integral to
+// min(rho_f, rho_b) by Gauss-Legendre in rho = rho_u sin(theta) (smooth where the farther star's
+// limb makes the intensity a square root), the angular one by Gauss-Legendre on each arc between the
+// two angles where the outlines cross. Lines of sight are the test's own: the potential's maximum
+// along the line (golden section) says whether it meets a star, bisection where it enters.
+struct Eclipse {
+    // Orbital frame: star 1 at the origin, star 2 at (1, 0, 0).
+    TestStar s1, s2;
+    double reach1, reach2; // a little beyond each star's farthest point
+    double v[3], e1[3], e2[3];
+
+    Eclipse(double q, double r1, double r2, double incl, double eta) : s1(q, r1), s2(1 / q, r2) {
+        const double ux[3] = {1, 0, 0};
+        reach1 = 1.02 * s1.radius(ux);
+        reach2 = 1.02 * s2.radius(ux);
+        v[0] = std::sin(eta) * std::sin(incl);
+        v[1] = std::cos(eta) * std::sin(incl);
+        v[2] = -std::cos(incl);
+        // e1 = z x v normalised, e2 = v x e1.
+        const double n = std::hypot(v[0], v[1]);
+        e1[0] = -v[1] / n;
+        e1[1] = v[0] / n;
+        e1[2] = 0;
+        e2[0] = v[1] * e1[2] - v[2] * e1[1];
+        e2[1] = v[2] * e1[0] - v[0] * e1[2];
+        e2[2] = v[0] * e1[1] - v[1] * e1[0];
+    }
+    // Star k's potential at the orbital point p (in its own frame), or -inf beyond its reach.
+    double pot(int k, const double p[3]) const {
+        const double x = k == 1 ? p[0] : 1 - p[0];
+        const double reach = k == 1 ? reach1 : reach2;
+        if (x * x + p[1] * p[1] + p[2] * p[2] > reach * reach) {
+            return -1e300;
+        }
+        return (k == 1 ? s1 : s2).pot(x, p[1], p[2]);
+    }
+    double omega(int k) const { return (k == 1 ? s1 : s2).omega; }
+    // The line s + t v: the t of its highest potential of star k, within the star's reach.
+    double peak(int k, const double s[3], double& best) const {
+        const double cx = k == 1 ? 0 : 1;
+        const double tc = (cx - s[0]) * v[0] - s[1] * v[1] - s[2] * v[2];
+        const double reach = k == 1 ? reach1 : reach2;
+        double a = tc - reach, b = tc + reach;
+        const double g = 0.5 * (std::sqrt(5.0) - 1);
+        auto f = [&](double t) {
+            const double p[3] = {s[0] + t * v[0], s[1] + t * v[1], s[2] + t * v[2]};
+            return pot(k, p);
+        };
+        double c = b - g * (b - a), d = a + g * (b - a), fc = f(c), fd = f(d);
+        for (int it = 0; it < 80; ++it) {
+            if (fc > fd) {
+                b = d;
+                d = c;
+                fd = fc;
+                c = b - g * (b - a);
+                fc = f(c);
+            } else {
+                a = c;
+                c = d;
+                fc = fd;
+                d = a + g * (b - a);
+                fd = f(d);
+            }
+        }
+        best = std::max(fc, fd);
+        return 0.5 * (a + b);
+    }
+    bool hits(int k, const double s[3]) const {
+        double best = 0;
+        peak(k, s, best);
+        return best > omega(k);
+    }
+    void skyPoint(int front, double rho, double psi, double s[3]) const {
+        const double cx = front == 1 ? 0 : 1;
+        for (int i = 0; i < 3; ++i) {
+            s[i] = (i == 0 ? cx : 0) + rho * (std::cos(psi) * e1[i] + std::sin(psi) * e2[i]);
+        }
+    }
+    // The outline of star k along the ray at psi from the front star's projected centre (covered from 0).
+    double outline(int k, int front, double psi) const {
+        double lo = 0, hi = 0.6;
+        for (int it = 0; it < 60; ++it) {
+            const double mid = 0.5 * (lo + hi);
+            double s[3];
+            skyPoint(front, mid, psi, s);
+            (hits(k, s) ? lo : hi) = mid;
+        }
+        return 0.5 * (lo + hi);
+    }
+    // What star k radiates towards the viewer along the line through s (bolometric, linear law a,
+    // gravity darkening beta, polar temperature T); 0 if the line misses it.
+    double intensity(int k, const double s[3], double T, double beta, double a) const {
+        double best = 0;
+        const double tPeak = peak(k, s, best);
+        if (best <= omega(k)) {
+            return 0;
+        }
+        const double reach = k == 1 ? reach1 : reach2;
+        double lo = tPeak, hi = tPeak + 2 * reach; // inside, outside (towards the viewer)
+        auto at = [&](double t, double p[3]) {
+            for (int i = 0; i < 3; ++i) {
+                p[i] = s[i] + t * v[i];
+            }
+        };
+        for (int it = 0; it < 60; ++it) {
+            const double mid = 0.5 * (lo + hi);
+            double p[3];
+            at(mid, p);
+            (pot(k, p) > omega(k) ? lo : hi) = mid;
+        }
+        double p[3];
+        at(0.5 * (lo + hi), p);
+        const TestStar& st = k == 1 ? s1 : s2;
+        const double x = k == 1 ? p[0] : 1 - p[0];
+        double n[3];
+        const double g = st.gravity(x, p[1], p[2], n);
+        if (k == 2) {
+            n[0] = -n[0]; // back to the orbital frame
+        }
+        const double mu = std::max(0.0, n[0] * v[0] + n[1] * v[1] + n[2] * v[2]);
+        double np[3];
+        const double gPole = st.gravity(0, 0, st.rPole, np);
+        const double Tp = T * std::pow(g / gPole, beta);
+        return 255 * std::pow(Tp / 5772, 4) * (1 - a * (1 - mu));
+    }
+    // The hidden light of the back star, in the picture's units (4 per square separation).
+    double hidden(int front, double Tback, double beta, double a) const {
+        const int back = 3 - front;
+        const int nScan = 720;
+        std::vector<double> cross;
+        auto gap = [&](double psi) { return outline(front, front, psi) - outline(back, front, psi); };
+        double prev = gap(0);
+        for (int j = 1; j <= nScan; ++j) {
+            const double psi1 = 2 * kPi * j / nScan, psi0 = 2 * kPi * (j - 1) / nScan;
+            const double now = gap(psi1);
+            if ((now > 0) != (prev > 0)) {
+                double lo = psi0, hi = psi1;
+                for (int it = 0; it < 50; ++it) {
+                    const double mid = 0.5 * (lo + hi);
+                    ((gap(mid) > 0) == (prev > 0) ? lo : hi) = mid;
+                }
+                cross.push_back(0.5 * (lo + hi));
+            }
+            prev = now;
+        }
+        if (cross.empty()) {
+            cross.push_back(0);
+        }
+        const GaussRule rule = gaussLegendre(48);
+        double sum = 0;
+        for (std::size_t c = 0; c < cross.size(); ++c) {
+            const double a0 = cross[c];
+            const double a1 = c + 1 < cross.size() ? cross[c + 1] : cross[0] + 2 * kPi;
+            for (std::size_t i = 0; i < rule.x.size(); ++i) {
+                const double psi = 0.5 * (a0 + a1) + 0.5 * (a1 - a0) * rule.x[i];
+                const double rhoU = std::min(outline(front, front, psi), outline(back, front, psi));
+                double radial = 0;
+                for (std::size_t j = 0; j < rule.x.size(); ++j) {
+                    const double th = 0.25 * kPi * (rule.x[j] + 1);
+                    const double rho = rhoU * std::sin(th);
+                    double s[3];
+                    skyPoint(front, rho, psi, s);
+                    radial += intensity(back, s, Tback, beta, a) * rho * rhoU * std::cos(th) * 0.25 * kPi * rule.w[j];
+                }
+                sum += radial * 0.5 * (a1 - a0) * rule.w[i];
+            }
+        }
+        return 4 * sum;
+    }
+};
+
+// The same close pair in both eclipses (partial, the nearer star's centre inside the farther star's
+// outline): what the eclipse takes off the two stars' own light against the sky-plane integral
+// above, within 1e-5 of the light at quadrature, at twice the default resolution.
+TEST_P(GravityDarkening, ACloseRochePairInEclipseHidesWhatTheSkyIntegralSays) {
+    const double beta = GetParam();
+    render::SceneInputs in = spheres(0.33, 0.30, 80, 0.5, 0, light::LimbLaw::Linear);
+    in.View.Tidal = true;
+    in.Shape.QText = 1.2;
+    in.QRatio = 1.2;
+    in.Temp1 = 7000;
+    in.Temp2 = 6000;
+    in.Light.gravity1 = beta;
+    in.Light.gravity2 = beta;
+    const PreciseLight light(in, 2);
+    const double quadrature = light.at(0)[3];
+    for (const double eta : {0.5 * kPi - 0.1, 1.5 * kPi + 0.15}) {
+        const auto own = *light.starLights(eta);
+        const double taken = own[0][3] + own[1][3] - light.at(eta)[3];
+        const int front = std::sin(eta) > 0 ? 2 : 1;
+        const double expected = Eclipse(1.2, 0.33, 0.30, 80 * kPi / 180, eta).hidden(front, front == 2 ? 7000 : 6000, beta, 0.5);
+        EXPECT_GT(expected, 0.05 * quadrature) << "an eclipse of some depth";
+        EXPECT_NEAR(taken, expected, 1e-5 * quadrature) << "beta " << beta << " eta " << eta;
+    }
+}
 
 TEST(GravityDarkening, DarkensTheEquatorOfADistortedStarAndLeavesSpheresAlone) {
     render::SceneInputs in = spheres(0.33, 0.30, 90, 0.5, 0, light::LimbLaw::Linear);
