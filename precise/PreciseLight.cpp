@@ -376,6 +376,8 @@ struct PreciseLight::Impl {
             // A separate star (its spot, if any, is added on its own): its own temperature, darkened
             // by gravity, heated by the companion.
             colour = colourOf(heated(b, w.P, w.g, gn, (b.star == 2 ? temp2 : temp1) * gravityFactor(b, 0, gn)));
+        } else if (b.kind == Kind::Spin && in.Light.gravity1 != 0) {
+            colour = gravityColour(b, w.P, star, 1, std::pow(spinGravity(b, w.P), in.Light.gravity1));
         } else if (const double beta = lawOf == 2 ? in.Light.gravity2 : in.Light.gravity1; beta != 0) {
             const double gp = b.gPole[b.kind == Kind::Envelope && lawOf == 2 ? 1 : 0];
             if (gp > 0 && gn > 0) {
@@ -384,6 +386,23 @@ struct PreciseLight::Impl {
         }
         const double bright = darkening(lawOf, mu);
         return bright * colour;
+    }
+
+    // The spinning star's surface is an equipotential of its own gravity and rotation,
+    //   Psi = 1 / rho + K rho^2 cos^2(Phi) / 2 = 1,   rho = 2 r (its polar radius is 1/2),
+    // so its effective gravity relative to the pole's (where |grad Psi| = 1) is
+    //   g = sqrt((K rho cos^2(Phi) - 1 / rho^2)^2 + (K rho cos(Phi) sin(Phi))^2).
+    double spinGravity(const Body& b, const Vec& P) const {
+        const Vec d = P - b.centre;
+        const double r = norm(d);
+        if (!(r > 0)) {
+            return 1;
+        }
+        const double rho = 2 * r;
+        const double c2 = (d.x * d.x + d.y * d.y) / (r * r);
+        const double gr = b.spinK * rho * c2 - 1 / (rho * rho);
+        const double gt = b.spinK * rho * std::sqrt(c2 * std::max(0.0, 1 - c2));
+        return std::sqrt(gr * gr + gt * gt);
     }
 
     // (g / g_pole)^beta of a point of a separate body (side 0) or of the envelope's side, with gn the
@@ -1207,8 +1226,7 @@ PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) {
     }
     // Gravity darkening needs each star's polar gravity: the gradient at its pole, (0, 0, r_pole)
     // from its centre; for the envelope each side's star's pole. A sphere's gravity is the same
-    // everywhere; the spinning single star's surface equation is not its potential, and it is not
-    // darkened.
+    // everywhere; the spinning single star's is its own (spinGravity).
     if (in.Light.gravity1 != 0 || in.Light.gravity2 != 0) {
         for (Body& b : m.bodies) {
             Vec g;

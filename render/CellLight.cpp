@@ -152,6 +152,29 @@ Rgb cellColour(const SceneInputs& in, int StarNum, double Phi, double Theta, dou
         }
     }
     if (!in.TwoStars) {
+        // The spinning star: its surface 1/rho + K rho^2 cos^2(Phi) / 2 = 1 (polar radius 1), its
+        // gravity that potential's gradient, 1 at the pole.
+        const double P = in.View.RotPeriodSec;
+        if (in.View.Tidal && in.Light.gravity1 != 0 && P > 0 && std::isfinite(P)) {
+            constexpr double R = 6.95e8, G = 6.672e-11, M = 1.989e30, Pi = 3.141592653589793;
+            const double K = R * R * R * 4 * Pi * Pi / (P * P * G * M);
+            const double c2 = std::cos(Phi) * std::cos(Phi);
+            double rho = 1;
+            for (int k = 0; k < 60; ++k) {
+                const double next = 1 / (1 - 0.5 * K * rho * rho * c2);
+                if (!(next > 0) || !std::isfinite(next) || std::fabs(next - rho) < 1e-12) {
+                    rho = next > 0 && std::isfinite(next) ? next : rho;
+                    break;
+                }
+                rho = next;
+            }
+            const double gr = K * rho * c2 - 1 / (rho * rho);
+            const double gt = K * rho * std::sqrt(c2 * (1 - c2));
+            const double g = std::sqrt(gr * gr + gt * gt);
+            if (g > 0) {
+                own *= std::pow(g, in.Light.gravity1);
+            }
+        }
         return temperatureColour(in, own);
     }
     // The direction in the star's own frame, x towards the companion: the mesh's Theta = 0 points

@@ -15,8 +15,8 @@
 // picture's approximation of what the Precise photometry integrates exactly). In a passband every channel is 255 S(T) / S(TempMax),
 // so the hottest pole is white at the disc's centre; in the screen colours the colour of T. The
 // brightness is the law at |CosView| with the star's coefficients. Neck cells take the band and the
-// law, not gravity darkening or reflection; spheres and the spinning single star no gravity
-// darkening, the single star no reflection.
+// law, not gravity darkening or reflection; spheres no gravity darkening (the spinning single star
+// its own), the single star no reflection.
 
 namespace corvane::render {
 

@@ -439,6 +439,82 @@ TEST_P(GravityDarkening, ACloseRochePairInEclipseHidesWhatTheSkyIntegralSays) {
     }
 }
 
+// A single star flattened by its rotation: the surface 1/rho + K rho^2 cos^2(lat) / 2 = 1 in units of
+// its polar radius (1/2 a separation in the drawing's units), the test's own radius by bisection
+// and gravity by central differences of that potential. Its bolometric light towards v, by the
+// midpoint rule over every direction (the angle from v and the azimuth about it) where the surface
+// faces v: seen along or across the axis the star's limb is the plane at right angles to v, elsewhere
+// it is not, and the facing points reach beyond that plane; the rule then follows the limb only to its
+// step squared, which 2000 steps make small enough.
+double spinLight(double K, double incl, double T, double beta, double a) {
+    auto pot = [&](double x, double y, double z) {
+        return 1 / std::sqrt(x * x + y * y + z * z) + 0.5 * K * (x * x + y * y);
+    };
+    auto radius = [&](const double u[3]) {
+        double lo = 0.5, hi = 2;
+        for (int k = 0; k < 60; ++k) {
+            const double mid = 0.5 * (lo + hi);
+            (pot(mid * u[0], mid * u[1], mid * u[2]) > 1 ? lo : hi) = mid;
+        }
+        return 0.5 * (lo + hi);
+    };
+    const double v[3] = {0, std::sin(incl), -std::cos(incl)};
+    // Two unit vectors at right angles to v.
+    const double p1[3] = {1, 0, 0};
+    const double p2[3] = {v[1] * p1[2] - v[2] * p1[1], v[2] * p1[0] - v[0] * p1[2], v[0] * p1[1] - v[1] * p1[0]};
+    const int nt = 2000, np = 128;
+    const double h = 1e-6;
+    double sum = 0;
+    for (int i = 0; i < nt; ++i) {
+        const double t = (i + 0.5) * kPi / nt;
+        for (int j = 0; j < np; ++j) {
+            const double ph = (j + 0.5) * 2 * kPi / np;
+            double u[3];
+            for (int c = 0; c < 3; ++c) {
+                u[c] = std::cos(t) * v[c] + std::sin(t) * (std::cos(ph) * p1[c] + std::sin(ph) * p2[c]);
+            }
+            const double r = radius(u);
+            const double x = r * u[0], y = r * u[1], z = r * u[2];
+            double n[3] = {-(pot(x + h, y, z) - pot(x - h, y, z)) / (2 * h),
+                           -(pot(x, y + h, z) - pot(x, y - h, z)) / (2 * h),
+                           -(pot(x, y, z + h) - pot(x, y, z - h)) / (2 * h)};
+            const double g = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+            for (double& c : n) {
+                c /= g;
+            }
+            const double mu = n[0] * v[0] + n[1] * v[1] + n[2] * v[2];
+            if (mu <= 0) {
+                continue;
+            }
+            const double Tp = T * std::pow(g, beta); // the pole's gravity is 1
+            const double I = 255 * std::pow(Tp / 5772, 4) * (1 - a * (1 - mu));
+            const double cosRadial = n[0] * u[0] + n[1] * u[1] + n[2] * u[2];
+            // In separations: the polar radius is 1/2.
+            sum += I * mu * 0.25 * r * r / cosRadial * std::sin(t) * (kPi / nt) * (2 * kPi / np);
+        }
+    }
+    return sum;
+}
+
+TEST_P(GravityDarkening, ASpinningStarIsTheSurfaceIntegral) {
+    const double beta = GetParam();
+    constexpr double K = 0.25; // equatorial radius about 1.2 of the polar; break-up is at 8/27
+    // The rotation period that gives K = R^3 4 pi^2 / (T^2 G M).
+    const double R = 6.95e8, G = 6.672e-11, M = 1.989e30;
+    render::SceneInputs in = spheres(0.3, 0.3, 0, 0.5, 0, light::LimbLaw::Linear);
+    in.TwoStars = false;
+    in.View.TwoStars = false;
+    in.View.Tidal = true;
+    in.View.RotPeriodSec = std::sqrt(R * R * R * 4 * kPi * kPi / (K * G * M));
+    in.Temp1 = 9000;
+    in.Light.gravity1 = beta;
+    for (const double incl : {0.0, 50.0, 90.0}) {
+        in.Iota = incl * kPi / 180;
+        const double expected = 4 * spinLight(K, in.Iota, 9000, beta, 0.5);
+        EXPECT_NEAR(PreciseLight(in).at(0.3)[3] / expected, 1, 1e-5) << "beta " << beta << " inclination " << incl;
+    }
+}
+
 TEST(GravityDarkening, DarkensTheEquatorOfADistortedStarAndLeavesSpheresAlone) {
     render::SceneInputs in = spheres(0.33, 0.30, 90, 0.5, 0, light::LimbLaw::Linear);
     const double sphere = PreciseLight(in).at(0)[3];
