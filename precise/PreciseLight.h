@@ -22,6 +22,14 @@
 // factor, spot on star 1, the neck's temperature blend and its extra factor) times the linear law
 //   I = C (1 - u (1 - mu)),   mu = n . v
 // with n the outward normal (the gradient of the potential) and v the unit vector towards the viewer.
+// The light settings (SceneInputs::Light) go beyond that: in a passband every channel carries the
+// band's intensity of the point's temperature, under the chosen law; with gravity darkening the
+// point's temperature is the pole's times (g / g_pole)^beta (g the gradient of the star's potential:
+// the Roche one, or the spinning star's own); with reflection a point of a separate star is heated
+// to T^4 + A T_c^4 Phi, Phi the flux from the companion taken as the sphere of its volume at its mean
+// effective temperature (light::irradiation), in one pass. Each is integrated by the same rules, so
+// the bounds below hold for them (tested against integrations of the tests' own: out of eclipse,
+// in both eclipses of a close darkened pair, a spinning star, and the power a heated star re-radiates).
 // The light of a channel is the integral of I over the visible, uneclipsed projected surface, in the
 // picture's units: square pixels of the zoom (a star of radius r covers pi (2 ZoomScale r)^2), so a
 // picture large enough to hold the stars sums, pixel by pixel, to this value.

@@ -277,6 +277,11 @@ TEST_F(UseFixture, TheLightSettingsAreChosenByKeyOnTheExtrasPage) {
     QTest::keyClick(find<QLineEdit>("txtGravity1"), Qt::Key_Return);
     EXPECT_DOUBLE_EQ(form.sceneInputs().Light.gravity1, 0.25);
     EXPECT_DOUBLE_EQ(form.sceneInputs().Light.gravity2, 0) << "each star its own exponent";
+    typeKeys("txtAlbedo2", "2");
+    QTest::keyClick(find<QLineEdit>("txtAlbedo2"), Qt::Key_Return);
+    EXPECT_EQ(find<QLineEdit>("txtAlbedo2")->text(), "1") << "an albedo is at most 1";
+    EXPECT_DOUBLE_EQ(form.sceneInputs().Light.albedo2, 1);
+    EXPECT_DOUBLE_EQ(form.sceneInputs().Light.albedo1, 0);
     typeKeys("txtThirdLight", "1.5");
     QTest::keyClick(find<QLineEdit>("txtThirdLight"), Qt::Key_Return);
     EXPECT_EQ(find<QLineEdit>("txtThirdLight")->text(), "0.99") << "clamped when the edit ends";
