@@ -216,14 +216,10 @@ struct TestStar {
 
 class GravityDarkening : public ::testing::TestWithParam<double> {};
 
-// A close pair seen at quadrature (side by side: neither eclipses the other), each star against the
-// test's own surface quadrature (itself good to about 4e-7). At twice the default resolution: at the
-// default the rules leave 2.6e-5 of the light for a pair this close to its lobes (star 1 at 0.33 of a
-// lobe pole of 0.35), with or without gravity darkening; twice and four times the resolution agree to
-// 5e-8.
-TEST_P(GravityDarkening, ACloseRochePairAtQuadratureIsTheSurfaceIntegral) {
-    const double beta = GetParam();
-    render::SceneInputs in = spheres(0.33, 0.30, 90, 0.5, 0, light::LimbLaw::Linear);
+// The close pair of these tests: q 1.2, pole radii 0.33 and 0.30, 7000 and 6000 K, linear law 0.5,
+// both stars darkened with beta, at the inclination incl (degrees).
+render::SceneInputs closePair(double beta, double incl) {
+    render::SceneInputs in = spheres(0.33, 0.30, incl, 0.5, 0, light::LimbLaw::Linear);
     in.View.Tidal = true;
     in.Shape.QText = 1.2;
     in.QRatio = 1.2;
@@ -231,6 +227,17 @@ TEST_P(GravityDarkening, ACloseRochePairAtQuadratureIsTheSurfaceIntegral) {
     in.Temp2 = 6000;
     in.Light.gravity1 = beta;
     in.Light.gravity2 = beta;
+    return in;
+}
+
+// A close pair seen at quadrature (side by side: neither eclipses the other), each star against the
+// test's own surface quadrature (itself good to about 4e-7). At twice the default resolution: at the
+// default the rules leave 2.6e-5 of the light for a pair this close to its lobes (star 1 at 0.33 of a
+// lobe pole of 0.35), with or without gravity darkening; twice and four times the resolution agree to
+// 5e-8.
+TEST_P(GravityDarkening, ACloseRochePairAtQuadratureIsTheSurfaceIntegral) {
+    const double beta = GetParam();
+    const render::SceneInputs in = closePair(beta, 90);
     const PreciseLight light(in, 2);
     const double expected =
         4 * (TestStar(1.2, 0.33).light(7000, beta, 0.5) + TestStar(1 / 1.2, 0.30).light(6000, beta, 0.5));
@@ -419,14 +426,7 @@ struct Eclipse {
 // above, within 1e-5 of the light at quadrature, at twice the default resolution.
 TEST_P(GravityDarkening, ACloseRochePairInEclipseHidesWhatTheSkyIntegralSays) {
     const double beta = GetParam();
-    render::SceneInputs in = spheres(0.33, 0.30, 80, 0.5, 0, light::LimbLaw::Linear);
-    in.View.Tidal = true;
-    in.Shape.QText = 1.2;
-    in.QRatio = 1.2;
-    in.Temp1 = 7000;
-    in.Temp2 = 6000;
-    in.Light.gravity1 = beta;
-    in.Light.gravity2 = beta;
+    const render::SceneInputs in = closePair(beta, 80);
     const PreciseLight light(in, 2);
     const double quadrature = light.at(0)[3];
     for (const double eta : {0.5 * kPi - 0.1, 1.5 * kPi + 0.15}) {
