@@ -397,6 +397,9 @@ void CorvaneForm::checkLight() {
                   "and without third light; the Precise photometry integrates them exactly.";
     }
     lblLight.Caption = problem;
+    if (!precisePhotometry()) {
+        lblLightReport.Caption.clear(); // the Pixels photometry has no model to report on
+    }
 }
 
 render::SceneInputs CorvaneForm::sceneInputs() const {

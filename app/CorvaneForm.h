@@ -28,6 +28,10 @@
 #include <string>
 #include <vector>
 
+namespace corvane::precise {
+class PreciseLight;
+}
+
 namespace corvane::app {
 
 // The main form, headless: every control's state, every form-level variable and every handler,
@@ -112,6 +116,12 @@ public:
     Label lblLight{"", true};
     bool LightRefused = false;
     light::LightSettings lightSettings() const;
+    // What papers quote of the model's light (the light ratio, the central and mean
+    // surface-brightness ratios, the mean effective temperatures), one line each, from model, the
+    // precise light of the current system; and those lines as the window shows them under the light
+    // settings while the Precise photometry is chosen (empty otherwise).
+    std::vector<std::string> lightReport(const precise::PreciseLight& model) const;
+    Label lblLightReport{"", true};
     // The band the light curve is in: the passband's name with the Precise photometry, else empty
     // (the screen colours' channels, as the pixels measure them).
     std::string curvePassband() const {

@@ -49,6 +49,7 @@ void CorvaneForm::cmbPassband_Click() {
 
 void CorvaneForm::fillPreciseCurve() {
     if (LightRefused) {
+        lblLightReport.Caption.clear();
         return; // lblLight says why: no curve until the coefficients can be used
     }
     const int points = std::clamp(Curve.LCPoints, 1, lightcurve::MaxPoint);
@@ -74,6 +75,11 @@ void CorvaneForm::fillPreciseCurve() {
         }
         const precise::PreciseLight light(sceneInputs());
         preciseValues_ = light.curve(etas);
+        std::string report;
+        for (const std::string& line : lightReport(light)) {
+            report += (report.empty() ? "" : "\n") + line;
+        }
+        lblLightReport.Caption = report;
         preciseEtas_ = std::move(etas);
         preciseSlots_ = std::move(slots);
         preciseKey_ = key;

@@ -663,46 +663,9 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             out << name << "(vol) = " << (r ? platform::Format(*r, "0.####") : std::string("none (it fills its lobe)"))
                 << '\n';
         }
-        // The light ratio and central surface-brightness ratio, what papers quote, in the model's light:
-        // the band with a passband, else the compared screen channel.
-        const render::SceneInputs scene = form.sceneInputs();
-        const int channel = form.comparedChannel();
-        const std::string band = scene.Light.screenColour() ? app::CorvaneForm::channelName(channel) : scene.Light.passband;
-        const precise::PreciseLight model(scene);
-        std::optional<double> lightRatio;
-        if (const auto stars = model.starLights(3.14159265358979);
-            stars && (*stars)[0][static_cast<std::size_t>(channel)] > 0) {
-            const auto c = static_cast<std::size_t>(channel);
-            lightRatio = (*stars)[1][c] / (*stars)[0][c];
-            out << "Light Ratio L2/L1 = " << platform::Format(*lightRatio, "0.#####") << " (" << band
-                << ", at phase 0.25)\n";
-        }
-        auto centre = [&](double T) {
-            if (const light::BandIntensity* b = light::BandIntensity::of(scene.Light.passband)) {
-                return b->normal(T);
-            }
-            if (scene.Light.passband == light::kBolometric) {
-                return light::bolometricIntensity(T);
-            }
-            const render::Rgb rgb = render::StarColorTemp(T, scene.Colour);
-            const double channels[4] = {rgb.R + rgb.G + rgb.B, rgb.B, rgb.G, rgb.R};
-            return channels[channel];
-        };
-        if (const double c1 = centre(form.Temp1); c1 > 0) {
-            out << "Central Surface-Brightness Ratio J = " << platform::Format(centre(form.Temp2) / c1, "0.#####") << " ("
-                << band << ")\n";
-        }
-        // The mean surface brightness: the light ratio over the ratio of the discs of the stars'
-        // volumes (spheres: their radii), L2/L1 (r1/r2)^2, as light-curve solutions give it.
-        const auto r1 = scene.View.Tidal ? precise::volumeEquivalentRadius(q, form.Radius1) : std::optional(form.Radius1);
-        const auto r2 = scene.View.Tidal ? precise::volumeEquivalentRadius(1 / q, form.Radius2) : std::optional(form.Radius2);
-        if (lightRatio && r1 && r2 && *r2 > 0) {
-            out << "Mean Surface-Brightness Ratio = " << platform::Format(*lightRatio * (*r1 / *r2) * (*r1 / *r2), "0.#####")
-                << " (" << band << ", at phase 0.25)\n";
-        }
-        if (const auto t = model.meanTemperatures()) {
-            out << "Mean Effective Temperatures T1 = " << platform::Format((*t)[0], "0") << " K, T2 = "
-                << platform::Format((*t)[1], "0") << " K (over each surface, with gravity darkening and reflection)\n";
+        // The light ratio, the surface-brightness ratios and the mean temperatures, what papers quote.
+        for (const std::string& line : form.lightReport(precise::PreciseLight(form.sceneInputs()))) {
+            out << line << '\n';
         }
         out << "Star 1 is the star eclipsed at phase 0; Qratio is M2/M1; radii are in units of the separation "
                "(pole radii unless named)\n";

@@ -1488,6 +1488,11 @@ QWidget* CorvaneWindow::buildLightFrame() {
     lblLight_->setWordWrap(true);
     lblLight_->setStyleSheet("color: #b00000;");
     grid->addWidget(lblLight_, 6, 0, 1, 4);
+    lblLightReport_ = new QLabel;
+    lblLightReport_->setObjectName("lblLightReport");
+    lblLightReport_->setWordWrap(true);
+    lblLightReport_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    grid->addWidget(lblLightReport_, 7, 0, 1, 4);
     return frame;
 }
 
@@ -1718,6 +1723,8 @@ void CorvaneWindow::syncFromForm() {
     }
     lblLight_->setText(qs(form_.lblLight.Caption));
     lblLight_->setVisible(!form_.lblLight.Caption.empty());
+    lblLightReport_->setText(qs(form_.lblLightReport.Caption));
+    lblLightReport_->setVisible(!form_.lblLightReport.Caption.empty());
     if (helpList_->count() != static_cast<int>(form_.HelpList.Items.size())) {
         setListItems(helpList_, form_.HelpList.Items);
     }

@@ -162,6 +162,7 @@ private:
     QScrollArea* extrasScroll_ = nullptr; // the Extras page's scrolled area
     QComboBox* cmbLimbLaw_ = nullptr;
     QLabel* lblLight_ = nullptr;
+    QLabel* lblLightReport_ = nullptr;
     QListWidget* helpList_ = nullptr;
     QTimer* timer1_ = nullptr;
     QTimer* timer2_ = nullptr;

@@ -291,6 +291,13 @@ TEST_F(UseFixture, TheLightSettingsAreChosenByKeyOnTheExtrasPage) {
     EXPECT_DOUBLE_EQ(in.Light.limb1b, 0.2);
     EXPECT_DOUBLE_EQ(in.Light.thirdLight, 0.99);
     EXPECT_FALSE(find<QLabel>("lblLight")->isVisible()) << "nothing to say with the Precise photometry";
+    // Under the settings, what papers quote of the model, in its band.
+    QLabel* report = find<QLabel>("lblLightReport");
+    EXPECT_TRUE(report->isVisible());
+    EXPECT_THAT(report->text().toStdString(), HasSubstr("Light Ratio L2/L1 = "));
+    EXPECT_THAT(report->text().toStdString(), HasSubstr("Mean Surface-Brightness Ratio = "));
+    EXPECT_THAT(report->text().toStdString(), HasSubstr("(Bolometric, at phase 0.25)"));
+    EXPECT_THAT(report->text().toStdString(), HasSubstr("Mean Effective Temperatures T1 = "));
     // Coefficients the law cannot use: said under the settings, and no curve until mended.
     typeKeys("txtLimb1b", "0.9");
     QTest::keyClick(find<QLineEdit>("txtLimb1b"), Qt::Key_Return);
@@ -305,6 +312,7 @@ TEST_F(UseFixture, TheLightSettingsAreChosenByKeyOnTheExtrasPage) {
     QTest::keyClick(photometry, Qt::Key_Up);
     EXPECT_EQ(form.cmbPhotometry.Text, "Pixels");
     EXPECT_THAT(find<QLabel>("lblLight")->text().toStdString(), HasSubstr("measures the picture shaded with these settings"));
+    EXPECT_FALSE(report->isVisible()) << "the Pixels photometry has no model to report on";
 }
 
 TEST_F(UseFixture, AWheelOverAChoiceScrollsTheExtrasPageAndChangesNothing) {
