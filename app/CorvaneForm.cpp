@@ -340,7 +340,7 @@ std::string CorvaneForm::channelName(int channel) {
 
 std::string CorvaneForm::modelKey() const {
     return lightKey() + "," + cmbFilter.Text + "," + std::to_string(chkMag.Value) + "," +
-           GeneralNumber(observedPhaseShift());
+           GeneralNumber(observedPhaseShift()) + "," + GeneralNumber(exposureWidth());
 }
 
 std::string CorvaneForm::lightKey() const {
@@ -800,6 +800,7 @@ std::span<const CorvaneForm::ParameterControl> CorvaneForm::parameterControls() 
         {"txtFinal2", "Final", 0, 0, &CorvaneForm::txtFinal2, &CorvaneForm::txtFilename_KeyUp},
         {"txtSteps2", "Steps", 0, 0, &CorvaneForm::txtSteps2, &CorvaneForm::txtFilename_KeyUp},
         {"txtPeriod", "Period (d)", 0, 0, &CorvaneForm::txtPeriod, &CorvaneForm::txtFilename_KeyUp},
+        {"txtExposure", "Exposure (s)", 0, 0, &CorvaneForm::txtExposure, &CorvaneForm::txtExposure_KeyUp},
         {"txtEpoch", "Epoch", 0, 0, &CorvaneForm::txtEpoch, &CorvaneForm::txtFilename_KeyUp},
         {"txtPhaseShift", "Phase Shift", 0, 0, &CorvaneForm::txtPhaseShift, &CorvaneForm::txtFilename_KeyUp},
         {"txtLimb1b", "Limb Darkening b", 0, 0.05, &CorvaneForm::txtLimb1b, &CorvaneForm::txtLimb1_KeyUp},

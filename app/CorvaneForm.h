@@ -193,6 +193,16 @@ public:
     // time scale) into phases; a file of phases needs neither.
     TextBox txtPeriod{""};
     TextBox txtEpoch{"0"};
+    // How long each observed point integrates, in seconds (0: an instant). With a period the model
+    // at each observed phase is its light averaged over the exposure, to ExposureTolerance of the
+    // light (fitting::averageOverExposure); ExposureReport says how many points that took. A
+    // mission's file sets it from its cadence unless the person chose one (ExposureChosen).
+    TextBox txtExposure{"0"};
+    bool ExposureChosen = false;
+    std::string ExposureReport;
+    static constexpr double ExposureTolerance = 1e-6;
+    double exposureWidth() const; // in revolutions: the exposure over the period, at most 0.5
+    void txtExposure_KeyUp();
     Label lblObserved{"", true};   // what the last load read: points, columns, folding, binning
     // The observed errors (magnitudes, slots 1..ObsCount) when the file gives them.
     bool ObsHasErrors = false;

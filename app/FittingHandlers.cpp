@@ -12,6 +12,7 @@
 #include "fitting/StarParameters.h"
 #include "platform/NumberFormat.h"
 #include "platform/TextFile.h"
+#include "fitting/Exposure.h"
 #include "precise/PreciseLight.h"
 #include "roche/Constants.h"
 
@@ -205,6 +206,15 @@ bool CorvaneForm::readObservedCurve() {
         c.ObsValue[static_cast<std::size_t>(i)] = c.ObsMax + c.ObsMin - c.ObsRaw[static_cast<std::size_t>(i)];
     }
     lblObserved.Caption = fitting::describe(obs, before, period, epoch);
+    // A mission's file says how long each point integrates: the model is averaged over it unless the
+    // person chose an exposure.
+    if (Val(txtExposure.Text) > 0 && !(period > 0) && !(Val(txtPeriod.Text) > 0)) {
+        lblObserved.Caption += " The exposure is not averaged over without a period (days) to make it a phase.";
+    } else if (obs.exposureDays > 0 && !ExposureChosen) {
+        txtExposure.Text = GeneralNumber(std::round(obs.exposureDays * 86400 * 1000) / 1000);
+        lblObserved.Caption += " Each point integrates " + txtExposure.Text + " s (the file's cadence): the model is "
+                               "averaged over it.";
+    }
     // A mission's file is in its band: taken unless the person chose one.
     if (!obs.band.empty() && !PassbandChosen && cmbPassband.Text != obs.band && cmbPassband.select(obs.band)) {
         lblObserved.Caption += " The file is from " + obs.band + ": the passband is now " + obs.band +
@@ -246,40 +256,66 @@ void CorvaneForm::computeModelAtObs(const std::function<void(int done, int total
         ModelAtObsKey.clear();
         return;
     }
+    // The light at each observed phase, or its average over the exposure.
+    const double width = exposureWidth();
+    ExposureReport.clear();
+    std::vector<double> phases;
+    for (int i = 1; i <= Curve.ObsCount; ++i) {
+        phases.push_back(Curve.ObsPhase[static_cast<std::size_t>(i)] + shift + 0.25);
+    }
+    std::function<std::vector<double>(const std::vector<double>&)> lightsAt;
+    std::optional<precise::PreciseLight> model;
     if (precisePhotometry()) {
-        const precise::PreciseLight light(sceneInputs());
-        std::vector<double> etas;
-        for (int i = 1; i <= Curve.ObsCount; ++i) {
-            etas.push_back(TwoPi * (Curve.ObsPhase[static_cast<std::size_t>(i)] + shift + 0.25));
-        }
-        const std::vector<precise::Channels> values = light.curve(etas);
-        for (int i = 1; i <= Curve.ObsCount; ++i) {
-            if (cancel != nullptr && *cancel) {
-                break;
+        model.emplace(sceneInputs());
+        lightsAt = [&](const std::vector<double>& at) {
+            std::vector<double> etas;
+            etas.reserve(at.size());
+            for (const double phase : at) {
+                etas.push_back(TwoPi * phase);
             }
-            double value = values[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(channel)];
-            ModelLightAtObs[static_cast<std::size_t>(i)] = value;
-            if (chkMag.checked()) {
-                value = lightcurve::magnitude(value).value_or(value);
+            const std::vector<precise::Channels> values = model->curve(etas);
+            std::vector<double> out;
+            out.reserve(values.size());
+            for (const precise::Channels& v : values) {
+                out.push_back(v[static_cast<std::size_t>(channel)]);
             }
-            Curve.FrameSum = value;
-            ModelAtObs[static_cast<std::size_t>(i)] = value;
-            ModelMax = std::max(ModelMax, value);
-            ModelMin = std::min(ModelMin, value);
-            if (progress) {
-                progress(i, Curve.ObsCount);
+            return out;
+        };
+    } else {
+        lightsAt = [&](const std::vector<double>& at) {
+            std::vector<double> out;
+            out.reserve(at.size());
+            for (const double phase : at) {
+                if (cancel != nullptr && *cancel) {
+                    out.push_back(0);
+                    continue;
+                }
+                Eta = TwoPi * phase;
+                txtEta.Text = GeneralNumber(std::floor(Eta * 180 / Pi)) + " ";
+                drawModelFrame();
+                out.push_back(static_cast<double>(lightcurve::channelSum(Scene.Picture1, channel)));
+                if (progress && width <= 0) {
+                    progress(static_cast<int>(out.size()), Curve.ObsCount);
+                }
             }
-        }
-        return;
+            return out;
+        };
+    }
+    std::vector<double> lights;
+    if (width > 0) {
+        const fitting::ExposureAverage a = fitting::averageOverExposure(phases, width, ExposureTolerance, lightsAt);
+        lights = a.light;
+        ExposureReport = "Each model point is its light averaged over the " + GeneralNumber(Val(txtExposure.Text)) +
+                         " s exposure (up to " + std::to_string(a.largest) + " points in it, " +
+                         GeneralNumber(std::round(a.mean * 10) / 10) + " on average).";
+    } else {
+        lights = lightsAt(phases);
     }
     for (int i = 1; i <= Curve.ObsCount; ++i) {
         if (cancel != nullptr && *cancel) {
             break;
         }
-        Eta = TwoPi * (Curve.ObsPhase[static_cast<std::size_t>(i)] + shift + 0.25);
-        txtEta.Text = GeneralNumber(std::floor(Eta * 180 / Pi)) + " ";
-        drawModelFrame();
-        double value = static_cast<double>(lightcurve::channelSum(Scene.Picture1, channel));
+        double value = lights[static_cast<std::size_t>(i - 1)];
         ModelLightAtObs[static_cast<std::size_t>(i)] = value;
         if (chkMag.checked()) {
             // A black frame has no magnitude; its 0 stays, as in the photometry.
@@ -289,11 +325,22 @@ void CorvaneForm::computeModelAtObs(const std::function<void(int done, int total
         ModelAtObs[static_cast<std::size_t>(i)] = value;
         ModelMax = std::max(ModelMax, value);
         ModelMin = std::min(ModelMin, value);
-        if (progress) {
+        if (progress && (precisePhotometry() || width > 0)) {
             progress(i, Curve.ObsCount);
         }
     }
 }
+
+double CorvaneForm::exposureWidth() const {
+    const double seconds = Val(txtExposure.Text);
+    const double period = Val(txtPeriod.Text);
+    if (!(seconds > 0) || !std::isfinite(seconds) || !(period > 0) || !std::isfinite(period)) {
+        return 0;
+    }
+    return std::min(0.5, seconds / (period * 86400));
+}
+
+void CorvaneForm::txtExposure_KeyUp() { ExposureChosen = true; }
 
 void CorvaneForm::finishObservedCurve() {
     if (!LastLoadProblems.empty()) {

@@ -65,8 +65,9 @@ const char* kFooter =
     "              (Linear, Quadratic, Square root, Logarithmic, Power-2), txtLimb1b, txtLimb2b (the laws'\n"
     "              second coefficients), txtGravity1, txtGravity2 (gravity-darkening exponents, 0 to 1),\n"
     "              txtAlbedo1, txtAlbedo2 (bolometric albedos, 0 to 1), txtThirdLight (L3, 0 to 0.99)\n"
-    "  observations txtPeriod (days), txtEpoch (time of primary minimum), txtPhaseShift (revolutions);\n"
-    "              --period and --epoch on compare, grid and fit set the first two\n"
+    "  observations txtPeriod (days), txtEpoch (time of primary minimum), txtPhaseShift (revolutions),\n"
+    "              txtExposure (seconds each point integrates); --period, --epoch and --exposure on\n"
+    "              compare, grid, fit, mcmc and plot set them\n"
     "  other       txtFilename (light-curve file name: lightcurve without --out writes it into\n"
     "              LightCurves/ in the output folder); chkSave and chkBMP belong to the window (use\n"
     "              the lightcurve and render commands: a command writes only the file it is given)\n"
@@ -402,10 +403,14 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         ->type_name("FILE");
     compare->add_flag("--listing", listing, "Also print the point-by-point comparison");
     // A time series is folded with a period and an epoch; a file of phases needs neither.
-    std::string periodText, epochText;
+    std::string periodText, epochText, exposureText;
     auto addEphemeris = [&](CLI::App* sub) {
         sub->add_option("--period", periodText, "Orbital period in days, to fold a time series")->type_name("DAYS");
         sub->add_option("--epoch", epochText, "Time of primary minimum, in the file's own time scale")->type_name("TIME");
+        sub->add_option("--exposure", exposureText,
+                        "Seconds each observed point integrates: the model is averaged over it (needs the period; "
+                        "a TESS or Kepler FITS file gives its cadence)")
+            ->type_name("SECONDS");
     };
     addEphemeris(compare);
 
@@ -650,6 +655,19 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         form.txtPeriod.Text = periodText;
         form.txtEpoch.Text = epochText.empty() ? "0" : epochText;
     }
+    if (!exposureText.empty()) {
+        const double s = platform::Val(exposureText);
+        if (!(s >= 0 && std::isfinite(s))) {
+            err << "corvane-cli: --exposure expects seconds (0 or more), got '" << exposureText << "'\n";
+            return 2;
+        }
+        if (s > 0 && !(platform::Val(form.txtPeriod.Text) > 0)) {
+            err << "corvane-cli: --exposure needs --period: the exposure is averaged over as a fraction of the orbit\n";
+            return 2;
+        }
+        form.txtExposure.Text = exposureText;
+        form.ExposureChosen = true;
+    }
 
     if (lists->parsed()) {
         printList(out, "Roche Lobe", form.RocheList);
@@ -721,6 +739,9 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         out << form.lblError.Caption << '\n';
         if (form.lblChiSquare.Visible) {
             out << form.lblChiSquare.Caption << '\n';
+        }
+        if (!form.ExposureReport.empty()) {
+            err << "corvane-cli: " << form.ExposureReport << '\n';
         }
     } else if (periodCommand->parsed()) {
         return runPeriodCommand(timingFiles, minDays, maxDays, lomb, timingPlot, {width, height}, out, err);

@@ -184,6 +184,23 @@ Observations readFitsObservations(const std::string& path) {
                       (status != 0 ? " (" + fitsMessage(status) + ")." : ".");
         return obs;
     }
+    // Each point's integration: the cadence (the frames of a time stamp span it, dead time aside).
+    {
+        double days = 0;
+        int keyStatus = 0;
+        if (fits_read_key(file.f, TDOUBLE, "TIMEDEL", &days, nullptr, &keyStatus) == 0 && days > 0 && std::isfinite(days)) {
+            obs.exposureDays = days;
+        } else {
+            double frame = 0;
+            long frames = 0;
+            keyStatus = 0;
+            if (fits_read_key(file.f, TDOUBLE, "FRAMETIM", &frame, nullptr, &keyStatus) == 0 &&
+                fits_read_key(file.f, TLONG, "NUM_FRM", &frames, nullptr, &keyStatus) == 0 && frame > 0 &&
+                std::isfinite(frame) && frames > 0) {
+                obs.exposureDays = frame * static_cast<double>(frames) / 86400;
+            }
+        }
+    }
     const int timeCol = column(file.f, "TIME");
     int fluxCol = 0;
     const char* fluxName = nullptr;

@@ -27,6 +27,7 @@ struct Observations {
     int flagged = 0;        // FITS rows left out for a non-zero QUALITY flag
     bool fromFlux = false;  // the values were fluxes, turned into magnitudes
     std::string band;       // the passband the file says it was taken in ("TESS", "Kepler"), or empty
+    double exposureDays = 0; // how long each point integrates (a FITS file's TIMEDEL), 0: not said
     std::string problem;    // why nothing could be read; empty when read
 
     bool ok() const { return problem.empty(); }
@@ -47,7 +48,8 @@ Observations parseObservations(const std::string& text);
 // column (in that order of preference, any case), with the flux's _ERR column when there is one.
 // Rows with a time, flux or error that is not finite are skipped, rows with a non-zero QUALITY are
 // left out (flagged). Times in the file's own days (BTJD for TESS), fluxes as stored; the primary
-// header's TELESCOP "TESS" or "Kepler" (K2 too) names the band. The path is
+// header's TELESCOP "TESS" or "Kepler" (K2 too) names the band, the table's TIMEDEL (days; else
+// FRAMETIM times NUM_FRM, seconds) the time each point integrates over. The path is
 // taken literally (no cfitsio filename syntax: brackets, parentheses, "!", "-", "mem://" are part
 // of the name). A table whose header declares more rows than the file holds, or more than
 // MaxFitsRows, is refused before anything is allocated; rows are read in chunks.

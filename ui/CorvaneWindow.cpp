@@ -1430,24 +1430,26 @@ QWidget* CorvaneWindow::buildExtras() {
     QWidget* epoch = buildParameterRow(parameter("txtEpoch"));
     epoch->setToolTip("The time of a primary minimum, in the file's own time scale (it falls at phase 0).");
     grid->addWidget(epoch, 7, 1);
+    grid->addWidget(new QLabel("Exposure (s)"), 8, 0);
+    grid->addWidget(buildParameterRow(parameter("txtExposure")), 8, 1);
     cmdFindPeriod_ = new QPushButton("Find Period");
     cmdFindPeriod_->setObjectName("cmdFindPeriod");
     cmdFindPeriod_->setToolTip("Choose a time series: its period is searched (phase dispersion), the epoch of primary\n"
                                "minimum and every covered eclipse timed (Kwee and van Woerden), the boxes filled,\n"
                                "the series loaded folded with them, and the periodogram and O-C diagram shown.");
     connect(cmdFindPeriod_, &QPushButton::clicked, this, [this] { findPeriod(); });
-    grid->addWidget(cmdFindPeriod_, 8, 1);
+    grid->addWidget(cmdFindPeriod_, 9, 1);
     lblObserved_ = new QLabel;
     lblObserved_->setObjectName("lblObserved");
     lblObserved_->setWordWrap(true);
-    grid->addWidget(lblObserved_, 9, 0, 1, 2);
+    grid->addWidget(lblObserved_, 10, 0, 1, 2);
     lblChiSquare_ = new QLabel;
     lblChiSquare_->setObjectName("lblChiSquare");
     lblChiSquare_->setWordWrap(true);
-    grid->addWidget(lblChiSquare_, 10, 0, 1, 2);
-    grid->addWidget(buildLightFrame(), 11, 0, 1, 2);
-    grid->addWidget(buildFileAndGridPanel(), 0, 2, 13, 1);
-    grid->setRowStretch(12, 1);
+    grid->addWidget(lblChiSquare_, 11, 0, 1, 2);
+    grid->addWidget(buildLightFrame(), 12, 0, 1, 2);
+    grid->addWidget(buildFileAndGridPanel(), 0, 2, 14, 1);
+    grid->setRowStretch(13, 1);
     grid->setColumnStretch(2, 1);
     return frame;
 }

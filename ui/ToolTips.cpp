@@ -56,6 +56,8 @@ std::string toolTipFor(const std::string& name) {
         {"txtPeriod", "Orbital period in days: a file of times (JD, HJD, BJD, BTJD) is folded with it; empty "
                       "for a file of phases"},
         {"txtEpoch", "Time of a primary minimum, in the file's own time scale (it falls at phase 0)"},
+        {"txtExposure", "Seconds each observed point integrates (0: an instant): with a period the model at each point "
+                        "is averaged over it; a TESS or Kepler FITS file gives its cadence"},
         {"txtPhaseShift", "Added to every observed phase before the model is computed there (revolutions, -0.5 "
                           "to 0.5)"},
         {"chkAuto", "Keep star 2 on star 1's surface when the stars touch (a contact pair)"},

@@ -130,6 +130,60 @@ TEST_F(PreciseFormFixture, APreciseSaveIsWrittenAtOnceWithThePhasesOfAPixelSave)
     }
 }
 
+// A 30-minute exposure of a 1.25-day orbit (0.0167 of it) across an eclipse, its contacts included:
+// each model point against the brute-force average of 401 instants of the precise light over the
+// exposure (its own error at a contact under 3e-7), within 1e-6 of the light (the form's tolerance).
+TEST_F(PreciseFormFixture, AnExposureAveragesTheModelOverItsDuration) {
+    detached();
+    const fs::path file = folder / "observed.csv";
+    {
+        std::ofstream out(file);
+        for (int k = -40; k <= 40; k += 2) {
+            const double phase = k / 500.0;
+            out << (phase < 0 ? phase + 1 : phase) << "," << 12 << "\n";
+        }
+    }
+    form.chooseItem("cmbFilter", "R");
+    form.chooseItem("cmbPhotometry", "Precise");
+    form.typeText("txtPeriod", "1.25");
+    form.typeText("txtExposure", "1800");
+    ASSERT_TRUE(form.ExposureChosen);
+    form.txtLCName.Text = file.string();
+    form.chkError.Value = 1;
+    form.cmdLoadLight_Click();
+    ASSERT_EQ(form.Curve.ObsCount, 41);
+    const double width = 1800 / (1.25 * 86400);
+    const precise::PreciseLight light(form.sceneInputs());
+    const double quadrature = light.at(Pi)[3];
+    double deepest = quadrature;
+    for (int i = 1; i <= form.Curve.ObsCount; ++i) {
+        const double phase = form.Curve.ObsPhase[static_cast<std::size_t>(i)] + 0.25;
+        const int n = 401;
+        double sum = 0;
+        for (int k = 0; k < n; ++k) {
+            sum += light.at(TwoPi * (phase - 0.5 * width + (k + 0.5) * width / n))[3];
+        }
+        const double expected = sum / n;
+        deepest = std::min(deepest, expected);
+        EXPECT_NEAR(form.ModelLightAtObs[static_cast<std::size_t>(i)], expected, 1e-6 * quadrature)
+            << "phase " << form.Curve.ObsPhase[static_cast<std::size_t>(i)];
+    }
+    EXPECT_LT(deepest, 0.8 * quadrature) << "the points cross an eclipse";
+    EXPECT_THAT(form.ExposureReport, HasSubstr("averaged over the 1800 s exposure")) << form.ExposureReport;
+    // Without the exposure the model is the light at the mid-times again, which differs by far more.
+    const std::vector<double> averaged = form.ModelLightAtObs;
+    form.typeText("txtExposure", "0");
+    form.computeModelAtObs();
+    double largest = 0;
+    for (int i = 1; i <= form.Curve.ObsCount; ++i) {
+        const double phase = form.Curve.ObsPhase[static_cast<std::size_t>(i)] + 0.25;
+        EXPECT_NEAR(form.ModelLightAtObs[static_cast<std::size_t>(i)], light.at(TwoPi * phase)[3], 1e-12 * quadrature);
+        largest = std::max(largest, std::fabs(averaged[static_cast<std::size_t>(i)] - form.ModelLightAtObs[static_cast<std::size_t>(i)]));
+    }
+    EXPECT_GT(largest, 1e-3 * quadrature);
+    EXPECT_TRUE(form.ExposureReport.empty());
+}
+
 TEST_F(PreciseFormFixture, TheComparisonAndEveryGridCellUseThePreciseLight) {
     detached();
     const fs::path file = folder / "observed.csv";

@@ -91,6 +91,7 @@ TEST_F(FitsFixture, TheOtherFluxColumnsAndMissingOnes) {
     EXPECT_EQ(sap.valueColumn, "SAP_FLUX");
     EXPECT_EQ(sap.flagged, 0) << "no QUALITY column: nothing flagged";
     EXPECT_EQ(sap.band, "") << "no TELESCOP: no band";
+    EXPECT_EQ(sap.exposureDays, 0) << "no TIMEDEL: no exposure";
     const Observations none = readFitsObservations(write("COUNTS", 5).string());
     EXPECT_FALSE(none.ok());
     EXPECT_THAT(none.problem, HasSubstr("PDCSAP_FLUX, SAP_FLUX or FLUX"));
@@ -179,6 +180,7 @@ TEST(RealFits, TheTessLightCurveOfCmDraconisFoldsOntoItsEphemeris) {
     EXPECT_EQ(o.size(), 16087u);
     EXPECT_EQ(o.valueColumn, "PDCSAP_FLUX");
     EXPECT_EQ(o.band, "TESS") << "the primary header's TELESCOP";
+    EXPECT_DOUBLE_EQ(o.exposureDays * 86400, 120) << "the table's TIMEDEL: two-minute cadence";
     EXPECT_NEAR(*std::min_element(o.x.begin(), o.x.end()), 1955.79, 0.01);
     EXPECT_NEAR(*std::max_element(o.x.begin(), o.x.end()), 1982.28, 0.01);
     std::vector<double> sorted = o.value;

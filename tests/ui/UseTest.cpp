@@ -652,6 +652,14 @@ TEST_F(UseFixture, ATimeSeriesIsFoldedAndFittedFromTheWindow) {
     window.findChild<QAction*>("mnuLoadLightCurve")->trigger();
     ASSERT_EQ(form.Curve.ObsCount, 300);
     EXPECT_THAT(find<QLabel>("lblObserved")->text().toStdString(), HasSubstr("Folded with period 2.4731 d"));
+    // The exposure is typed like any box, a share of the period; typed, it is the person's own.
+    typeKeys("txtExposure", "600");
+    QTest::keyClick(find<QLineEdit>("txtExposure"), Qt::Key_Return);
+    EXPECT_TRUE(form.ExposureChosen);
+    EXPECT_DOUBLE_EQ(form.exposureWidth(), 600 / (2.4731 * 86400));
+    typeKeys("txtExposure", "0");
+    QTest::keyClick(find<QLineEdit>("txtExposure"), Qt::Key_Return);
+    EXPECT_EQ(form.exposureWidth(), 0);
 
     typeKeys("txtIota", "78");
     QTest::keyClick(find<QLineEdit>("txtIota"), Qt::Key_Return);
