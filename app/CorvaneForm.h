@@ -199,6 +199,11 @@ public:
     // mission's file sets it from its cadence unless the person chose one (ExposureChosen).
     TextBox txtExposure{"0"};
     bool ExposureChosen = false;
+    bool ExposureFromFile = false; // txtExposure holds the last file's cadence
+    // A file's cadence is taken from this long: shorter ones smear an eclipse less than most files'
+    // noise, and averaging costs the model several times its points (the file's cadence is still
+    // said, for the person to type).
+    static constexpr double AutoExposureSeconds = 600;
     std::string ExposureReport;
     static constexpr double ExposureTolerance = 1e-6;
     double exposureWidth() const; // in revolutions: the exposure over the period, at most 0.5

@@ -208,12 +208,23 @@ bool CorvaneForm::readObservedCurve() {
     lblObserved.Caption = fitting::describe(obs, before, period, epoch);
     // A mission's file says how long each point integrates: the model is averaged over it unless the
     // person chose an exposure.
+    if (!ExposureChosen && ExposureFromFile) {
+        txtExposure.Text = "0"; // the last file's cadence is not this one's
+        ExposureFromFile = false;
+    }
     if (Val(txtExposure.Text) > 0 && !(period > 0) && !(Val(txtPeriod.Text) > 0)) {
         lblObserved.Caption += " The exposure is not averaged over without a period (days) to make it a phase.";
     } else if (obs.exposureDays > 0 && !ExposureChosen) {
-        txtExposure.Text = GeneralNumber(std::round(obs.exposureDays * 86400 * 1000) / 1000);
-        lblObserved.Caption += " Each point integrates " + txtExposure.Text + " s (the file's cadence): the model is "
-                               "averaged over it.";
+        const std::string seconds = GeneralNumber(std::round(obs.exposureDays * 86400 * 1000) / 1000);
+        if (obs.exposureDays * 86400 >= AutoExposureSeconds) {
+            txtExposure.Text = seconds;
+            ExposureFromFile = true;
+            lblObserved.Caption += " Each point integrates " + seconds + " s (the file's cadence): the model is "
+                                   "averaged over it.";
+        } else {
+            lblObserved.Caption += " Each point integrates " + seconds + " s (the file's cadence): type it into "
+                                   "Exposure (s) to average the model over it.";
+        }
     }
     // A mission's file is in its band: taken unless the person chose one.
     if (!obs.band.empty() && !PassbandChosen && cmbPassband.Text != obs.band && cmbPassband.select(obs.band)) {

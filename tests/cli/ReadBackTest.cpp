@@ -290,6 +290,52 @@ TEST_F(ReadBack, AMissionsFileSetsItsBandUnlessOneWasChosen) {
     EXPECT_THAT(bad.err, HasSubstr("no passband is called 'Johnson Q'"));
 }
 
+TEST_F(ReadBack, AMissionsLongCadenceIsAveragedOverAndAShortOneOffered) {
+    auto write = [&](const std::string& name, double cadenceSeconds) {
+        const std::string path = file(name);
+        fitsfile* f = nullptr;
+        int status = 0;
+        fits_create_file(&f, ("!" + path).c_str(), &status);
+        fits_create_img(f, 8, 0, nullptr, &status);
+        char* types[] = {const_cast<char*>("TIME"), const_cast<char*>("PDCSAP_FLUX")};
+        char* forms[] = {const_cast<char*>("1D"), const_cast<char*>("1D")};
+        fits_create_tbl(f, BINARY_TBL, 0, 2, types, forms, nullptr, "LIGHTCURVE", &status);
+        double days = cadenceSeconds / 86400;
+        fits_update_key(f, TDOUBLE, "TIMEDEL", &days, nullptr, &status);
+        for (int i = 0; i < 60; ++i) {
+            double t = 1900 + i / 30.0, flux = 1000 * (1 - 0.3 * std::exp(-std::pow(std::remainder(t, 1.0) / 0.05, 2)));
+            fits_write_col(f, TDOUBLE, 1, i + 1, 1, 1, &t, &status);
+            fits_write_col(f, TDOUBLE, 2, i + 1, 1, 1, &flux, &status);
+        }
+        fits_close_file(f, &status);
+        EXPECT_EQ(status, 0);
+        return path;
+    };
+    const std::string kepler = write("long.fits", 1765.5), tess = write("short.fits", 120);
+    auto compare = [&](const std::string& path, std::vector<std::string> extra) {
+        std::vector<std::string> args = {"--set", "cmbPhotometry=Precise", "compare", "--observed", path,
+                                         "--period", "1", "--epoch", "0"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    };
+    const ToolRun longRun = compare(kepler, {});
+    ASSERT_EQ(longRun.status, 0) << longRun.err;
+    EXPECT_THAT(longRun.err, HasSubstr("Each point integrates 1765.5 s (the file's cadence): the model is averaged over it."));
+    EXPECT_THAT(longRun.err, HasSubstr("averaged over the 1765.5 s exposure (up to "));
+    const ToolRun shortRun = compare(tess, {});
+    ASSERT_EQ(shortRun.status, 0) << shortRun.err;
+    EXPECT_THAT(shortRun.err, HasSubstr("Each point integrates 120 s (the file's cadence): type it into Exposure (s)"));
+    EXPECT_THAT(shortRun.err, Not(HasSubstr("exposure (up to")));
+    const ToolRun typed = compare(tess, {"--exposure", "120"});
+    EXPECT_THAT(typed.err, HasSubstr("averaged over the 120 s exposure")) << typed.err;
+    const ToolRun off = compare(kepler, {"--exposure", "0"});
+    EXPECT_THAT(off.err, Not(HasSubstr("exposure (up to"))) << "the person's choice stands";
+    EXPECT_NE(off.out, longRun.out) << "a half-hour exposure changes the comparison";
+    const ToolRun phases = run({"compare", "--observed", file("tess.csv"), "--exposure", "60"});
+    EXPECT_EQ(phases.status, 2);
+    EXPECT_THAT(phases.err, HasSubstr("--exposure needs --period"));
+}
+
 TEST_F(ReadBack, ListsOfFilesKeepTheirNamesLiterally) {
     // A job array's list hands each name to the readers as written: brackets, parentheses, "!",
     // "-" and addresses are part of the name (the FITS reader no longer parses them).
