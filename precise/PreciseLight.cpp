@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: Corvane developers
 #include "PreciseLight.h"
+#include "OrbitScene.h"
 
 #include "Quadrature.h"
 #include "light/Irradiation.h"
@@ -1140,6 +1141,11 @@ struct PreciseLight::Impl {
 };
 
 PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) {
+    if (in.Orbit.eccentric() && in.TwoStars && orbitProblem(in).empty()) {
+        orbit_ = std::make_shared<const render::SceneInputs>(in);
+        impl_ = PreciseLight(sceneAtOrbitAngle(in, kPi), resolution).impl_;
+        return;
+    }
     auto impl = std::make_shared<Impl>();
     Impl& m = *impl;
     m.in = in;
@@ -1288,12 +1294,28 @@ Channels plus(Channels a, const Channels& b) {
 
 } // namespace
 
-Channels PreciseLight::at(double eta) const { return plus(impl_->at(eta), impl_->third); }
+PreciseLight PreciseLight::frameAt(double eta) const {
+    render::SceneInputs frame = sceneAtOrbitAngle(*orbit_, eta);
+    frame.Light.thirdLight = 0;
+    return PreciseLight(frame, impl_->resolution);
+}
+
+Channels PreciseLight::at(double eta) const {
+    if (orbit_) {
+        const PreciseLight frame = frameAt(eta);
+        return plus(frame.impl_->at(frame.impl_->in.Eta), impl_->third);
+    }
+    return plus(impl_->at(eta), impl_->third);
+}
 
 
 bool PreciseLight::contact() const { return impl_->envelope; }
 
 std::optional<std::array<Channels, 2>> PreciseLight::starLights(double eta) const {
+    if (orbit_) {
+        const PreciseLight frame = frameAt(eta);
+        return frame.starLights(frame.impl_->in.Eta);
+    }
     const Impl& m = *impl_;
     if (m.bodies.size() != 2 || m.freeLight[0].empty()) {
         return std::nullopt;
@@ -1321,6 +1343,12 @@ std::optional<std::array<double, 2>> PreciseLight::meanTemperatures() const {
 
 std::vector<Channels> PreciseLight::curve(std::span<const double> etas) const {
     std::vector<Channels> out(etas.size());
+    if (orbit_) {
+        for (std::size_t k = 0; k < etas.size(); ++k) {
+            out[k] = at(etas[k]);
+        }
+        return out;
+    }
     std::map<double, Channels> seen;
     for (std::size_t k = 0; k < etas.size(); ++k) {
         // Mirrored in the plane of the line of centres and the axis, the system at pi - eta is the

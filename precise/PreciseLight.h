@@ -34,6 +34,10 @@
 // picture's units: square pixels of the zoom (a star of radius r covers pi (2 ZoomScale r)^2), so a
 // picture large enough to hold the stars sums, pixel by pixel, to this value.
 //
+// An eccentric orbit (SceneInputs::Orbit) is taken frame by frame: at each phase the system is the
+// circular one of that moment's separation and angle (precise/OrbitScene), built and integrated as
+// below, so every bound holds for it too; eta is then the mean anomaly's turn 2 pi (phase + 1/4).
+//
 // Frame: star 1 at the origin, star 2 at (1, 0, 0), z the rotation axis; lengths in units of the
 // separation. At the rotation angle Eta and inclination Iota the viewer is in the direction
 //   v = (sin Eta sin Iota, cos Eta sin Iota, -cos Iota),
@@ -104,7 +108,13 @@ public:
     struct Impl;
 
 private:
+    // The light of one frame of an eccentric orbit (precise/OrbitScene), third light left out.
+    PreciseLight frameAt(double eta) const;
+
     std::shared_ptr<const Impl> impl_; // immutable once built: copies share it, threads may too
+    // An eccentric orbit: the system's own inputs, from which each phase's frame is made (impl_ is
+    // then the frame of phase 0.25, which the third light and the mean temperatures are taken from).
+    std::shared_ptr<const render::SceneInputs> orbit_;
 };
 
 } // namespace corvane::precise

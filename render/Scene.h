@@ -7,6 +7,7 @@
 #include "platform/UniformRandom.h"
 #include "render/StarColor.h"
 #include "roche/NeckShape.h"
+#include "roche/Orbit.h"
 #include "roche/StarShape.h"
 
 #include <array>
@@ -48,6 +49,9 @@ struct SceneInputs {
     DrawMode Mode = DrawMode::Paint;
     ColourSettings Colour;
     light::LightSettings Light; // the precise photometry's passband, law and third light
+    // The orbit. An eccentric one is drawn and measured through precise/OrbitScene: Eta is then the
+    // mean anomaly's turn, 2 pi (phase + 1/4), and the radii are in units of the semi-major axis.
+    roche::OrbitSettings Orbit;
     roche::ShapeInputs Shape;
     roche::ViewGeometry View; // CentreX/CentreY and the half sizes are set while drawing
 };
