@@ -9,6 +9,7 @@
 #include "platform/AppFolder.h"
 #include "platform/NumberFormat.h"
 #include "platform/TextFile.h"
+#include "precise/OrbitScene.h"
 #include "roche/Constants.h"
 #include "roche/LobeRadius.h"
 #include "roche/NeckShape.h"
@@ -364,6 +365,9 @@ std::string CorvaneForm::lightKey() const {
     key += "," + cmbPassband.Text + "," + cmbLimbLaw.Text + "," + GeneralNumber(Limb1b) + "," + GeneralNumber(Limb2b) +
            "," + GeneralNumber(ThirdLight) + "," + GeneralNumber(Gravity1) + "," + GeneralNumber(Gravity2) + "," +
            GeneralNumber(Albedo1) + "," + GeneralNumber(Albedo2);
+    if (Eccentricity > 0) {
+        key += ",e" + GeneralNumber(Eccentricity) + "," + GeneralNumber(OmegaDeg) + "," + GeneralNumber(Apsidal);
+    }
     return key;
 }
 
@@ -430,6 +434,7 @@ render::SceneInputs CorvaneForm::sceneInputs() const {
     in.Colour.SpotLon = SpotLon;
     in.Colour.SpotRadius = SpotRadius;
     in.Light = lightSettings();
+    in.Orbit = orbitSettings();
     in.Shape = shapeInputs();
     in.View.Tidal = chkSpherical.checked();
     in.View.TwoStars = TwoStarsCheck.checked();
@@ -440,9 +445,41 @@ render::SceneInputs CorvaneForm::sceneInputs() const {
     return in;
 }
 
+roche::OrbitSettings CorvaneForm::orbitSettings() const {
+    roche::OrbitSettings o;
+    o.eccentricity = Eccentricity;
+    o.omega = OmegaDeg * Pi / 180;
+    o.apsidal = Apsidal * Pi / 180;
+    return o;
+}
+
+void CorvaneForm::checkOrbit() {
+    std::string text;
+    const render::SceneInputs in = sceneInputs();
+    if (Eccentricity > 0 && !in.TwoStars) {
+        text = "A single star has no orbit.";
+    } else if (Eccentricity > 0) {
+        if (const std::string why = precise::orbitProblem(in); !why.empty()) {
+            text = why + " The orbit is taken as circular.";
+        } else {
+            const roche::Orbit orbit(in.Orbit.eccentricity, in.Orbit.omega, in.Iota);
+            text = "Secondary eclipse at phase " + platform::Format(orbit.secondaryPhase(), "0.0000") +
+                   ", periastron at phase " + platform::Format(orbit.periastronPhase(), "0.0000") +
+                   "; e cos(omega) = " + platform::Format(Eccentricity * std::cos(in.Orbit.omega), "0.00000") +
+                   ", e sin(omega) = " + platform::Format(Eccentricity * std::sin(in.Orbit.omega), "0.00000") + ".";
+        }
+    }
+    if (in.TwoStars) {
+        for (const std::string& line : dimensionsReport()) {
+            text += (text.empty() ? "" : "\n") + line;
+        }
+    }
+    lblOrbit.Caption = text;
+}
+
 void CorvaneForm::drawModelFrame() {
     Scene.Shape.SpinUnstable = false;
-    render::DrawStar(Scene, sceneInputs());
+    render::DrawStar(Scene, precise::sceneAtOrbitAngle(sceneInputs(), Eta));
     LonCount = Scene.LonCount;
     if (Scene.Shape.SpinUnstable) {
         FrameStar1 = Frame{" Star 1 - Unstable ", ColorRed};
@@ -494,6 +531,14 @@ void CorvaneForm::clampAndStore() {
     Albedo2 = Val(txtAlbedo2.Text);
     clampBox(txtAlbedo2, Albedo2, 0, "0", 1, "1");
     checkLight();
+    Eccentricity = Val(txtEccentricity.Text);
+    clampBox(txtEccentricity, Eccentricity, 0, "0", roche::MaxEccentricity, "0.95");
+    storeFinite(OmegaDeg, Val(txtOmega.Text));
+    storeFinite(Apsidal, Val(txtApsidal.Text));
+    storeFinite(GammaVelocity, Val(txtGammaVelocity.Text));
+    SemiMajorAxis = Val(txtSemiMajorAxis.Text);
+    clampBox(txtSemiMajorAxis, SemiMajorAxis, 0, "0", 1e5, "100000");
+    checkOrbit();
 
     double lines = Val(txtN1.Text);
     clampBox(txtN1, lines, 1, "1", 100, "100");
@@ -810,6 +855,11 @@ std::span<const CorvaneForm::ParameterControl> CorvaneForm::parameterControls() 
         {"txtGravity2", "Gravity Darkening", 0, 0.01, &CorvaneForm::txtGravity2, &CorvaneForm::txtLimb1_KeyUp},
         {"txtAlbedo1", "Albedo", 0, 0.05, &CorvaneForm::txtAlbedo1, &CorvaneForm::txtLimb1_KeyUp},
         {"txtAlbedo2", "Albedo", 0, 0.05, &CorvaneForm::txtAlbedo2, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtEccentricity", "Eccentricity", 0, 0.01, &CorvaneForm::txtEccentricity, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtOmega", "Periastron (\u00b0)", 0, 5, &CorvaneForm::txtOmega, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtApsidal", "Apsidal Motion (\u00b0/cycle)", 0, 0.001, &CorvaneForm::txtApsidal, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtGammaVelocity", "Systemic Velocity (km/s)", 0, 1, &CorvaneForm::txtGammaVelocity, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtSemiMajorAxis", "Semi-major Axis (R\u2609)", 0, 0.1, &CorvaneForm::txtSemiMajorAxis, &CorvaneForm::txtLimb1_KeyUp},
     };
     return table;
 }

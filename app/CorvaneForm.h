@@ -16,6 +16,7 @@
 #include "timing/Report.h"
 #include "roche/Roche.h"
 #include "roche/StarShape.h"
+#include "roche/Velocity.h"
 
 #include <array>
 #include <atomic>
@@ -110,6 +111,51 @@ public:
     TextBox txtAlbedo1{"0"};
     TextBox txtAlbedo2{"0"};
     double Limb1b = 0, Limb2b = 0, ThirdLight = 0, Gravity1 = 0, Gravity2 = 0, Albedo1 = 0, Albedo2 = 0;
+    // The orbit: eccentricity e (0 to 0.95), star 1's argument of periastron omega (degrees; star 1 is
+    // behind its companion when the true anomaly plus omega is 90) and apsidal motion (degrees of omega
+    // per cycle). With e above 0 the radii are in units of the semi-major axis (a Roche star's pole
+    // radius at periastron), the rotation angle is the mean anomaly's turn and phase 0 the mid-time of
+    // primary eclipse (precise/OrbitScene). lblOrbit says where the orbit cannot be used, and the
+    // timing of the eclipses it puts the secondary at.
+    TextBox txtEccentricity{"0"};
+    TextBox txtOmega{"90"};
+    TextBox txtApsidal{"0"};
+    double Eccentricity = 0, OmegaDeg = 90, Apsidal = 0;
+    // The velocities: the systemic velocity (km/s) and the semi-major axis (solar radii), with the
+    // period and q the orbit's size in kilometres (fitting/Velocity).
+    TextBox txtGammaVelocity{"0"};
+    TextBox txtSemiMajorAxis{"0"};
+    double GammaVelocity = 0, SemiMajorAxis = 0;
+    Label lblOrbit{"", true};
+    // The orbit's size from the semi-major axis, the period (txtPeriod) and q: the semi-amplitudes
+    // and masses (zeros without a and P), and each star's Keplerian velocity at a phase (km/s).
+    roche::OrbitSize orbitScale() const;
+    roche::PairVelocity velocityAt(double phase) const;
+    // What the orbit's size gives, one line each, when a and P are known: K1 and K2, the masses, the
+    // volume-equivalent radii and log g of both stars (IAU 2015 nominal solar units).
+    std::vector<std::string> dimensionsReport() const;
+    // Radial velocities of star 1 or star 2 read from files (fitting::readVelocities): their phases
+    // (times folded with txtPeriod and txtEpoch, not reduced to one cycle, so apsidal motion counts
+    // the cycles), velocities and errors.
+    struct VelocitySet {
+        int star = 1;
+        std::string file;
+        std::vector<double> phase, velocity, error;
+    };
+    std::vector<VelocitySet> VelocitySets;
+    // Reads the file for the star and adds it; "" or why nothing was added.
+    std::string loadVelocities(int star, const std::string& path);
+    // Per set: its points, the RMS of observed minus model and, with errors, the chi-square.
+    std::vector<std::string> velocityReport() const;
+    // The model's velocities from phase 0 in steps of stepDegrees of the mean anomaly's turn, below 1:
+    // (phase, v1, v2) in km/s.
+    std::vector<std::array<double, 3>> velocityCurve(double stepDegrees) const;
+    // The velocity curves with the loaded velocities and their residuals, as a plot; written as PNG
+    // or SVG ("" or why it was not written).
+    platform::PlotDescription velocityPlot(int width, int height) const;
+    std::string saveVelocityPlot(const std::filesystem::path& file, int width, int height) const;
+    roche::OrbitSettings orbitSettings() const;
+    void checkOrbit(); // fills lblOrbit
     // Why the light settings cannot be used (a law's intensity negative on a disc), or what they do
     // reach only roughly (the pixel photometry measures the shaded picture, without third light); empty when
     // neither. LightRefused: the precise photometry computes nothing until they are mended.

@@ -65,6 +65,10 @@ const char* kFooter =
     "              (Linear, Quadratic, Square root, Logarithmic, Power-2), txtLimb1b, txtLimb2b (the laws'\n"
     "              second coefficients), txtGravity1, txtGravity2 (gravity-darkening exponents, 0 to 1),\n"
     "              txtAlbedo1, txtAlbedo2 (bolometric albedos, 0 to 1), txtThirdLight (L3, 0 to 0.99)\n"
+    "  orbit       txtEccentricity (0 to 0.95; above 0 the radii are in units of the semi-major axis,\n"
+    "              a Roche star's pole radius at periastron, and phase 0 is mid primary eclipse),\n"
+    "              txtOmega (star 1's argument of periastron, degrees), txtApsidal (degrees per\n"
+    "              cycle), txtGammaVelocity (km/s), txtSemiMajorAxis (solar radii)\n"
     "  observations txtPeriod (days), txtEpoch (time of primary minimum), txtPhaseShift (revolutions),\n"
     "              txtExposure (seconds each point integrates); --period, --epoch and --exposure on\n"
     "              compare, grid, fit, mcmc and plot set them\n"
@@ -302,6 +306,46 @@ int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std
     return 0;
 }
 
+// "rv": the model's velocity curves written as a table and/or plotted, with the velocities of any
+// --rv1 and --rv2 files compared.
+int runVelocityCommand(app::CorvaneForm& form, const std::string& outFile, const std::string& plotFile, double step,
+                       int width, int height, std::ostream& out, std::ostream& err) {
+    if (outFile.empty() && plotFile.empty()) {
+        err << "corvane-cli: rv needs --out FILE or --plot FILE\n";
+        return 2;
+    }
+    if (!(form.orbitScale().K1 > 0)) {
+        err << "corvane-cli: rv needs the orbit's size: the semi-major axis (--set txtSemiMajorAxis=SOLAR_RADII) and "
+               "the period (--period DAYS)\n";
+        return 2;
+    }
+    if (!(step >= app::CorvaneForm::MinSaveStep) || !std::isfinite(step)) {
+        err << "corvane-cli: --step expects degrees from " << app::CorvaneForm::MinSaveStep << " up\n";
+        return 2;
+    }
+    if (!outFile.empty()) {
+        std::string text = "phase,rv1,rv2\n";
+        for (const auto& [phase, v1, v2] : form.velocityCurve(step)) {
+            text += platform::Format(phase, "0.##########") + "," + platform::Format(v1, "0.000000") + "," +
+                    platform::Format(v2, "0.000000") + "\n";
+        }
+        if (const std::string problem = platform::writeFileWhole(outFile, text); !problem.empty()) {
+            err << "corvane-cli: the velocities could not be written to '" << outFile << "': " << problem << '\n';
+            return 1;
+        }
+    }
+    if (!plotFile.empty()) {
+        if (const std::string problem = form.saveVelocityPlot(plotFile, width, height); !problem.empty()) {
+            err << "corvane-cli: the velocity plot could not be written to '" << plotFile << "': " << problem << '\n';
+            return 1;
+        }
+    }
+    for (const std::string& line : form.velocityReport()) {
+        out << line << '\n';
+    }
+    return 0;
+}
+
 // "plot": the curve as the window would show it once the system has turned (the precise curve at
 // once, the pixel one over one revolution per channel), the observations on its axis, written to a
 // picture of the tool's --size.
@@ -529,6 +573,24 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     minimaCommand->add_flag("--quadratic", quadratic, "Fit a quadratic ephemeris (dP/dt) too");
     minimaCommand->add_option("--plot", timingPlot, "Write the O-C diagram as PNG or SVG at --size")->type_name("FILE");
 
+    CLI::App* rvCommand = cliApp.add_subcommand("rv", "Write the model's radial-velocity curves as phase,rv1,rv2 (km/s, "
+                                                       "positive receding), from txtSemiMajorAxis, the period and q");
+    std::string rvOut, rvPlot;
+    double rvStep = 1;
+    rvCommand->add_option("--out", rvOut, "The file to write (comma-separated: phase,rv1,rv2)")->type_name("FILE");
+    rvCommand->add_option("--step", rvStep, "Degrees of the mean anomaly between points (default 1)")->type_name("DEG");
+    rvCommand->add_option("--plot", rvPlot, "Write the velocity curves (with any --rv1, --rv2 observations and their "
+                                            "residuals) as PNG or SVG at --size")
+        ->type_name("FILE");
+    addEphemeris(rvCommand);
+    // Radial velocities of either star: compared with the model (compare, rv) and drawn (plot, rv).
+    std::vector<std::string> rv1Files, rv2Files;
+    for (CLI::App* sub : {compare, plot, rvCommand}) {
+        sub->add_option("--rv1", rv1Files, "Radial velocities of star 1: time (or phase), km/s[, error] (repeatable)")
+            ->type_name("FILE");
+        sub->add_option("--rv2", rv2Files, "Radial velocities of star 2 (repeatable)")->type_name("FILE");
+    }
+
     // The band of a text file's observations (a mission's FITS file names its own): the passband
     // the model is computed in, as --set cmbPassband=NAME.
     std::string passbandName;
@@ -538,7 +600,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             ->type_name("NAME");
     }
     for (CLI::App* sub : {lists, equator, render, lightcurve, catalogueCommand, compare, grid, fit, plot, animate,
-                          periodCommand, minimaCommand, mcmc, merge}) {
+                          periodCommand, minimaCommand, mcmc, merge, rvCommand}) {
         sub->fallthrough();
     }
 
@@ -553,16 +615,16 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                    a == "--period" || a == "--epoch" || a == "--free" || a == "--min" || a == "--max" || a == "--plot" ||
                    a == "--walkers" || a == "--burn" || a == "--seed" || a == "--chain" || a == "--corner" ||
                    a == "--list" || a == "--task-index" || a == "--task-count" || a == "--results" ||
-                   a == "--passband") {
+                   a == "--passband" || a == "--rv1" || a == "--rv2") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
             static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue", "compare",
                                              "grid",  "fit",     "plot",   "animate",    "period",    "minima",
-                                             "mcmc",  "merge"};
+                                             "mcmc",  "merge",   "rv"};
             if (std::none_of(std::begin(commands), std::end(commands), [&](const char* c) { return a == c; })) {
                 err << "corvane-cli: unknown command '" << a
                     << "' (commands: lists, equator, render, lightcurve, catalogue, compare, grid, fit, plot, animate, period, minima, "
-                       "mcmc, merge)\n";
+                       "mcmc, merge, rv)\n";
                 return 2;
             }
             break;
@@ -669,6 +731,19 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         form.ExposureChosen = true;
     }
 
+    for (const auto& [star, files] : {std::pair{1, &rv1Files}, std::pair{2, &rv2Files}}) {
+        for (const std::string& file : *files) {
+            if (const std::string problem = form.loadVelocities(star, file); !problem.empty()) {
+                err << "corvane-cli: " << problem << '\n';
+                return 1;
+            }
+        }
+    }
+    if (form.Eccentricity > 0 && !form.lblOrbit.Caption.empty() &&
+        form.lblOrbit.Caption.find("taken as circular") != std::string::npos) {
+        err << "corvane-cli: note: " << form.lblOrbit.Caption.substr(0, form.lblOrbit.Caption.find('\n')) << '\n';
+    }
+
     if (lists->parsed()) {
         printList(out, "Roche Lobe", form.RocheList);
         printList(out, "Current Parameters", form.StarSizeList);
@@ -677,7 +752,12 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         const double q = form.Q;
         for (const auto& [name, radius, ratio] :
              {std::tuple{"r1", form.Radius1, q}, std::tuple{"r2", form.Radius2, 1 / q}}) {
-            const auto r = precise::volumeEquivalentRadius(ratio, radius);
+            // An eccentric orbit's radii are in units of a, a Roche star keeping its periastron volume.
+            const double near = 1 - form.Eccentricity;
+            auto r = precise::volumeEquivalentRadius(ratio, radius / near);
+            if (r) {
+                *r *= near;
+            }
             out << name << "(vol) = " << (r ? platform::Format(*r, "0.####") : std::string("none (it fills its lobe)"))
                 << '\n';
         }
@@ -685,8 +765,18 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         for (const std::string& line : form.lightReport(precise::PreciseLight(form.sceneInputs()))) {
             out << line << '\n';
         }
-        out << "Star 1 is the star eclipsed at phase 0; Qratio is M2/M1; radii are in units of the separation "
-               "(pole radii unless named)\n";
+        if (form.Eccentricity > 0 && !form.lblOrbit.Caption.empty()) {
+            out << "Orbit\n" << form.lblOrbit.Caption.substr(0, form.lblOrbit.Caption.find('\n')) << '\n';
+        }
+        const std::vector<std::string> dimensions = form.dimensionsReport();
+        if (!dimensions.empty()) {
+            out << "Absolute Dimensions\n";
+            for (const std::string& line : dimensions) {
+                out << line << '\n';
+            }
+        }
+        out << "Star 1 is the star eclipsed at phase 0; Qratio is M2/M1; radii are in units of the "
+            << (form.Eccentricity > 0 ? "semi-major axis" : "separation") << " (pole radii unless named)\n";
     } else if (equator->parsed()) {
         form.mnuEquator_Click();
         std::string text = form.Text1.Text;
@@ -743,13 +833,31 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         if (!form.ExposureReport.empty()) {
             err << "corvane-cli: " << form.ExposureReport << '\n';
         }
+        for (const std::string& line : form.velocityReport()) {
+            out << line << '\n';
+        }
     } else if (periodCommand->parsed()) {
         return runPeriodCommand(timingFiles, minDays, maxDays, lomb, timingPlot, {width, height}, out, err);
     } else if (minimaCommand->parsed()) {
         return runMinimaCommand(timingFiles, minimaPeriod, minimaEpoch, minimaEpochOption->count() > 0, quadratic,
                                 timingPlot, {width, height}, out, err);
     } else if (plot->parsed()) {
-        return runPlotCommand(form, plotOut, plotObserved, width, height, err);
+        const int status = runPlotCommand(form, plotOut, plotObserved, width, height, err);
+        if (status != 0 || form.VelocitySets.empty()) {
+            return status;
+        }
+        // The velocities beside the light: FILE-rv.png next to FILE.png.
+        std::filesystem::path rvPath(plotOut);
+        rvPath.replace_filename(rvPath.stem().string() + "-rv" + rvPath.extension().string());
+        if (const std::string problem = form.saveVelocityPlot(rvPath, width, height); !problem.empty()) {
+            err << "corvane-cli: the velocity plot could not be written to '" << rvPath.string() << "': " << problem
+                << '\n';
+            return 1;
+        }
+        err << "corvane-cli: the velocities are plotted in " << rvPath.string() << '\n';
+        return 0;
+    } else if (rvCommand->parsed()) {
+        return runVelocityCommand(form, rvOut, rvPlot, rvStep, width, height, out, err);
     } else if (animate->parsed()) {
         const double step = animateStepOption->count() > 0 ? animateStep : platform::Val(form.txtAnimSpeed.Text);
         if (app::CorvaneForm::animationFrames(step) < 1) {

@@ -297,7 +297,19 @@ Observations readFitsObservations(const std::string& path) {
     return obs;
 }
 
-Observations readObservations(const std::string& path) {
+namespace {
+
+Observations readText(const std::string& path, bool velocities);
+
+} // namespace
+
+Observations readVelocities(const std::string& path) { return readText(path, true); }
+
+Observations readObservations(const std::string& path) { return readText(path, false); }
+
+namespace {
+
+Observations readText(const std::string& path, bool velocities) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         Observations obs;
@@ -307,6 +319,11 @@ Observations readObservations(const std::string& path) {
     char head[9] = {};
     in.read(head, 9);
     if (in.gcount() == 9 && std::string(head, 9) == "SIMPLE  =") {
+        if (velocities) {
+            Observations obs;
+            obs.problem = "The file " + path + " is a FITS file: velocities are read from text.";
+            return obs;
+        }
         return readFitsObservations(path);
     }
     in.clear();
@@ -326,7 +343,9 @@ Observations readObservations(const std::string& path) {
         obs.problem = "The file " + path + " is neither text nor FITS.";
         return obs;
     }
-    return parseObservations(text);
+    return parseObservations(text, velocities);
 }
+
+} // namespace
 
 } // namespace corvane::fitting

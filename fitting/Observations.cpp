@@ -74,7 +74,7 @@ std::string lower(std::string s) {
     return trim(s);
 }
 
-enum class Role { None, Time, Phase, Magnitude, Flux, Error };
+enum class Role { None, Time, Phase, Magnitude, Flux, Velocity, Error };
 
 Role roleOf(const std::string& nameIn) {
     const std::string n = lower(nameIn);
@@ -98,7 +98,12 @@ Role roleOf(const std::string& nameIn) {
             return Role::Flux;
         }
     }
-    for (const char* e : {"err", "error", "sigma", "e_mag", "mag_err", "magerr", "flux_err", "fluxerr", "e_flux",
+    for (const char* r : {"rv", "rv1", "rv2", "vrad", "v_rad", "vr", "velocity", "radial_velocity", "rv_kms"}) {
+        if (n == r) {
+            return Role::Velocity;
+        }
+    }
+    for (const char* e : {"err", "error", "sigma", "e_mag", "e_rv", "rv_err", "rverr", "sigma_rv", "e_vrad", "mag_err", "magerr", "flux_err", "fluxerr", "e_flux",
                           "sap_flux_err", "pdcsap_flux_err", "uncertainty", "dy", "e"}) {
         if (n == e) {
             return Role::Error;
@@ -118,7 +123,7 @@ bool isComment(const std::string& line) {
 
 } // namespace
 
-Observations parseObservations(const std::string& textIn) {
+Observations parseObservations(const std::string& textIn, bool velocities) {
     Observations obs;
     std::string text = textIn;
     if (text.rfind("\xEF\xBB\xBF", 0) == 0) {
@@ -161,7 +166,7 @@ Observations parseObservations(const std::string& textIn) {
             // The first line that does not start with a number is a header when it names the columns.
             headerSeen = true;
             header = f;
-            int timeCol = -1, phaseCol = -1, magCol = -1, fluxCol = -1, errCol = -1;
+            int timeCol = -1, phaseCol = -1, magCol = -1, fluxCol = -1, velCol = -1, errCol = -1;
             for (std::size_t i = 0; i < f.size(); ++i) {
                 const int col = static_cast<int>(i);
                 switch (roleOf(f[i])) {
@@ -172,6 +177,7 @@ Observations parseObservations(const std::string& textIn) {
                     fluxCol = fluxCol < 0 ? col : fluxCol;
                     fluxCols.push_back(col);
                     break;
+                case Role::Velocity: velCol = velCol < 0 ? col : velCol; break;
                 case Role::Error: errCol = errCol < 0 ? col : errCol; break;
                 case Role::None: break;
                 }
@@ -180,6 +186,16 @@ Observations parseObservations(const std::string& textIn) {
             obs.abscissa = phaseCol >= 0 ? Abscissa::Phase : Abscissa::Time;
             vCol = magCol >= 0 ? magCol : fluxCol;
             obs.quantity = magCol >= 0 ? Quantity::Magnitude : Quantity::Flux;
+            if (velocities) {
+                vCol = velCol;
+                obs.quantity = Quantity::Velocity;
+                fluxCols.clear();
+            } else if (vCol < 0 && velCol >= 0) {
+                obs.problem = "The header \"" + trim(line) + "\" names a radial velocity (" +
+                              trim(f[static_cast<std::size_t>(velCol)]) +
+                              "): a velocity file is read as velocities of star 1 or star 2, never as magnitudes.";
+                return obs;
+            }
             if (errCol < 0 && vCol >= 0) {
                 // The `_err` form of the value's own name ("pdcsap_flux_err").
                 const std::string want = lower(f[static_cast<std::size_t>(vCol)]) + "_err";
@@ -192,8 +208,9 @@ Observations parseObservations(const std::string& textIn) {
             eCol = errCol;
             if (xCol < 0 || vCol < 0) {
                 obs.problem = "The header \"" + trim(line) + "\" names no " +
-                              (xCol < 0 ? "time or phase" : "magnitude or flux") +
-                              " column (for example: time, BJD, phase; mag, flux; err).";
+                              (xCol < 0 ? "time or phase" : velocities ? "velocity" : "magnitude or flux") +
+                              (velocities ? " column (for example: time, BJD; rv, vrad; err)."
+                                          : " column (for example: time, BJD, phase; mag, flux; err).");
                 return obs;
             }
             obs.xColumn = trim(f[static_cast<std::size_t>(xCol)]);
@@ -224,6 +241,7 @@ Observations parseObservations(const std::string& textIn) {
         obs.valueColumn = trim(header[static_cast<std::size_t>(vCol)]);
     }
     if (!headerSeen) {
+        obs.quantity = velocities ? Quantity::Velocity : Quantity::Magnitude;
         xCol = 0;
         vCol = 1;
         // A third column is the error only when every row has a number there.

@@ -12,13 +12,13 @@
 namespace corvane::fitting {
 
 enum class Abscissa { Phase, Time };
-enum class Quantity { Magnitude, Flux };
+enum class Quantity { Magnitude, Flux, Velocity };
 
 struct Observations {
     Abscissa abscissa = Abscissa::Phase;
     Quantity quantity = Quantity::Magnitude;
     std::vector<double> x;     // phase in revolutions, or time in the file's own days
-    std::vector<double> value; // magnitude or flux
+    std::vector<double> value; // magnitude, flux, or radial velocity (km/s, positive receding)
     std::vector<double> error; // one per point, or empty when the file gives none
     std::string xColumn, valueColumn, errorColumn; // the columns read ("column 1" without a header)
     int skipped = 0;        // data lines that could not be read (not numbers, not finite, missing)
@@ -42,7 +42,11 @@ struct Observations {
 // Without a header column 1 is the phase (all values within -1..2) or else a time, column 2 a
 // magnitude, column 3, when there is one, its error. A header that names no usable time or phase and
 // value column is an error. Lines whose fields cannot be read are skipped and counted.
-Observations parseObservations(const std::string& text);
+// A header that names a radial velocity (rv, rv1, rv2, vrad, velocity) and no magnitude or flux is
+// refused: a velocity file is never read as magnitudes.
+// With velocities, the file is read as radial velocities instead: the header must name one (and an
+// error: e_rv, rv_err, sigma...), and without a header column 2 is the velocity in km/s.
+Observations parseObservations(const std::string& text, bool velocities = false);
 
 // A FITS light curve: the first binary table with a TIME column and a PDCSAP_FLUX, SAP_FLUX or FLUX
 // column (in that order of preference, any case), with the flux's _ERR column when there is one.
@@ -58,6 +62,8 @@ Observations readFitsObservations(const std::string& path);
 
 // A file of observations, FITS (it starts with "SIMPLE  =") or text (at most 64 MB).
 Observations readObservations(const std::string& path);
+// A text file of radial velocities (parseObservations with velocities), at most 64 MB.
+Observations readVelocities(const std::string& path);
 
 // Phases from times: phase = frac((t - epoch) / period), in [0, 1), so that the epoch of primary
 // minimum falls at phase 0. The period in days must be positive and finite; the table's x become

@@ -1448,8 +1448,9 @@ QWidget* CorvaneWindow::buildExtras() {
     lblChiSquare_->setWordWrap(true);
     grid->addWidget(lblChiSquare_, 11, 0, 1, 2);
     grid->addWidget(buildLightFrame(), 12, 0, 1, 2);
-    grid->addWidget(buildFileAndGridPanel(), 0, 2, 14, 1);
-    grid->setRowStretch(13, 1);
+    grid->addWidget(buildOrbitFrame(), 13, 0, 1, 2);
+    grid->addWidget(buildFileAndGridPanel(), 0, 2, 15, 1);
+    grid->setRowStretch(14, 1);
     grid->setColumnStretch(2, 1);
     return frame;
 }
@@ -1495,6 +1496,28 @@ QWidget* CorvaneWindow::buildLightFrame() {
     lblLightReport_->setWordWrap(true);
     lblLightReport_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(lblLightReport_, 7, 0, 1, 4);
+    return frame;
+}
+
+QWidget* CorvaneWindow::buildOrbitFrame() {
+    auto* frame = new QGroupBox("Orbit");
+    frame->setObjectName("frameOrbit");
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(new QLabel("Eccentricity"), 0, 0);
+    grid->addWidget(buildParameterRow(parameter("txtEccentricity")), 0, 1);
+    grid->addWidget(new QLabel("Periastron (\u00b0)"), 0, 2);
+    grid->addWidget(buildParameterRow(parameter("txtOmega")), 0, 3);
+    grid->addWidget(new QLabel("Apsidal (\u00b0/cycle)"), 1, 0);
+    grid->addWidget(buildParameterRow(parameter("txtApsidal")), 1, 1);
+    grid->addWidget(new QLabel("Gamma (km/s)"), 2, 0);
+    grid->addWidget(buildParameterRow(parameter("txtGammaVelocity")), 2, 1);
+    grid->addWidget(new QLabel("a (R\u2609)"), 2, 2);
+    grid->addWidget(buildParameterRow(parameter("txtSemiMajorAxis")), 2, 3);
+    lblOrbit_ = new QLabel;
+    lblOrbit_->setObjectName("lblOrbit");
+    lblOrbit_->setWordWrap(true);
+    lblOrbit_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    grid->addWidget(lblOrbit_, 3, 0, 1, 4);
     return frame;
 }
 
@@ -1725,6 +1748,8 @@ void CorvaneWindow::syncFromForm() {
     }
     lblLight_->setText(qs(form_.lblLight.Caption));
     lblLight_->setVisible(!form_.lblLight.Caption.empty());
+    lblOrbit_->setText(qs(form_.lblOrbit.Caption));
+    lblOrbit_->setVisible(!form_.lblOrbit.Caption.empty());
     lblLightReport_->setText(qs(form_.lblLightReport.Caption));
     lblLightReport_->setVisible(!form_.lblLightReport.Caption.empty());
     if (helpList_->count() != static_cast<int>(form_.HelpList.Items.size())) {

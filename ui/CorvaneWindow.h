@@ -92,6 +92,7 @@ private:
     QWidget* buildCatalogue();
     QWidget* buildFileAndGridPanel();
     QWidget* buildLightFrame(); // the passband, limb-darkening law and third light
+    QWidget* buildOrbitFrame(); // eccentricity, periastron, apsidal motion and the velocities' scale
     QWidget* buildPanels();
     void loadLightCurve();
     void toggleGridSearch(bool on);
@@ -162,6 +163,7 @@ private:
     QScrollArea* extrasScroll_ = nullptr; // the Extras page's scrolled area
     QComboBox* cmbLimbLaw_ = nullptr;
     QLabel* lblLight_ = nullptr;
+    QLabel* lblOrbit_ = nullptr;
     QLabel* lblLightReport_ = nullptr;
     QListWidget* helpList_ = nullptr;
     QTimer* timer1_ = nullptr;

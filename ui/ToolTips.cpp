@@ -26,6 +26,14 @@ std::string toolTipFor(const std::string& name) {
                        "again, T^4 = T^4 + A F / sigma (0 to 1; 1 radiative, 0.5 convective)"},
         {"txtAlbedo2", "Bolometric albedo of star 2: the share of star 1's light falling on it that it radiates "
                        "again, T^4 = T^4 + A F / sigma (0 to 1; 1 radiative, 0.5 convective)"},
+        {"txtEccentricity", "Orbital eccentricity e (0 to 0.95). Above 0 the radii are in units of the semi-major axis "
+                            "(a Roche star's pole radius at periastron) and phase 0 is the mid-time of primary eclipse"},
+        {"txtOmega", "Argument of periastron omega of star 1's orbit, in degrees: star 1 is behind its companion "
+                     "when the true anomaly plus omega is 90"},
+        {"txtApsidal", "Apsidal motion: the change of omega in degrees per orbital cycle, counted from the epoch"},
+        {"txtGammaVelocity", "Systemic radial velocity gamma of the pair, in km/s (positive receding)"},
+        {"txtSemiMajorAxis", "Semi-major axis a of the relative orbit in solar radii (0: not known). With the period "
+                             "and q it gives the velocities, the masses and the radii"},
         {"txtThirdLight", "Third light L3: the fraction of the total light at quadrature from a third body "
                           "(0 to 0.99); the Precise photometry only"},
         {"cmbPassband", "The light the Precise photometry measures: the screen colours (R, G, B, luminance), "

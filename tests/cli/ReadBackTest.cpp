@@ -12,8 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <iterator>
 #include <set>
 #include <sstream>
@@ -351,6 +353,83 @@ TEST_F(ReadBack, ListsOfFilesKeepTheirNamesLiterally) {
     EXPECT_EQ(entries[2].file, "!bang.fits");
     EXPECT_EQ(entries[3].file, "-dash.fits");
     EXPECT_EQ(entries[4].file, "mem://x.fits");
+}
+
+// The velocity curves: a circular orbit's are sines of K = 2 pi a_k sin i / P (the test's own sum
+// with the nominal solar radius); an eccentric one keeps the momentum (v1 - gamma = -q (v2 - gamma));
+// and a file made from the curve with noise compares back at the noise, in time with the ephemeris.
+TEST_F(ReadBack, TheVelocityCurvesAreKeplersAndTheirFilesCompareBackAtTheirNoise) {
+    const std::vector<std::string> system = {"--set", "chkSpherical=0", "--set", "txtRadius1=0.12", "--set",
+                                             "txtRadius2=0.08", "--set", "Qratio=0.7", "--set", "txtIota=86",
+                                             "--set", "txtGammaVelocity=-12"};
+    auto withSystem = [&](std::vector<std::string> more) {
+        std::vector<std::string> a = system;
+        a.insert(a.end(), more.begin(), more.end());
+        return a;
+    };
+    const ToolRun none = run(withSystem({"rv", "--out", file("rv.csv")}));
+    EXPECT_EQ(none.status, 2);
+    EXPECT_THAT(none.err, HasSubstr("semi-major axis"));
+
+    const ToolRun circular = run(withSystem({"--set", "txtSemiMajorAxis=15", "rv", "--period", "4.5", "--step", "2",
+                                             "--out", file("rv.csv")}));
+    ASSERT_EQ(circular.status, 0) << circular.err;
+    std::ifstream in(file("rv.csv"));
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "phase,rv1,rv2");
+    const double Pi = 3.141592653589793;
+    const double k = 2 * Pi * 15 * 695700 * std::sin(86 * Pi / 180) / (4.5 * 86400);
+    int rows = 0;
+    while (std::getline(in, line)) {
+        double phase = 0, v1 = 0, v2 = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf,%lf", &phase, &v1, &v2), 3) << line;
+        // Star 1 recedes fastest a quarter turn before it is behind (phase -0.25), comes towards us after.
+        EXPECT_NEAR(v1, -12 - k * 0.7 / 1.7 * std::sin(2 * Pi * phase), 1e-5) << line;
+        EXPECT_NEAR(v2, -12 + k / 1.7 * std::sin(2 * Pi * phase), 1e-5) << line;
+        ++rows;
+    }
+    EXPECT_EQ(rows, 180);
+
+    const std::vector<std::string> eccentric = {"--set", "txtSemiMajorAxis=15", "--set", "txtEccentricity=0.3",
+                                                "--set", "txtOmega=60"};
+    std::vector<std::string> write = withSystem(eccentric);
+    write.insert(write.end(), {"rv", "--period", "4.5", "--out", file("rv.csv")});
+    ASSERT_EQ(run(write).status, 0);
+    std::ifstream again(file("rv.csv"));
+    std::getline(again, line);
+    std::ofstream observed(file("rv1.txt"));
+    observed << "BJD rv1 e_rv\n";
+    int k2 = 0;
+    double spread = 0;
+    while (std::getline(again, line)) {
+        double phase = 0, v1 = 0, v2 = 0;
+        std::sscanf(line.c_str(), "%lf,%lf,%lf", &phase, &v1, &v2);
+        EXPECT_NEAR(v1 + 12, -0.7 * (v2 + 12), 1e-5) << line;
+        spread = std::max(spread, std::abs(v1 + 12));
+        if (k2++ % 9 == 0) {
+            const double noise = (k2 % 2 == 0 ? 0.5 : -0.5); // +-0.5 km/s: an RMS of 0.5
+            observed << std::setprecision(12) << 2458000 + 4.5 * (phase + 3) << ' ' << v1 + noise << " 0.5\n";
+        }
+    }
+    observed.close();
+    EXPECT_GT(spread, 60) << "the eccentric curve has its amplitude";
+    std::vector<std::string> compare = withSystem(eccentric);
+    compare.insert(compare.end(), {"rv", "--period", "4.5", "--epoch", "2458000", "--rv1", file("rv1.txt"), "--plot",
+                                   file("rv.png")});
+    const ToolRun c = run(compare);
+    ASSERT_EQ(c.status, 0) << c.err;
+    EXPECT_THAT(c.out, HasSubstr("40 points, RMS residual 0.500 km/s, chi-square 40.00")) << c.out;
+    EXPECT_TRUE(fs::exists(file("rv.png")));
+    // The same file against a circular model is far off.
+    const ToolRun off = run(withSystem({"--set", "txtSemiMajorAxis=15", "rv", "--period", "4.5", "--epoch", "2458000",
+                                        "--rv1", file("rv1.txt"), "--out", file("rv0.csv")}));
+    ASSERT_EQ(off.status, 0) << off.err;
+    EXPECT_THAT(off.out, Not(HasSubstr("RMS residual 0.500"))) << off.out;
+    // A velocity file is never a light curve.
+    const ToolRun asLight = run(withSystem({"compare", "--observed", file("rv1.txt")}));
+    EXPECT_NE(asLight.status, 0);
+    EXPECT_THAT(asLight.err, HasSubstr("never as magnitudes")) << asLight.err;
 }
 
 } // namespace

@@ -101,6 +101,49 @@ TEST(TextForms, BadLinesAreSkippedAndCountedAndBadFilesRefused) {
     EXPECT_EQ(negative.size(), 1u) << "a negative error is not an error bar";
 }
 
+struct VelocityCase {
+    const char* name;
+    const char* text;
+    bool errors;
+    const char* valueColumn;
+};
+
+class VelocityForms : public ::testing::TestWithParam<VelocityCase> {};
+
+TEST_P(VelocityForms, ReadAsVelocitiesNeverAsMagnitudes) {
+    const VelocityCase c = GetParam();
+    const Observations v = parseObservations(c.text, true);
+    ASSERT_TRUE(v.ok()) << c.name << ": " << v.problem;
+    ASSERT_EQ(v.size(), 2u) << c.name;
+    EXPECT_EQ(v.quantity, Quantity::Velocity) << c.name;
+    EXPECT_EQ(v.abscissa, Abscissa::Time) << c.name;
+    EXPECT_EQ(v.valueColumn, c.valueColumn) << c.name;
+    EXPECT_DOUBLE_EQ(v.value[1], -48.25) << c.name;
+    EXPECT_EQ(v.hasErrors(), c.errors) << c.name;
+    // Read as a light curve, a file that names its velocities is refused, and says why.
+    const Observations asLight = parseObservations(c.text);
+    if (std::string(c.valueColumn) != "column 2") {
+        EXPECT_FALSE(asLight.ok()) << c.name;
+        EXPECT_THAT(asLight.problem, HasSubstr("never as magnitudes")) << c.name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, VelocityForms,
+    ::testing::Values(VelocityCase{"no_header", "2459000.1 31.5\n2459000.6 -48.25\n", false, "column 2"},
+                      VelocityCase{"rv1_e_rv", "BJD rv1 e_rv\n2459000.1 31.5 0.8\n2459000.6 -48.25 0.9\n", true, "rv1"},
+                      VelocityCase{"vrad_units_comma", "HJD,Vrad (km/s),err\n2459000.1,31.5,1\n2459000.6,-48.25,1\n", true,
+                                   "Vrad (km/s)"},
+                      VelocityCase{"rv2_rv_err", "time rv2 rv2_err\n2459000.1 31.5 0.8\n2459000.6 -48.25 0.9\n", true,
+                                   "rv2"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(VelocityForms, AHeaderWithoutAVelocityIsRefused) {
+    const Observations v = parseObservations("BJD mag\n1 12\n", true);
+    EXPECT_FALSE(v.ok());
+    EXPECT_THAT(v.problem, HasSubstr("names no velocity column"));
+}
+
 TEST(Fold, AKnownEpochPutsTheMinimumAtPhaseZero) {
     // A minimum every 0.7 d from BJD 2459000.3: times at the minima, and a quarter cycle after.
     const double period = 0.7, epoch = 2459000.3;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: Corvane developers
 #include "roche/Orbit.h"
+#include "roche/Velocity.h"
 
 #include <gtest/gtest.h>
 
@@ -131,6 +132,54 @@ TEST(EccentricityEstimate, WidthsGiveESinOmega) {
     const double e = 0.1, w = 1.2;
     const double d1 = (1 - e * e) / (1 + e * std::sin(w)), d2 = (1 - e * e) / (1 - e * std::sin(w));
     EXPECT_NEAR(estimateEccentricity(0.5, d1, d2, Pi / 2).eSinOmega, e * std::sin(w), 1e-12);
+}
+
+class Velocities : public testing::TestWithParam<Eccentric> {};
+
+// The Keplerian formula against the derivative of each star's distance along the line of sight,
+// z1 = a q / (1 + q) delta sin(theta) sin i (away from the viewer; star 2's is -1/q of it), taken by
+// a fourth-order central difference in time.
+TEST_P(Velocities, AreTheRateOfChangeOfEachStarsDistance) {
+    const auto [e, omegaDeg] = GetParam();
+    const double w = omegaDeg * Pi / 180, iota = 82 * Pi / 180, q = 0.6, a = 12.5, P = 3.7, gamma = -17.3;
+    const Orbit o(e, w, iota);
+    const OrbitSize size = orbitSize(a, P, q, e, iota);
+    const double aKm = a * NominalSolarRadiusKm, seconds = P * 86400;
+    auto z1 = [&](double phase) {
+        const OrbitPosition p = o.at(phase);
+        return aKm * q / (1 + q) * p.separation * std::sin(p.theta) * std::sin(iota);
+    };
+    const double h = 1e-4;
+    for (double phase = -0.3; phase < 1.2; phase += 0.01) {
+        const double dz = (-z1(phase + 2 * h) + 8 * z1(phase + h) - 8 * z1(phase - h) + z1(phase - 2 * h)) / (12 * h);
+        const double v1 = gamma + dz / seconds;
+        const double v2 = gamma - dz / seconds / q;
+        const PairVelocity v = keplerVelocities(o, phase, size.K1, size.K2, gamma);
+        ASSERT_NEAR(v.v1, v1, 1e-3) << "e " << e << " omega " << omegaDeg << " phase " << phase;
+        ASSERT_NEAR(v.v2, v2, 1e-3) << "e " << e << " omega " << omegaDeg << " phase " << phase;
+    }
+    // At mid primary eclipse seen edge on the stars cross the line of sight: with e = 0 no velocity.
+    if (e == 0) {
+        const PairVelocity v = keplerVelocities(o, 0, size.K1, size.K2, gamma);
+        EXPECT_NEAR(v.v1, gamma, 1e-9);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Regimes, Velocities,
+                         testing::Values(Eccentric{0, 90}, Eccentric{0.06, 0}, Eccentric{0.3, 120}, Eccentric{0.6, 250},
+                                         Eccentric{0.9, 340}));
+
+TEST(OrbitSize, KeplersThirdLawWithTheNominalSun) {
+    // One astronomical unit (215.032 nominal solar radii) and a sidereal year: one solar mass, and
+    // the Earth's 29.78 km/s about a Sun that does not move (q tiny).
+    const OrbitSize s = orbitSize(149597870.7 / NominalSolarRadiusKm, 365.256363, 1e-3, 0, Pi / 2);
+    EXPECT_NEAR(s.mass1 + s.mass2, 1.0, 2e-4);
+    EXPECT_NEAR(s.K1 + s.K2, 29.78, 0.01);
+    EXPECT_NEAR(s.K1 / s.K2, 1e-3, 1e-12) << "K1 / K2 = q";
+    // The Sun's log g is 4.438.
+    EXPECT_NEAR(surfaceGravity(1, 1), 4.438, 1e-3);
+    EXPECT_EQ(orbitSize(0, 3, 1, 0, 1).K1, 0);
+    EXPECT_TRUE(std::isnan(surfaceGravity(0, 1)));
 }
 
 } // namespace

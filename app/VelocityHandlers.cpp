@@ -1,0 +1,167 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: Corvane developers
+#include "CorvaneForm.h"
+
+#include "fitting/Observations.h"
+#include "lightcurve/CurvePlot.h"
+#include "lightcurve/VelocityPlot.h"
+#include "platform/PlotPainter.h"
+#include "platform/NumberFormat.h"
+#include "precise/VolumeRadius.h"
+
+#include <cmath>
+
+namespace corvane::app {
+
+using platform::Format;
+using platform::Val;
+
+roche::OrbitSize CorvaneForm::orbitScale() const {
+    return roche::orbitSize(SemiMajorAxis, Val(txtPeriod.Text), Q, Eccentricity, Iota);
+}
+
+roche::PairVelocity CorvaneForm::velocityAt(double phase) const {
+    const roche::OrbitSize size = orbitScale();
+    const roche::OrbitSettings o = orbitSettings();
+    return roche::keplerVelocities(roche::Orbit(o.eccentricity, o.omega, Iota, o.apsidal), phase, size.K1, size.K2,
+                                   GammaVelocity);
+}
+
+std::vector<std::string> CorvaneForm::dimensionsReport() const {
+    const roche::OrbitSize size = orbitScale();
+    if (!(size.mass1 > 0)) {
+        return {};
+    }
+    std::vector<std::string> lines;
+    lines.push_back("K1 = " + Format(size.K1, "0.000") + " km/s, K2 = " + Format(size.K2, "0.000") + " km/s");
+    lines.push_back("M1 = " + Format(size.mass1, "0.0000") + ", M2 = " + Format(size.mass2, "0.0000") +
+                    " (nominal solar masses)");
+    // The radius papers quote, the volume-equivalent one; an eccentric orbit's Roche star keeps the
+    // volume it has at periastron.
+    const double e = Eccentricity;
+    std::string radii, gravities;
+    for (int star : {1, 2}) {
+        const double pole = star == 1 ? Radius1 : Radius2;
+        double r = pole;
+        if (chkSpherical.checked()) {
+            const auto v = precise::volumeEquivalentRadius(star == 1 ? Q : 1 / Q, pole / (1 - e));
+            r = v ? *v * (1 - e) : std::nan("");
+        }
+        const double radius = r * SemiMajorAxis;
+        const double mass = star == 1 ? size.mass1 : size.mass2;
+        const std::string n = std::to_string(star);
+        radii += (star == 1 ? "" : ", ") + ("R" + n + " = ") +
+                 (std::isfinite(radius) ? Format(radius, "0.0000") : std::string("none (it fills its lobe)"));
+        const double g = roche::surfaceGravity(mass, radius);
+        gravities += (star == 1 ? "" : ", ") + ("log g" + n + " = ") +
+                     (std::isfinite(g) ? Format(g, "0.000") : std::string("none"));
+    }
+    lines.push_back(radii + " (nominal solar radii, volume-equivalent)");
+    lines.push_back(gravities + " (cgs)");
+    return lines;
+}
+
+std::string CorvaneForm::loadVelocities(int star, const std::string& path) {
+    fitting::Observations obs = fitting::readVelocities(path);
+    if (!obs.ok()) {
+        return obs.problem;
+    }
+    VelocitySet set;
+    set.star = star;
+    set.file = path;
+    if (obs.abscissa == fitting::Abscissa::Time) {
+        const double period = Val(txtPeriod.Text);
+        if (!(period > 0)) {
+            return "The velocities of " + path + " are in time: give the period (and the epoch of primary minimum) to "
+                   "fold them.";
+        }
+        const double epoch = Val(txtEpoch.Text);
+        for (const double t : obs.x) {
+            set.phase.push_back((t - epoch) / period);
+        }
+    } else {
+        set.phase = obs.x;
+    }
+    set.velocity = obs.value;
+    set.error = obs.error;
+    VelocitySets.push_back(std::move(set));
+    return {};
+}
+
+std::vector<std::string> CorvaneForm::velocityReport() const {
+    std::vector<std::string> lines;
+    const bool scaled = orbitScale().K1 > 0;
+    for (const VelocitySet& set : VelocitySets) {
+        double sum2 = 0, chi2 = 0;
+        for (std::size_t k = 0; k < set.phase.size(); ++k) {
+            const roche::PairVelocity v = velocityAt(set.phase[k] + observedPhaseShift());
+            const double d = set.velocity[k] - (set.star == 1 ? v.v1 : v.v2);
+            sum2 += d * d;
+            if (!set.error.empty() && set.error[k] > 0) {
+                chi2 += d * d / (set.error[k] * set.error[k]);
+            }
+        }
+        const std::size_t n = set.phase.size();
+        std::string line = "Star " + std::to_string(set.star) + " velocities (" + set.file + "): " + std::to_string(n) +
+                           " points, RMS residual " + Format(n > 0 ? std::sqrt(sum2 / static_cast<double>(n)) : 0.0, "0.000") +
+                           " km/s";
+        if (!set.error.empty()) {
+            line += ", chi-square " + Format(chi2, "0.00");
+        }
+        if (!scaled) {
+            line += " (no semi-major axis or period: the model is the systemic velocity alone)";
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::array<double, 3>> CorvaneForm::velocityCurve(double stepDegrees) const {
+    std::vector<std::array<double, 3>> out;
+    if (!(stepDegrees > 0) || !std::isfinite(stepDegrees)) {
+        return out;
+    }
+    const int n = static_cast<int>(std::ceil(360 / stepDegrees - 1e-9));
+    for (int k = 0; k < n; ++k) {
+        const double phase = k * stepDegrees / 360;
+        const roche::PairVelocity v = velocityAt(phase);
+        out.push_back({phase, v.v1, v.v2});
+    }
+    return out;
+}
+
+platform::PlotDescription CorvaneForm::velocityPlot(int width, int height) const {
+    lightcurve::VelocityPlotInputs in;
+    in.width = width;
+    in.height = height;
+    in.gamma = GammaVelocity;
+    constexpr int Points = 400;
+    for (int k = 0; k <= Points; ++k) {
+        const double phase = -0.25 + static_cast<double>(k) / Points;
+        const roche::PairVelocity v = velocityAt(phase);
+        in.phase.push_back(phase);
+        in.v1.push_back(v.v1);
+        in.v2.push_back(v.v2);
+    }
+    const double shift = observedPhaseShift();
+    for (const VelocitySet& set : VelocitySets) {
+        lightcurve::VelocityObserved o;
+        o.star = set.star;
+        o.error = set.error;
+        for (std::size_t k = 0; k < set.phase.size(); ++k) {
+            const double phase = set.phase[k] + shift;
+            const roche::PairVelocity v = velocityAt(phase);
+            o.phase.push_back(phase);
+            o.velocity.push_back(set.velocity[k]);
+            o.residual.push_back(set.velocity[k] - (set.star == 1 ? v.v1 : v.v2));
+        }
+        in.observed.push_back(std::move(o));
+    }
+    return lightcurve::velocityPlot(in);
+}
+
+std::string CorvaneForm::saveVelocityPlot(const std::filesystem::path& file, int width, int height) const {
+    return platform::savePlot(velocityPlot(width, height), file, width, height);
+}
+
+} // namespace corvane::app
