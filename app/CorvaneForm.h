@@ -129,8 +129,13 @@ public:
     Label lblOrbit{"", true};
     // The orbit's size from the semi-major axis, the period (txtPeriod) and q: the semi-amplitudes
     // and masses (zeros without a and P), and each star's Keplerian velocity at a phase (km/s).
+    // With the Precise photometry each star's velocity is the flux-weighted mean over its visible
+    // surface (precise::PreciseLight::rotationVelocities), its rotation synchronous (at periastron, in
+    // an eccentric orbit: sqrt((1 + e) / (1 - e)^3) times the mean motion), so the eclipses show the
+    // Rossiter-McLaughlin effect; velocityModel() is that model, or nothing with the Pixels photometry.
     roche::OrbitSize orbitScale() const;
-    roche::PairVelocity velocityAt(double phase) const;
+    std::optional<precise::PreciseLight> velocityModel() const;
+    roche::PairVelocity velocityAt(double phase, const precise::PreciseLight* model = nullptr) const;
     // What the orbit's size gives, one line each, when a and P are known: K1 and K2, the masses, the
     // volume-equivalent radii and log g of both stars (IAU 2015 nominal solar units).
     std::vector<std::string> dimensionsReport() const;

@@ -6,6 +6,8 @@
 #include "lightcurve/CurvePlot.h"
 #include "lightcurve/VelocityPlot.h"
 #include "platform/PlotPainter.h"
+#include "precise/PreciseLight.h"
+#include "roche/Constants.h"
 #include "platform/NumberFormat.h"
 #include "precise/VolumeRadius.h"
 
@@ -20,11 +22,29 @@ roche::OrbitSize CorvaneForm::orbitScale() const {
     return roche::orbitSize(SemiMajorAxis, Val(txtPeriod.Text), Q, Eccentricity, Iota);
 }
 
-roche::PairVelocity CorvaneForm::velocityAt(double phase) const {
+std::optional<precise::PreciseLight> CorvaneForm::velocityModel() const {
+    if (!precisePhotometry() || LightRefused || !TwoStarsCheck.checked()) {
+        return std::nullopt;
+    }
+    return precise::PreciseLight(sceneInputs());
+}
+
+roche::PairVelocity CorvaneForm::velocityAt(double phase, const precise::PreciseLight* model) const {
     const roche::OrbitSize size = orbitScale();
     const roche::OrbitSettings o = orbitSettings();
-    return roche::keplerVelocities(roche::Orbit(o.eccentricity, o.omega, Iota, o.apsidal), phase, size.K1, size.K2,
-                                   GammaVelocity);
+    roche::PairVelocity v = roche::keplerVelocities(roche::Orbit(o.eccentricity, o.omega, Iota, o.apsidal), phase,
+                                                    size.K1, size.K2, GammaVelocity);
+    const double period = Val(txtPeriod.Text);
+    if (model != nullptr && size.K1 > 0 && period > 0) {
+        const double e = o.eccentricity;
+        const double spin = std::sqrt((1 + e) / std::pow(1 - e, 3)); // synchronous at periastron
+        const double omegaA = spin * 2 * Pi * SemiMajorAxis * roche::NominalSolarRadiusKm / (period * 86400);
+        if (const auto rot = model->rotationVelocities(TwoPi * (phase + 0.25), comparedChannel())) {
+            v.v1 += omegaA * (*rot)[0];
+            v.v2 += omegaA * (*rot)[1];
+        }
+    }
+    return v;
 }
 
 std::vector<std::string> CorvaneForm::dimensionsReport() const {
@@ -90,11 +110,12 @@ std::string CorvaneForm::loadVelocities(int star, const std::string& path) {
 
 std::vector<std::string> CorvaneForm::velocityReport() const {
     std::vector<std::string> lines;
+    const std::optional<precise::PreciseLight> model = VelocitySets.empty() ? std::nullopt : velocityModel();
     const bool scaled = orbitScale().K1 > 0;
     for (const VelocitySet& set : VelocitySets) {
         double sum2 = 0, chi2 = 0;
         for (std::size_t k = 0; k < set.phase.size(); ++k) {
-            const roche::PairVelocity v = velocityAt(set.phase[k] + observedPhaseShift());
+            const roche::PairVelocity v = velocityAt(set.phase[k] + observedPhaseShift(), model ? &*model : nullptr);
             const double d = set.velocity[k] - (set.star == 1 ? v.v1 : v.v2);
             sum2 += d * d;
             if (!set.error.empty() && set.error[k] > 0) {
@@ -121,10 +142,11 @@ std::vector<std::array<double, 3>> CorvaneForm::velocityCurve(double stepDegrees
     if (!(stepDegrees > 0) || !std::isfinite(stepDegrees)) {
         return out;
     }
+    const std::optional<precise::PreciseLight> model = velocityModel();
     const int n = static_cast<int>(std::ceil(360 / stepDegrees - 1e-9));
     for (int k = 0; k < n; ++k) {
         const double phase = k * stepDegrees / 360;
-        const roche::PairVelocity v = velocityAt(phase);
+        const roche::PairVelocity v = velocityAt(phase, model ? &*model : nullptr);
         out.push_back({phase, v.v1, v.v2});
     }
     return out;
@@ -135,10 +157,11 @@ platform::PlotDescription CorvaneForm::velocityPlot(int width, int height) const
     in.width = width;
     in.height = height;
     in.gamma = GammaVelocity;
+    const std::optional<precise::PreciseLight> model = velocityModel();
     constexpr int Points = 400;
     for (int k = 0; k <= Points; ++k) {
         const double phase = -0.25 + static_cast<double>(k) / Points;
-        const roche::PairVelocity v = velocityAt(phase);
+        const roche::PairVelocity v = velocityAt(phase, model ? &*model : nullptr);
         in.phase.push_back(phase);
         in.v1.push_back(v.v1);
         in.v2.push_back(v.v2);
@@ -150,7 +173,7 @@ platform::PlotDescription CorvaneForm::velocityPlot(int width, int height) const
         o.error = set.error;
         for (std::size_t k = 0; k < set.phase.size(); ++k) {
             const double phase = set.phase[k] + shift;
-            const roche::PairVelocity v = velocityAt(phase);
+            const roche::PairVelocity v = velocityAt(phase, model ? &*model : nullptr);
             o.phase.push_back(phase);
             o.velocity.push_back(set.velocity[k]);
             o.residual.push_back(set.velocity[k] - (set.star == 1 ? v.v1 : v.v2));

@@ -280,6 +280,10 @@ struct PreciseLight::Impl {
     bool envelope = false;
     bool symmetric = true;     // the light at eta and pi - eta is the same
     bool spotAdded = false;    // the spot is added as its own integral, not through intensity()
+    // Every point's light weighted by the line-of-sight velocity of the star's rotation about its own
+    // axis, (Omega z x d) . (-v) / Omega = d_y v_x - d_x v_y (d from the body's centre, positive
+    // receding): the integrals are then the flux-weighted rotational velocities' numerators.
+    bool velocityWeighted = false;
     double scale = 1; // square pixels per square unit of separation
     Rgb3 colour1, colour2;
     double temp1 = 0, temp2 = 0;
@@ -386,6 +390,10 @@ struct PreciseLight::Impl {
             }
         }
         const double bright = darkening(lawOf, mu);
+        if (velocityWeighted) {
+            const Vec d = P - b.centre;
+            return (bright * (d.y * v.x - d.x * v.y)) * colour;
+        }
         return bright * colour;
     }
 
@@ -963,8 +971,10 @@ struct PreciseLight::Impl {
 
     // Samples each star's own light round the orbit (using the mirror symmetry where there is one).
     void sampleFreeLight(int n) {
-        // The stars' own light (a spot comes on top, as its own integral) is the same at pi - eta.
+        // The stars' own light (a spot comes on top, as its own integral) is the same at pi - eta; its
+        // velocity moment changes sign there (the rotation runs the other way across the mirrored disc).
         const bool mirrored = true;
+        const double image = velocityWeighted ? -1.0 : 1.0;
         std::vector<BodyView> views[2];
         for (auto& l : views) {
             l.assign(static_cast<std::size_t>(n), BodyView{});
@@ -986,12 +996,13 @@ struct PreciseLight::Impl {
                 if (mirrored && partner != static_cast<std::size_t>(j)) {
                     // The mirror image: the line at psi shows at pi - psi.
                     BodyView m = bv;
+                    m.light = image * bv.light;
                     for (std::size_t i = 0; i < np; ++i) {
                         const std::size_t to = (np / 2 + np - i) % np;
                         m.rho[to] = bv.rho[i];
                         m.alpha[to] = bv.alpha[i];
                         m.r[to] = bv.r[i];
-                        m.G[to] = bv.G[i];
+                        m.G[to] = image * bv.G[i];
                     }
                     views[k][partner] = std::move(m);
                 }
@@ -1138,17 +1149,53 @@ struct PreciseLight::Impl {
         const Rgb3 c = scale * total;
         return {c.r + c.g + c.b, c.b, c.g, c.r};
     }
+
+    // Each of two separate stars' visible light at eta, as at() divides it (the spot left out).
+    std::array<Channels, 2> perStar(double eta) const {
+        Vec v, e1, e2;
+        viewBasis(eta, v, e1, e2);
+        std::array<Rgb3, 2> light{};
+        const bool secondInFront = dot(bodies[1].centre - bodies[0].centre, v) > 0;
+        const int front = secondInFront ? 1 : 0;
+        const Vec d = bodies[1].centre - bodies[0].centre;
+        const double apart = std::hypot(dot(d, e1), dot(d, e2));
+        const auto back = static_cast<std::size_t>(1 - front);
+        if (!freeLight[0].empty()) {
+            for (int k = 0; k < 2; ++k) {
+                light[static_cast<std::size_t>(k)] = freeLightAt(k, eta);
+            }
+            if (apart < reach[0] + reach[1]) {
+                const BodyView eclipsed = viewFromSeries(static_cast<int>(back), eta, e1, e2);
+                const BodyView near = viewFromSeries(front, eta, e1, e2);
+                light[back] = light[back] - overlapLight(bodies[back], eclipsed, near, light[back], v, e1, e2);
+            }
+        } else {
+            const BodyView eclipsed = view(bodies[back], v, e1, e2);
+            const BodyView near = view(bodies[static_cast<std::size_t>(front)], v, e1, e2);
+            light[back] = eclipsed.light - overlapLight(bodies[back], eclipsed, near, eclipsed.light, v, e1, e2);
+            light[static_cast<std::size_t>(front)] = near.light;
+        }
+        std::array<Channels, 2> out{};
+        for (std::size_t k = 0; k < 2; ++k) {
+            const Rgb3 c = scale * light[k];
+            out[k] = {c.r + c.g + c.b, c.b, c.g, c.r};
+        }
+        return out;
+    }
 };
 
-PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) {
+PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) : PreciseLight(in, resolution, false) {}
+
+PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution, bool velocityWeighted) {
     if (in.Orbit.eccentric() && in.TwoStars && orbitProblem(in).empty()) {
         orbit_ = std::make_shared<const render::SceneInputs>(in);
-        impl_ = PreciseLight(sceneAtOrbitAngle(in, kPi), resolution).impl_;
+        impl_ = PreciseLight(sceneAtOrbitAngle(in, kPi), resolution, velocityWeighted).impl_;
         return;
     }
     auto impl = std::make_shared<Impl>();
     Impl& m = *impl;
     m.in = in;
+    m.velocityWeighted = velocityWeighted;
     m.resolution = std::clamp(resolution, 1, 8);
     m.scale = 4 * in.View.ZoomScale * in.View.ZoomScale;
     m.temp1 = in.Temp1;
@@ -1324,6 +1371,35 @@ std::optional<std::array<Channels, 2>> PreciseLight::starLights(double eta) cons
     for (int k = 0; k < 2; ++k) {
         const Rgb3 c = m.scale * m.freeLightAt(k, eta);
         out[static_cast<std::size_t>(k)] = {c.r + c.g + c.b, c.b, c.g, c.r};
+    }
+    return out;
+}
+
+std::optional<std::array<double, 2>> PreciseLight::rotationVelocities(double eta, int channel) const {
+    if (orbit_) {
+        const PreciseLight frame = frameAt(eta);
+        const double delta = frame.impl_->in.View.ZoomScale / orbit_->View.ZoomScale;
+        auto v = frame.rotationVelocities(frame.impl_->in.Eta, channel);
+        if (v) {
+            (*v)[0] *= delta;
+            (*v)[1] *= delta;
+        }
+        return v;
+    }
+    const Impl& m = *impl_;
+    if (m.bodies.size() != 2 || channel < 0 || channel > 3) {
+        return std::nullopt;
+    }
+    const PreciseLight weighted(m.in, m.resolution, true);
+    const std::array<Channels, 2> light = m.perStar(eta);
+    const std::array<Channels, 2> moment = weighted.impl_->perStar(eta);
+    std::array<double, 2> out{};
+    const auto c = static_cast<std::size_t>(channel);
+    for (std::size_t k = 0; k < 2; ++k) {
+        if (!(light[k][c] > 1e-12 * (light[0][c] + light[1][c]))) {
+            return std::nullopt; // a star wholly hidden has no velocity to measure
+        }
+        out[k] = moment[k][c] / light[k][c];
     }
     return out;
 }

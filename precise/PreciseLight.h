@@ -101,6 +101,15 @@ public:
     // third light; nothing for a contact envelope or a single star, which are one body.
     std::optional<std::array<Channels, 2>> starLights(double eta) const;
 
+    // Each star's flux-weighted line-of-sight velocity of its rotation about its own axis (parallel to
+    // the orbit's, the sense of the orbit): the mean over its visible, uneclipsed surface of
+    // (Omega z x d) . (-v) weighted by its light in the channel (0 luminance, 1 blue, 2 green, 3 red),
+    // in units of Omega times a (the separation of a circular orbit, the semi-major axis of an
+    // eccentric one), positive receding. Out of eclipse it is nearly 0; during an eclipse the hidden
+    // part of the disc shifts it: the Rossiter-McLaughlin effect. A spot's own light is left out.
+    // Nothing for an envelope or a single star, or for a star hidden whole.
+    std::optional<std::array<double, 2>> rotationVelocities(double eta, int channel = 0) const;
+
     // Each star's mean effective temperature, (Int T^4 dA / Int dA)^(1/4) over its whole surface with
     // gravity darkening and reflection (the spot left out); nothing for an envelope or a single star.
     std::optional<std::array<double, 2>> meanTemperatures() const;
@@ -108,6 +117,7 @@ public:
     struct Impl;
 
 private:
+    PreciseLight(const render::SceneInputs& in, int resolution, bool velocityWeighted);
     // The light of one frame of an eccentric orbit (precise/OrbitScene), third light left out.
     PreciseLight frameAt(double eta) const;
 

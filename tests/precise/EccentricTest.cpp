@@ -96,7 +96,7 @@ struct Reference {
     // The light of the background disc (R, u) hidden by a foreground disc of radius Rf at distance d:
     // Int_0^R I(r) 2 r alpha(r) dr, alpha the half angle of the ring of radius r inside the occulter;
     // split at the kinks, each stretch on r = a + (b - a)(1 - cos t) / 2 and 400 midpoints in t.
-    static double hidden(double R, double u, double T, double Rf, double d) {
+    static double hidden(double R, double u, double T, double Rf, double d, bool moment = false) {
         std::vector<double> cuts{0, R};
         for (const double c : {std::abs(d - Rf), d + Rf}) {
             if (c > 0 && c < R) {
@@ -119,10 +119,32 @@ struct Reference {
                     alpha = std::acos(std::clamp((r * r + d * d - Rf * Rf) / (2 * r * d), -1.0, 1.0));
                 }
                 const double mu = std::sqrt(std::max(0.0, 1 - r * r / (R * R)));
-                sum += central(T) * (1 - u * (1 - mu)) * 2 * r * alpha * dr;
+                // The moment along the occulter's direction: the ring's arc, symmetric about that
+                // direction, has Int cos = 2 sin(alpha).
+                sum += central(T) * (1 - u * (1 - mu)) * 2 * r * (moment ? r * std::sin(alpha) : alpha) * dr;
             }
         }
         return sum;
+    }
+    // The flux-weighted rotational velocity of the star behind (units of Omega a, positive receding):
+    // the rotation's line-of-sight velocity is linear on the sky, s . u with u = z x v (|u| = sin i),
+    // so what the occulter hides weighs (u . D / |D|) times the hidden moment, D the occulter's offset.
+    double backVelocityAt(double phase) const {
+        const Sky s = skyAt(tauPrimary + phase);
+        const double M = 2 * Pi * (tauPrimary + phase);
+        double E = M;
+        for (int k = 0; k < 60; ++k) {
+            E -= (E - p.e * std::sin(E) - M) / (1 - p.e * std::cos(E));
+        }
+        const double theta = 2 * std::atan(std::sqrt((1 + p.e) / (1 - p.e)) * std::tan(E / 2)) + p.omegaDeg * Pi / 180;
+        const double si = std::sin(p.iotaDeg * Pi / 180);
+        // Star 2's offset from star 1 on the sky along u: u . d = -cos(theta) sin i (d the line of centres).
+        const double along = -std::cos(theta) * si / std::sqrt(1 - si * si * std::sin(theta) * std::sin(theta));
+        const bool one = s.twoInFront;
+        const double R = one ? p.r1 : p.r2, u = one ? U1 : U2, T = one ? T1 : T2, Rf = one ? p.r2 : p.r1;
+        const double hiddenLight = hidden(R, u, T, Rf, s.s), moment = hidden(R, u, T, Rf, s.s, true);
+        // Seen from star 2, star 1 lies the other way.
+        return -(one ? along : -along) * moment / (discLight(R, u, T) - hiddenLight);
     }
     double lightAt(double phase) const {
         const Sky s = skyAt(tauPrimary + phase);
@@ -174,6 +196,43 @@ INSTANTIATE_TEST_SUITE_P(Regimes, EccentricSpheres,
                                          Pair{0.4, 250, 82, 0.09, 0.07, "one eclipse grazing"},
                                          Pair{0.3, 170, 87, 0.11, 0.05, "secondary displaced"},
                                          Pair{0.4, 330, 89, 0.08, 0.08, "equal stars"}));
+
+class RossiterMcLaughlin : public testing::TestWithParam<Pair> {};
+
+// The flux-weighted velocity of the star behind, over both eclipses, against the hidden moment of
+// the tests' own integration; the star in front shows its whole disc, whose rotation averages out.
+TEST_P(RossiterMcLaughlin, TheHiddenPartOfTheDiscShiftsTheVelocityAsItsMomentSays) {
+    const Pair& p = GetParam();
+    const PreciseLight model(inputsOf(p));
+    const Reference ref(p);
+    const double second = roche::Orbit(p.e, p.omegaDeg * Pi / 180, p.iotaDeg * Pi / 180).secondaryPhase();
+    double largest = 0;
+    for (const double c : {0.0, second}) {
+        for (int k = -60; k <= 60; ++k) {
+            const double phase = c + k * 2.5e-4;
+            const auto v = model.rotationVelocities(2 * Pi * (phase + 0.25));
+            const Reference::Sky s = ref.skyAt(ref.tauPrimary + phase);
+            const std::size_t back = s.twoInFront ? 0 : 1;
+            const double rBack = back == 0 ? p.r1 : p.r2, rFront = back == 0 ? p.r2 : p.r1;
+            if (s.s + rBack < rFront - 1e-6) {
+                EXPECT_FALSE(v) << p << " at phase " << phase << ": a star hidden whole has no velocity";
+                continue;
+            }
+            ASSERT_TRUE(v) << p << " at phase " << phase;
+            const double want = ref.backVelocityAt(phase);
+            largest = std::max(largest, std::abs(want));
+            // 5e-6 of Omega a: 1e-3 km/s for an orbital speed of 200 km/s.
+            ASSERT_NEAR((*v)[back], want, 5e-6) << p << " at phase " << phase << ", star " << back + 1 << " behind";
+            ASSERT_NEAR((*v)[1 - back], 0, 1e-9) << p << " at phase " << phase;
+        }
+    }
+    EXPECT_GT(largest, 0.01) << p << ": the anomaly must show";
+}
+
+INSTANTIATE_TEST_SUITE_P(Regimes, RossiterMcLaughlin,
+                         testing::Values(Pair{0, 90, 88, 0.1, 0.012, "a small companion, circular"},
+                                         Pair{0, 90, 86, 0.1, 0.07, "a large companion, circular"},
+                                         Pair{0.2, 100, 86, 0.1, 0.08, "eccentric, partial"}));
 
 TEST(EccentricOrbit, ACircularOrbitIsTheCircularModelBitForBit) {
     render::SceneInputs in = inputsOf({0, 90, 84, 0.2, 0.15, ""});
