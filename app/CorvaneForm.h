@@ -152,6 +152,15 @@ public:
     std::string loadVelocities(int star, const std::string& path);
     // Per set: its points, the RMS of observed minus model and, with errors, the chi-square.
     std::vector<std::string> velocityReport() const;
+    // The points a fit weighs (the observed light and any velocities), why the velocities cannot
+    // join it ("" when they can, or when there are none), and their chi-square against the model.
+    int fitPointCount() const;
+    std::string velocityFitProblem() const;
+    double velocityChiSquare() const;
+    // The fit's line of quantities derived with the velocities (K1, K2, the masses, the radii in solar
+    // units) at the free parameters x, with errors through their covariance.
+    std::string derivedReport(const std::vector<int>& free, const std::vector<double>& x,
+                              const std::vector<std::vector<double>>& covariance) const;
     // The model's velocities from phase 0 in steps of stepDegrees of the mean anomaly's turn, below 1:
     // (phase, v1, v2) in km/s.
     std::vector<std::array<double, 3>> velocityCurve(double stepDegrees) const;

@@ -8,8 +8,12 @@
 #include "FitProblem.h"
 #include "fitting/RelativeError.h"
 #include "platform/NumberFormat.h"
+#include "precise/PreciseLight.h"
+#include "precise/VolumeRadius.h"
+#include "roche/Constants.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <sstream>
@@ -26,6 +30,107 @@ using namespace fitproblem;
 
 std::span<const char* const> CorvaneForm::fitParameterNames() { return kFitNames; }
 
+int CorvaneForm::fitPointCount() const {
+    int n = std::max<int>(Curve.ObsCount, 0);
+    for (const VelocitySet& set : VelocitySets) {
+        n += static_cast<int>(set.phase.size());
+    }
+    return n;
+}
+
+std::string CorvaneForm::velocityFitProblem() const {
+    if (VelocitySets.empty()) {
+        return {};
+    }
+    const bool errors = std::all_of(VelocitySets.begin(), VelocitySets.end(), [](const VelocitySet& s) {
+        return !s.error.empty();
+    });
+    if (!ObsHasErrors || !errors) {
+        return "a fit of the light curve and velocities together weighs each point by its error: every file needs "
+               "them";
+    }
+    if (!(orbitScale().K1 > 0)) {
+        return "the velocities need the orbit's size: the semi-major axis and the period";
+    }
+    return {};
+}
+
+double CorvaneForm::velocityChiSquare() const {
+    double chi2 = 0;
+    const std::optional<precise::PreciseLight> model = velocityModel();
+    const double shift = observedPhaseShift();
+    for (const VelocitySet& set : VelocitySets) {
+        for (std::size_t k = 0; k < set.phase.size(); ++k) {
+            const roche::PairVelocity v = velocityAt(set.phase[k] + shift, model ? &*model : nullptr);
+            const double d = (set.velocity[k] - (set.star == 1 ? v.v1 : v.v2)) / set.error[k];
+            chi2 += d * d;
+        }
+    }
+    return chi2;
+}
+
+std::string CorvaneForm::derivedReport(const std::vector<int>& free, const std::vector<double>& x,
+                                       const std::vector<std::vector<double>>& covariance) const {
+    // What the velocities give, from the fitted parameters: the semi-amplitudes, the masses and the
+    // volume-equivalent radii, with errors through the fit's covariance.
+    auto quantities = [&](const std::vector<double>& at) {
+        double a = SemiMajorAxis, q = Q, iota = Iota * 180 / Pi, e = Eccentricity, r1 = Radius1, r2 = Radius2;
+        for (std::size_t j = 0; j < free.size(); ++j) {
+            const std::string name = kFitNames[free[j]];
+            double* target = name == "Semi-major Axis" ? &a : name == "Mass Ratio" ? &q : name == "Inclination" ? &iota
+                           : name == "Eccentricity"    ? &e : name == "Pole Radius #1" ? &r1
+                           : name == "Pole Radius #2"  ? &r2 : nullptr;
+            if (target != nullptr) {
+                *target = at[j];
+            }
+        }
+        const roche::OrbitSize size = roche::orbitSize(a, Val(txtPeriod.Text), q, e, iota * Pi / 180);
+        std::array<double, 6> out{size.K1, size.K2, size.mass1, size.mass2, r1 * a, r2 * a};
+        if (chkSpherical.checked()) {
+            for (int star : {1, 2}) {
+                const auto v = precise::volumeEquivalentRadius(star == 1 ? q : 1 / q, (star == 1 ? r1 : r2) / (1 - e));
+                out[static_cast<std::size_t>(3 + star)] = v ? *v * (1 - e) * a : std::nan("");
+            }
+        }
+        return out;
+    };
+    const std::array<double, 6> value = quantities(x);
+    std::array<std::optional<double>, 6> sigma{};
+    if (covariance.size() == free.size()) {
+        std::vector<std::array<double, 6>> gradient(free.size());
+        for (std::size_t j = 0; j < free.size(); ++j) {
+            const double h = std::max(1e-7, 1e-6 * std::abs(x[j]));
+            std::vector<double> up = x, down = x;
+            up[j] += h;
+            down[j] -= h;
+            const std::array<double, 6> u = quantities(up), d = quantities(down);
+            for (std::size_t k = 0; k < 6; ++k) {
+                gradient[j][k] = (u[k] - d[k]) / (2 * h);
+            }
+        }
+        for (std::size_t k = 0; k < 6; ++k) {
+            double s2 = 0;
+            for (std::size_t j = 0; j < free.size(); ++j) {
+                for (std::size_t l = 0; l < free.size(); ++l) {
+                    s2 += gradient[j][k] * covariance[j][l] * gradient[l][k];
+                }
+            }
+            if (s2 > 0 && std::isfinite(s2)) {
+                sigma[k] = std::sqrt(s2);
+            }
+        }
+    }
+    const char* names[] = {"K1", "K2", "M1", "M2", "R1", "R2"};
+    const char* units[] = {" km/s", " km/s", " Msun", " Msun", " Rsun", " Rsun"};
+    std::string text = "Derived (nominal solar units, errors through the covariance):";
+    for (std::size_t k = 0; k < 6; ++k) {
+        text += std::string(k == 0 ? " " : ", ") + names[k] + " = " +
+                GeneralNumber(toFigures(value[k], sigma[k].value_or(0) > 0 ? *sigma[k] : std::abs(value[k]) * 1e-5, 2)) +
+                " +/- " + sigmaText(sigma[k]) + units[k];
+    }
+    return text + "\r\n";
+}
+
 std::optional<double> CorvaneForm::fitObjective() {
     const auto n = static_cast<std::size_t>(std::max<int>(Curve.ObsCount, 0));
     if (n == 0) {
@@ -34,6 +139,11 @@ std::optional<double> CorvaneForm::fitObjective() {
     const auto chi = ObsHasErrors ? chiSquareAtObs() : residualsAtObs();
     if (!chi || chi->points == 0 || !std::isfinite(chi->chi2)) {
         return std::nullopt;
+    }
+    if (!VelocitySets.empty() && velocityFitProblem().empty()) {
+        // One chi-square over the light and the velocities, per point.
+        const double total = chi->chi2 + velocityChiSquare();
+        return std::isfinite(total) ? std::optional<double>(total / fitPointCount()) : std::nullopt;
     }
     return ObsHasErrors ? chi->perPoint() : std::sqrt(chi->perPoint());
 }
@@ -48,6 +158,10 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
     std::vector<int> free;
     std::string notes;
     if (!chooseFree(*this, free, notes, why)) {
+        return false;
+    }
+    if (const std::string problem = velocityFitProblem(); !problem.empty()) {
+        why = problem;
         return false;
     }
 
@@ -98,9 +212,10 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
     // errors N times the chi-square per point (the errors then scaled by sqrt(chi2 / (N - n)) when the
     // fit is worse than the errors say); without, the sum of squared residuals over the noise the
     // best fit's residuals give, RMS^2 (N - n) / RMS_min^2.
-    const auto N = static_cast<double>(Curve.ObsCount);
+    const auto N = static_cast<double>(fitPointCount());
     const double dof = std::max(1.0, N - static_cast<double>(n));
     std::vector<std::optional<double>> errors(n);
+    std::vector<std::vector<double>> covariance;
     double scale = 1;
     if (!best.cancelled && best.value > 0) {
         const bool weighted = ObsHasErrors;
@@ -115,7 +230,7 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
         if (weighted) {
             scale = std::sqrt(std::max(1.0, minimum * N / dof));
         }
-        errors = fitting::curvatureErrors(asChiSquare, best.best, h, options.lower, options.upper, scale);
+        errors = fitting::curvatureErrors(asChiSquare, best.best, h, options.lower, options.upper, scale, &covariance);
     }
     int evaluations = best.evaluations;
     if (!best.cancelled) {
@@ -142,7 +257,11 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
     out.errors = errors;
     std::ostringstream r;
     r << "Fit by the downhill simplex (" << (precisePhotometry() ? "precise" : "pixel") << " photometry, "
-      << Curve.ObsCount << " observed points, channel " << channelName(comparedChannel()) << ")\r\n";
+      << Curve.ObsCount << " observed points, channel " << channelName(comparedChannel());
+    if (!VelocitySets.empty()) {
+        r << ", and " << fitPointCount() - Curve.ObsCount << " velocities";
+    }
+    r << ")\r\n";
     for (std::size_t j = 0; j < n; ++j) {
         const std::string name = kFitNames[free[j]];
         const double value = Val(fitBox(*this, free[j]).Text);
@@ -151,6 +270,9 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
         r << name << " = " << GeneralNumber(value) << " +/- " << sigmaText(errors[j]) << "\r\n";
     }
     r << notes;
+    if (!VelocitySets.empty()) {
+        r << derivedReport(free, best.best, covariance);
+    }
     if (out.weighted) {
         r << "Chi-Square per Point = " << GeneralNumber(rounded(out.objective, 1e-6)) << " (zero point "
           << GeneralNumber(rounded(out.zeroPoint, 1e-5)) << " mag)\r\n";

@@ -20,7 +20,8 @@ namespace corvane::app::fitproblem {
 inline constexpr const char* kFitNames[] = {"Inclination",       "Mass Ratio",        "Pole Radius #1",
                                             "Pole Radius #2",    "Temperature #1",    "Temperature #2",
                                             "Limb Darkening #1", "Limb Darkening #2", "Phase Shift",
-                                            "Third Light"};
+                                            "Third Light",       "Eccentricity",      "Periastron",
+                                            "Semi-major Axis",   "Systemic Velocity"};
 
 // The box's clamp, the simplex's first step, the curvature's difference step and the rounding of the
 // value written back, per parameter (by index into kFitNames).
@@ -38,6 +39,10 @@ inline constexpr FitScale kScales[] = {
     {0, 1, 0.1, 0, 0.005, 1e-4},
     {-0.5, 0.5, 0.01, 0, 0.0005, 1e-5}, // phase shift, revolutions
     {0, 0.99, 0.05, 0, 0.002, 1e-5},    // third light, a fraction of the light at quadrature
+    {0, 0.95, 0.02, 0, 0.001, 1e-5},    // eccentricity
+    {-360, 720, 10, 0, 0.2, 1e-3},      // argument of periastron, degrees
+    {0, 100000, 0.5, 0.05, 0.01, 1e-4}, // semi-major axis, solar radii: 5 % of the value, at least 0.5
+    {-1000, 1000, 2, 0, 0.05, 1e-3},    // systemic velocity, km/s
 };
 static_assert(std::size(kFitNames) == std::size(kScales), "a scale for every parameter");
 
@@ -51,8 +56,10 @@ inline int fitIndex(const std::string& name) {
 }
 
 inline TextBox& fitBox(CorvaneForm& f, int index) {
-    TextBox* boxes[] = {&f.txtIota,  &f.Qratio,   &f.txtRadius1, &f.txtRadius2,   &f.txtTemp1,
-                        &f.txtTemp2, &f.txtLimb1, &f.txtLimb2,   &f.txtPhaseShift, &f.txtThirdLight};
+    TextBox* boxes[] = {&f.txtIota,         &f.Qratio,         &f.txtRadius1,      &f.txtRadius2,
+                        &f.txtTemp1,        &f.txtTemp2,       &f.txtLimb1,        &f.txtLimb2,
+                        &f.txtPhaseShift,   &f.txtThirdLight,  &f.txtEccentricity, &f.txtOmega,
+                        &f.txtSemiMajorAxis, &f.txtGammaVelocity};
     return *boxes[index];
 }
 
@@ -82,7 +89,7 @@ inline bool chooseFree(CorvaneForm& f, std::vector<int>& free, std::string& note
         if (k < 0) {
             why = "'" + name + "' cannot be fitted (the parameters are: Inclination, Mass Ratio, Pole Radius #1, "
                   "Pole Radius #2, Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, Phase Shift, "
-                  "Third Light)";
+                  "Third Light, Eccentricity, Periastron, Semi-major Axis, Systemic Velocity)";
             return false;
         }
         if (std::find(free.begin(), free.end(), k) != free.end()) {
@@ -90,6 +97,10 @@ inline bool chooseFree(CorvaneForm& f, std::vector<int>& free, std::string& note
         }
         if (name == "Third Light" && !f.precisePhotometry()) {
             why = "Third Light is a setting of the Precise photometry: choose it to fit the third light";
+            return false;
+        }
+        if ((name == "Semi-major Axis" || name == "Systemic Velocity") && f.VelocitySets.empty()) {
+            why = name + " is set by radial velocities: load a velocity file to fit it";
             return false;
         }
         if (k == 3 && f.chkAuto.checked() && f.Omega1 < f.Roche.OmegaCrit) {

@@ -70,7 +70,7 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
         return false;
     }
     const bool weighted = ObsHasErrors;
-    const auto N = static_cast<double>(Curve.ObsCount);
+    const auto N = static_cast<double>(fitPointCount());
     const double dof = std::max(1.0, N - static_cast<double>(n));
 
     double noise = 0;            // the residuals' noise per point (mag), without errors
@@ -143,6 +143,10 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
             }
         }
         return atPoint(base, free, x, [&](CorvaneForm& worker) {
+            if (weighted && !worker.VelocitySets.empty()) {
+                const auto v = worker.fitObjective(); // the light's and the velocities' chi-square per point
+                return v && std::isfinite(*v) ? -0.5 * N * *v : NegativeInfinity;
+            }
             if (weighted) {
                 const auto chi = worker.chiSquareAtObs();
                 return chi && chi->points > 0 && std::isfinite(chi->chi2) ? -0.5 * chi->chi2 : NegativeInfinity;

@@ -585,7 +585,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     addEphemeris(rvCommand);
     // Radial velocities of either star: compared with the model (compare, rv) and drawn (plot, rv).
     std::vector<std::string> rv1Files, rv2Files;
-    for (CLI::App* sub : {compare, plot, rvCommand}) {
+    for (CLI::App* sub : {compare, plot, rvCommand, fit, mcmc}) {
         sub->add_option("--rv1", rv1Files, "Radial velocities of star 1: time (or phase), km/s[, error] (repeatable)")
             ->type_name("FILE");
         sub->add_option("--rv2", rv2Files, "Radial velocities of star 2 (repeatable)")->type_name("FILE");

@@ -285,9 +285,13 @@ SimplexResult minimiseSimplex(const BatchObjective& f, std::vector<double> start
 
 std::vector<std::optional<double>> curvatureErrors(const BatchObjective& f, const std::vector<double>& x,
                                                    const std::vector<double>& hIn, const std::vector<double>& lower,
-                                                   const std::vector<double>& upper, double scale) {
+                                                   const std::vector<double>& upper, double scale,
+                                                   std::vector<std::vector<double>>* covariance) {
     const std::size_t n = x.size();
     std::vector<std::optional<double>> sigma(n);
+    if (covariance != nullptr) {
+        covariance->clear();
+    }
     if (n == 0 || hIn.size() != n || lower.size() != n || upper.size() != n) {
         return sigma;
     }
@@ -371,6 +375,12 @@ std::vector<std::optional<double>> curvatureErrors(const BatchObjective& f, cons
         }
         if (z[j] > 0 && std::isfinite(z[j])) {
             sigma[j] = std::sqrt(2 * z[j]) * scale;
+        }
+        if (covariance != nullptr) {
+            covariance->resize(n, std::vector<double>(n, 0.0));
+            for (std::size_t r = 0; r < n; ++r) {
+                (*covariance)[r][j] = 2 * z[r] * scale * scale;
+            }
         }
     }
     return sigma;

@@ -76,9 +76,12 @@ SimplexResult minimiseSimplex(const BatchObjective& f, std::vector<double> start
 //   sigma_j = sqrt(2 (H^-1)_jj) * scale,
 // the errors for which f rises by 1 (scale 1 for a true chi-square). Nothing for a parameter whose
 // error cannot be had (H not positive definite, a value not finite). One batch of 2n^2 + 1 points.
+// With covariance, it also receives the whole matrix 2 H^-1 scale^2 (empty when H is not positive
+// definite), for the errors of quantities derived from the parameters: sigma_D^2 = g^T C g.
 std::vector<std::optional<double>> curvatureErrors(const BatchObjective& f, const std::vector<double>& x,
                                                    const std::vector<double>& h, const std::vector<double>& lower,
-                                                   const std::vector<double>& upper, double scale = 1);
+                                                   const std::vector<double>& upper, double scale = 1,
+                                                   std::vector<std::vector<double>>* covariance = nullptr);
 
 // Evaluates f(points[k]) for every k on up to `threads` threads, keeping the order.
 std::vector<double> evaluateParallel(const std::function<double(const std::vector<double>&)>& f,

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <mutex>
 #include <numbers>
 
 namespace corvane::precise {
@@ -1184,12 +1185,21 @@ struct PreciseLight::Impl {
     }
 };
 
-PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) : PreciseLight(in, resolution, false) {}
+struct PreciseLight::Weighted {
+    std::once_flag once;
+    std::shared_ptr<const Impl> impl;
+};
 
-PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution, bool velocityWeighted) {
+PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) : PreciseLight(in, resolution, false, false) {
+    if (!orbit_ && impl_->bodies.size() == 2) {
+        weighted_ = std::make_shared<Weighted>();
+    }
+}
+
+PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution, bool velocityWeighted, bool oneFrame) {
     if (in.Orbit.eccentric() && in.TwoStars && orbitProblem(in).empty()) {
         orbit_ = std::make_shared<const render::SceneInputs>(in);
-        impl_ = PreciseLight(sceneAtOrbitAngle(in, kPi), resolution, velocityWeighted).impl_;
+        impl_ = PreciseLight(sceneAtOrbitAngle(in, kPi), resolution, velocityWeighted, false).impl_;
         return;
     }
     auto impl = std::make_shared<Impl>();
@@ -1316,7 +1326,9 @@ PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution, bool v
     m.gaussArc = cachedRule(m.nArc);
     m.spotAdded = spot && m.bodies.size() == 2;
     m.gaussSpot = cachedRule(16 * res);
-    if (m.bodies.size() == 2) {
+    if (m.bodies.size() == 2 && !oneFrame) {
+        // Each star's light and outline round the orbit, sampled once for a whole curve; a frame of
+        // an eccentric orbit is seen at one angle only, and integrates its views directly.
         m.sampleFreeLight(24 * res);
     }
     // Third light: a constant, L3 / (1 - L3) of the system's own light at quadrature, so that it is
@@ -1344,7 +1356,7 @@ Channels plus(Channels a, const Channels& b) {
 PreciseLight PreciseLight::frameAt(double eta) const {
     render::SceneInputs frame = sceneAtOrbitAngle(*orbit_, eta);
     frame.Light.thirdLight = 0;
-    return PreciseLight(frame, impl_->resolution);
+    return PreciseLight(frame, impl_->resolution, false, true);
 }
 
 Channels PreciseLight::at(double eta) const {
@@ -1390,9 +1402,15 @@ std::optional<std::array<double, 2>> PreciseLight::rotationVelocities(double eta
     if (m.bodies.size() != 2 || channel < 0 || channel > 3) {
         return std::nullopt;
     }
-    const PreciseLight weighted(m.in, m.resolution, true);
+    std::shared_ptr<const Impl> weighted;
+    if (weighted_) {
+        std::call_once(weighted_->once, [&] { weighted_->impl = PreciseLight(m.in, m.resolution, true, false).impl_; });
+        weighted = weighted_->impl;
+    } else {
+        weighted = PreciseLight(m.in, m.resolution, true, true).impl_;
+    }
     const std::array<Channels, 2> light = m.perStar(eta);
-    const std::array<Channels, 2> moment = weighted.impl_->perStar(eta);
+    const std::array<Channels, 2> moment = weighted->perStar(eta);
     std::array<double, 2> out{};
     const auto c = static_cast<std::size_t>(channel);
     for (std::size_t k = 0; k < 2; ++k) {

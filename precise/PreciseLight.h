@@ -117,7 +117,9 @@ public:
     struct Impl;
 
 private:
-    PreciseLight(const render::SceneInputs& in, int resolution, bool velocityWeighted);
+    // velocityWeighted: the rotation's velocity moments instead of the light; oneFrame: a system seen at
+    // one angle only (no series round the orbit).
+    PreciseLight(const render::SceneInputs& in, int resolution, bool velocityWeighted, bool oneFrame);
     // The light of one frame of an eccentric orbit (precise/OrbitScene), third light left out.
     PreciseLight frameAt(double eta) const;
 
@@ -125,6 +127,9 @@ private:
     // An eccentric orbit: the system's own inputs, from which each phase's frame is made (impl_ is
     // then the frame of phase 0.25, which the third light and the mean temperatures are taken from).
     std::shared_ptr<const render::SceneInputs> orbit_;
+    // The velocity-weighted model of a circular orbit, built once when first asked for.
+    struct Weighted;
+    std::shared_ptr<Weighted> weighted_;
 };
 
 } // namespace corvane::precise
