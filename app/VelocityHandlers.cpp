@@ -9,7 +9,7 @@
 #include "precise/PreciseLight.h"
 #include "roche/Constants.h"
 #include "platform/NumberFormat.h"
-#include "precise/VolumeRadius.h"
+#include "precise/OrbitScene.h"
 
 #include <cmath>
 
@@ -64,7 +64,7 @@ std::vector<std::string> CorvaneForm::dimensionsReport() const {
         const double pole = star == 1 ? Radius1 : Radius2;
         double r = pole;
         if (chkSpherical.checked()) {
-            const auto v = precise::volumeEquivalentRadius(star == 1 ? Q : 1 / Q, pole / (1 - e));
+            const auto v = precise::detachedVolumeRadius(star == 1 ? Q : 1 / Q, pole / (1 - e));
             r = v ? *v * (1 - e) : std::nan("");
         }
         const double radius = r * SemiMajorAxis;

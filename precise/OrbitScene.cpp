@@ -22,9 +22,10 @@ double massRatioOf(const render::SceneInputs& in, int star) {
     return star == 1 ? q : 1 / q;
 }
 
-// The volume-equivalent radius of the detached star of pole radius rPole, by the rule of
-// precise/VolumeRadius (24 Gauss-Legendre nodes in nu, 48 trapezoid steps round the half azimuth),
-// each radius by Newton's method on
+} // namespace
+
+// The rule of precise/VolumeRadius (24 Gauss-Legendre nodes in nu, 48 trapezoid steps round the half
+// azimuth), each radius by Newton's method on
 //   f(r) = 1/r + q (1/sqrt(1 - 2 lambda r + r^2) - lambda r) + (1 + q)/2 (1 - nu^2) r^2 - Omega_pole
 // from the pole radius, the surface's nearest point: f falls and is convex inside the lobe, so the
 // iterates climb to the root from below. Nothing for a star that reaches its lobe.
@@ -66,8 +67,10 @@ std::optional<double> detachedVolumeRadius(double q, double rPole) {
         }
         sum += 0.5 * rule.w[static_cast<std::size_t>(i)] * ring * std::numbers::pi / PhiNodes;
     }
-    return std::cbrt(sum); // (3 V / 4 pi)^(1/3) with V = (4/3) sum
+    return std::cbrt(sum / std::numbers::pi); // (3 V / 4 pi)^(1/3) with V = (4/3) sum
 }
+
+namespace {
 
 // The pole radius (units of the separation of the moment delta) of the star whose pole radius at
 // periastron is pole (units of a): the root of rv(rho) delta = rv(pole / (1 - e)) (1 - e), rv the

@@ -1213,6 +1213,80 @@ void CorvaneWindow::chooseAndLoadLightCurve() {
     loadLightCurve();
 }
 
+void CorvaneWindow::chooseAndLoadVelocities(int star) {
+    if (busy_ || inHandler_) {
+        return;
+    }
+    const QString chosen = chooseFile_(false, QString("Load Velocities of Star %1").arg(star), QString(),
+                                       "Radial velocities (*.txt *.csv *.dat *.rv);;All files (*)");
+    if (chosen.isEmpty()) {
+        return;
+    }
+    std::string problem;
+    run([this, star, &chosen, &problem] { problem = form_.loadVelocities(star, chosen.toStdString()); });
+    if (!problem.empty()) {
+        QMessageBox::warning(this, "Load Velocities", qs(problem));
+        return;
+    }
+    showVelocityCurves();
+}
+
+void CorvaneWindow::showVelocityCurves() {
+    if (velocityCurves_ == nullptr) {
+        velocityCurves_ = new QDialog(this);
+        velocityCurves_->setObjectName("VelocityCurves");
+        velocityCurves_->setWindowTitle("Velocity Curves");
+        auto* layout = new QVBoxLayout(velocityCurves_);
+        layout->setSizeConstraint(QLayout::SetMinimumSize);
+        velocityPicture_ = new QLabel;
+        velocityPicture_->setObjectName("VelocityPicture");
+        layout->addWidget(velocityPicture_);
+        auto* report = new QLabel;
+        report->setObjectName("lblVelocityReport");
+        report->setWordWrap(true);
+        report->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(report);
+        auto* buttons = new QHBoxLayout;
+        auto* clear = new QPushButton("Clear Velocities");
+        clear->setObjectName("cmdClearVelocities");
+        clear->setToolTip("Forget the loaded velocity files");
+        connect(clear, &QPushButton::clicked, this, [this] {
+            form_.VelocitySets.clear();
+            showVelocityCurves();
+        });
+        auto* close = new QPushButton("Close");
+        connect(close, &QPushButton::clicked, velocityCurves_, &QDialog::close);
+        buttons->addStretch(1);
+        buttons->addWidget(clear);
+        buttons->addWidget(close);
+        layout->addLayout(buttons);
+    }
+    const QScreen* shownOn = screen();
+    const int available = shownOn != nullptr ? shownOn->availableGeometry().height() : 800;
+    const int height = std::clamp(available - 200, 240, 480);
+    QImage image(height * 8 / 5, height, QImage::Format_RGB32);
+    QPainter painter(&image);
+    platform::paintPlot(painter, form_.velocityPlot(image.width(), image.height()), image.width(), image.height());
+    painter.end();
+    velocityPicture_->setPixmap(QPixmap::fromImage(image));
+    velocityPicture_->setFixedSize(image.size());
+    std::string tip;
+    for (const std::string& line : form_.velocityReport()) {
+        tip += (tip.empty() ? "" : "\n") + line;
+    }
+    if (!(form_.orbitScale().K1 > 0)) {
+        tip += (tip.empty() ? "" : "\n") +
+               std::string("Give the semi-major axis (Orbit frame) and the period for the orbit's velocities.");
+    }
+    auto* report = velocityCurves_->findChild<QLabel*>("lblVelocityReport");
+    report->setText(qs(tip));
+    report->setVisible(!tip.empty());
+    velocityCurves_->layout()->activate();
+    velocityCurves_->show();
+    velocityCurves_->raise();
+    syncFromForm();
+}
+
 void CorvaneWindow::chooseAndSaveLightCurve() {
     if (inHandler_) {
         return;
@@ -1570,6 +1644,11 @@ void CorvaneWindow::buildMenus() {
     loadCurve->setObjectName("mnuLoadLightCurve");
     loadCurve->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(loadCurve, &QAction::triggered, this, [this] { chooseAndLoadLightCurve(); });
+    for (int star : {1, 2}) {
+        QAction* loadVelocities = file->addAction(QString("Load &Velocities of Star %1...").arg(star));
+        loadVelocities->setObjectName(QString("mnuLoadVelocities%1").arg(star));
+        connect(loadVelocities, &QAction::triggered, this, [this, star] { chooseAndLoadVelocities(star); });
+    }
     QAction* saveBitmap = file->addAction("Save &Bitmap...");
     saveBitmap->setObjectName("mnuSaveBitmap");
     connect(saveBitmap, &QAction::triggered, this,
@@ -1631,6 +1710,9 @@ void CorvaneWindow::buildMenus() {
     QAction* findPeriodAction = tools->addAction("&Find Period...");
     findPeriodAction->setObjectName("mnuFindPeriod");
     connect(findPeriodAction, &QAction::triggered, this, [this] { findPeriod(); });
+    QAction* velocityCurves = tools->addAction("&Velocity Curves...");
+    velocityCurves->setObjectName("mnuVelocityCurves");
+    connect(velocityCurves, &QAction::triggered, this, [this] { showVelocityCurves(); });
 }
 
 bool CorvaneWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -1748,8 +1830,14 @@ void CorvaneWindow::syncFromForm() {
     }
     lblLight_->setText(qs(form_.lblLight.Caption));
     lblLight_->setVisible(!form_.lblLight.Caption.empty());
-    lblOrbit_->setText(qs(form_.lblOrbit.Caption));
-    lblOrbit_->setVisible(!form_.lblOrbit.Caption.empty());
+    std::string orbitText = form_.lblOrbit.Caption;
+    if (!form_.VelocitySets.empty()) {
+        for (const std::string& line : form_.velocityReport()) {
+            orbitText += (orbitText.empty() ? "" : "\n") + line;
+        }
+    }
+    lblOrbit_->setText(qs(orbitText));
+    lblOrbit_->setVisible(!orbitText.empty());
     lblLightReport_->setText(qs(form_.lblLightReport.Caption));
     lblLightReport_->setVisible(!form_.lblLightReport.Caption.empty());
     if (helpList_->count() != static_cast<int>(form_.HelpList.Items.size())) {

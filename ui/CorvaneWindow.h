@@ -124,6 +124,10 @@ private:
     // waits until that one has finished instead of running inside it.
     void runWhenIdle(std::function<void()> handler);
     void chooseAndLoadLightCurve();
+    // File > Load Velocities of Star 1 / Star 2: a velocity file added to the model's comparison.
+    void chooseAndLoadVelocities(int star);
+    // Tools > Velocity Curves...: the model's velocity curves with the loaded velocities, in a window.
+    void showVelocityCurves();
     void chooseAndSaveLightCurve();
     void chooseAndSavePlot();
     void applyStarFilter();
@@ -176,6 +180,8 @@ private:
     QLabel* gridBest_ = nullptr;
     QPushButton* cmdFindPeriod_ = nullptr;
     QDialog* timingResult_ = nullptr;
+    QDialog* velocityCurves_ = nullptr;
+    QLabel* velocityPicture_ = nullptr;
     QTabWidget* timingTabs_ = nullptr;
     QLabel* periodogramPicture_ = nullptr;
     QLabel* oMinusCPicture_ = nullptr;

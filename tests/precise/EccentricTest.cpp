@@ -264,6 +264,16 @@ TEST(EccentricOrbit, RocheStarsKeepTheirVolumeRoundTheOrbit) {
     }
     EXPECT_LT(nearest, 0.72);
     EXPECT_GT(farthest, 1.28);
+    // The fast volume radius the orbit uses is the reference one, from small stars to near their lobes.
+    for (const double qq : {0.1, 0.8, 5.0}) {
+        for (const double r : {0.02, 0.1, 0.2, 0.3}) {
+            const auto fast = detachedVolumeRadius(qq, r), slow = volumeEquivalentRadius(qq, r);
+            ASSERT_EQ(fast.has_value(), slow.has_value()) << "q " << qq << " r " << r;
+            if (fast) {
+                EXPECT_NEAR(*fast, *slow, 1e-11) << "q " << qq << " r " << r;
+            }
+        }
+    }
     // Filling the lobe at periastron is refused; the same star on a wider orbit is not.
     in.Radius1 = in.Shape.Radius1 = 0.3;
     EXPECT_NE(orbitProblem(in), "");

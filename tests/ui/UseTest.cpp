@@ -523,6 +523,48 @@ TEST_F(UseFixture, StarFilesGoThroughTheFileDialog) {
     EXPECT_FALSE(std::filesystem::exists(folder / "Stars" / "Star1.bmp")) << "cancelled: nothing written";
 }
 
+// The orbit typed key by key: the frame says where the secondary falls; velocities loaded through
+// the File menu are compared with the model there and drawn in their own window.
+TEST_F(UseFixture, AnEccentricOrbitIsTypedAndVelocitiesLoadedFromTheFileMenu) {
+    form.StarNameList_Click("FZ Ori (Ravik)");
+    find<QPushButton>("cmdExtras")->click();
+    if (form.chkSpherical.checked()) {
+        find<QCheckBox>("chkSpherical")->click(); // spheres: no lobe to fill at periastron
+    }
+    typeKeys("txtEccentricity", "0.2");
+    typeKeys("txtOmega", "45");
+    typeKeys("txtSemiMajorAxis", "10");
+    form.txtPeriod.Text = "2.5";
+    form.Refresh_Click();
+    window.syncFromForm();
+    const QString orbit = find<QLabel>("lblOrbit")->text();
+    EXPECT_TRUE(orbit.contains("Secondary eclipse at phase")) << orbit.toStdString();
+    EXPECT_TRUE(orbit.contains("M1 = ")) << orbit.toStdString();
+    const auto file = folder / "rv1.txt";
+    {
+        std::ofstream out(file);
+        out << "phase rv1 e_rv\n";
+        for (int k = 0; k < 12; ++k) {
+            const double phase = k / 12.0;
+            out << phase << ' ' << form.velocityAt(phase).v1 + (k % 2 == 0 ? 2 : -2) << " 2\n";
+        }
+    }
+    window.setFileChooser([&](bool, const QString&, const QString&, const QString&) {
+        return QString::fromStdString(file.string());
+    });
+    window.findChild<QAction*>("mnuLoadVelocities1")->trigger();
+    QApplication::processEvents();
+    ASSERT_EQ(form.VelocitySets.size(), 1u);
+    EXPECT_TRUE(find<QLabel>("lblOrbit")->text().contains("12 points, RMS residual 2.000 km/s"))
+        << find<QLabel>("lblOrbit")->text().toStdString();
+    auto* curves = window.findChild<QDialog*>("VelocityCurves");
+    ASSERT_NE(curves, nullptr);
+    EXPECT_TRUE(curves->isVisible());
+    EXPECT_FALSE(window.findChild<QLabel*>("VelocityPicture")->pixmap().isNull());
+    window.findChild<QPushButton*>("cmdClearVelocities")->click();
+    EXPECT_TRUE(form.VelocitySets.empty());
+}
+
 // Regression: a cancelled grid search replayed an old "folder created" message long after.
 TEST_F(UseFixture, AGridSearchSaysWhatItHasToSayBeforeItStarts) {
     const auto obs = folder / "obs.csv";
