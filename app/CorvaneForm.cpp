@@ -365,8 +365,9 @@ std::string CorvaneForm::lightKey() const {
     key += "," + cmbPassband.Text + "," + cmbLimbLaw.Text + "," + GeneralNumber(Limb1b) + "," + GeneralNumber(Limb2b) +
            "," + GeneralNumber(ThirdLight) + "," + GeneralNumber(Gravity1) + "," + GeneralNumber(Gravity2) + "," +
            GeneralNumber(Albedo1) + "," + GeneralNumber(Albedo2);
-    if (Eccentricity > 0) {
-        key += ",e" + GeneralNumber(Eccentricity) + "," + GeneralNumber(OmegaDeg) + "," + GeneralNumber(Apsidal);
+    if (Eccentricity > 0 || chkLightTime.checked()) {
+        key += ",e" + GeneralNumber(Eccentricity) + "," + GeneralNumber(OmegaDeg) + "," + GeneralNumber(Apsidal) + "," +
+               GeneralNumber(orbitSettings().lightTime);
     }
     return key;
 }
@@ -450,6 +451,10 @@ roche::OrbitSettings CorvaneForm::orbitSettings() const {
     o.eccentricity = Eccentricity;
     o.omega = OmegaDeg * Pi / 180;
     o.apsidal = Apsidal * Pi / 180;
+    if (const double period = Val(txtPeriod.Text); chkLightTime.checked() && SemiMajorAxis > 0 && period > 0) {
+        constexpr double LightKmPerSecond = 299792.458;
+        o.lightTime = SemiMajorAxis * roche::NominalSolarRadiusKm / (LightKmPerSecond * period * 86400);
+    }
     return o;
 }
 
@@ -468,6 +473,16 @@ void CorvaneForm::checkOrbit() {
                    "; e cos(omega) = " + platform::Format(Eccentricity * std::cos(in.Orbit.omega), "0.00000") +
                    ", e sin(omega) = " + platform::Format(Eccentricity * std::sin(in.Orbit.omega), "0.00000") + ".";
         }
+    }
+    if (chkLightTime.checked() && in.TwoStars) {
+        text += (text.empty() ? "" : "\n") +
+                std::string(in.Orbit.lightTime > 0
+                                ? "With the light time the secondary eclipse is seen " +
+                                      platform::Format(2 * in.Orbit.lightTime * std::sin(in.Iota) * (1 - Q) / (1 + Q) *
+                                                           Val(txtPeriod.Text) * 86400,
+                                                       "0.0") +
+                                      " s late (to first order, circular)."
+                                : "The light time needs the semi-major axis and the period.");
     }
     if (in.TwoStars) {
         for (const std::string& line : dimensionsReport()) {
@@ -784,6 +799,7 @@ void CorvaneForm::chkGran_Click() {
     Refresh_Click();
 }
 void CorvaneForm::chkSpot1_Click() { Refresh_Click(); }
+void CorvaneForm::chkLightTime_Click() { Refresh_Click(); }
 void CorvaneForm::cmbStarSpot1_Click() { Refresh_Click(); }
 void CorvaneForm::chkPhotometry_Click() {}
 
@@ -880,6 +896,7 @@ std::span<const CorvaneForm::SwitchControl> CorvaneForm::switchControls() {
         {"chkSave", &CorvaneForm::chkSave, &CorvaneForm::chkSave_Click},
         {"chkBMP", &CorvaneForm::chkBMP, &CorvaneForm::chkBMP_Click},
         {"chkError", &CorvaneForm::chkError, &CorvaneForm::chkError_Click},
+        {"chkLightTime", &CorvaneForm::chkLightTime, &CorvaneForm::chkLightTime_Click},
     };
     return table;
 }

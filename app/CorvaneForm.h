@@ -126,6 +126,10 @@ public:
     TextBox txtGammaVelocity{"0"};
     TextBox txtSemiMajorAxis{"0"};
     double GammaVelocity = 0, SemiMajorAxis = 0;
+    // The light-time delay across the orbit (roche::OrbitSettings::lightTime), off by default; it needs
+    // the semi-major axis and the period.
+    CheckBox chkLightTime{"Light Time", 0};
+    void chkLightTime_Click();
     Label lblOrbit{"", true};
     // The orbit's size from the semi-major axis, the period (txtPeriod) and q: the semi-amplitudes
     // and masses (zeros without a and P), and each star's Keplerian velocity at a phase (km/s).

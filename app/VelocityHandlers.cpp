@@ -32,8 +32,16 @@ std::optional<precise::PreciseLight> CorvaneForm::velocityModel() const {
 roche::PairVelocity CorvaneForm::velocityAt(double phase, const precise::PreciseLight* model) const {
     const roche::OrbitSize size = orbitScale();
     const roche::OrbitSettings o = orbitSettings();
-    roche::PairVelocity v = roche::keplerVelocities(roche::Orbit(o.eccentricity, o.omega, Iota, o.apsidal), phase,
-                                                    size.K1, size.K2, GammaVelocity);
+    const roche::Orbit orbit(o.eccentricity, o.omega, Iota, o.apsidal);
+    roche::PairVelocity v = roche::keplerVelocities(orbit, phase, size.K1, size.K2, GammaVelocity);
+    if (o.lightTime > 0) {
+        // Each star seen as it was when its light left it: star 1 stands q / (1 + q) of the
+        // separation's line-of-sight part behind the centre of mass, star 2 1 / (1 + q) in front.
+        const roche::OrbitPosition at = orbit.at(phase);
+        const double depth = o.lightTime * at.separation * std::sin(at.theta) * std::sin(Iota) / (1 + Q);
+        v.v1 = roche::keplerVelocities(orbit, phase - Q * depth, size.K1, size.K2, GammaVelocity).v1;
+        v.v2 = roche::keplerVelocities(orbit, phase + depth, size.K1, size.K2, GammaVelocity).v2;
+    }
     const double period = Val(txtPeriod.Text);
     if (model != nullptr && size.K1 > 0 && period > 0) {
         const double e = o.eccentricity;

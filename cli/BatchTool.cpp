@@ -68,7 +68,8 @@ const char* kFooter =
     "  orbit       txtEccentricity (0 to 0.95; above 0 the radii are in units of the semi-major axis,\n"
     "              a Roche star's pole radius at periastron, and phase 0 is mid primary eclipse),\n"
     "              txtOmega (star 1's argument of periastron, degrees), txtApsidal (degrees per\n"
-    "              cycle), txtGammaVelocity (km/s), txtSemiMajorAxis (solar radii)\n"
+    "              cycle), txtGammaVelocity (km/s), txtSemiMajorAxis (solar radii); chkLightTime\n"
+    "              (the light-time delay across the orbit, with a and the period)\n"
     "  observations txtPeriod (days), txtEpoch (time of primary minimum), txtPhaseShift (revolutions),\n"
     "              txtExposure (seconds each point integrates); --period, --epoch and --exposure on\n"
     "              compare, grid, fit, mcmc and plot set them\n"
@@ -486,7 +487,8 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     fit->add_option("--free", freeList,
                     "The parameters to fit, comma-separated: Inclination, Mass Ratio, Pole Radius #1, Pole Radius #2, "
                     "Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, Phase Shift, "
-                    "Third Light (Precise)")
+                    "Third Light (Precise), Eccentricity, Periastron, Semi-major Axis and Systemic Velocity (with "
+                    "--rv1 or --rv2)")
         ->required()
         ->type_name("\"NAME,NAME,...\"");
     fit->add_option("--out", fitOut, "Also save the fitted parameter set (parameter-file format)")->type_name("FILE");

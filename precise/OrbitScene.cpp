@@ -15,7 +15,7 @@
 namespace corvane::precise {
 namespace {
 
-bool applies(const render::SceneInputs& in) { return in.Orbit.eccentric() && in.TwoStars; }
+bool applies(const render::SceneInputs& in) { return in.Orbit.framed() && in.TwoStars; }
 
 double massRatioOf(const render::SceneInputs& in, int star) {
     const double q = roche::clampMassRatio(in.Shape.QText);
@@ -135,7 +135,7 @@ std::optional<double> rocheRadiusAt(double q, double pole, double e, double delt
 } // namespace
 
 std::string orbitProblem(const render::SceneInputs& in) {
-    if (!applies(in) || !in.View.Tidal) {
+    if (!applies(in) || !in.View.Tidal || !in.Orbit.eccentric()) {
         return {};
     }
     const double e = std::min(in.Orbit.eccentricity, roche::MaxEccentricity);
@@ -154,7 +154,8 @@ render::SceneInputs sceneAtOrbitAngle(const render::SceneInputs& in, double eta)
         return in;
     }
     const roche::Orbit orbit(in.Orbit.eccentricity, in.Orbit.omega, in.Iota, in.Orbit.apsidal);
-    const double phase = eta / (2 * std::numbers::pi) - 0.25;
+    const double seen = eta / (2 * std::numbers::pi) - 0.25;
+    const double phase = roche::retardedPhase(orbit, in.Orbit, seen, in.Iota, roche::clampMassRatio(in.Shape.QText));
     const roche::OrbitPosition at = orbit.at(phase);
     const double delta = at.separation;
     render::SceneInputs frame = in;
@@ -162,6 +163,9 @@ render::SceneInputs sceneAtOrbitAngle(const render::SceneInputs& in, double eta)
     frame.Eta = at.theta;
     frame.View.ZoomScale = in.View.ZoomScale * delta;
     for (int star : {1, 2}) {
+        if (!in.Orbit.eccentric()) {
+            break; // a circular orbit seen with its light time: the stars as they are
+        }
         const double pole = star == 1 ? in.Radius1 : in.Radius2;
         double radius = pole / delta;
         if (in.View.Tidal) {

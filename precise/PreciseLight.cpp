@@ -1197,7 +1197,7 @@ PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) : Prec
 }
 
 PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution, bool velocityWeighted, bool oneFrame) {
-    if (in.Orbit.eccentric() && in.TwoStars && orbitProblem(in).empty()) {
+    if (in.Orbit.framed() && in.TwoStars && orbitProblem(in).empty()) {
         orbit_ = std::make_shared<const render::SceneInputs>(in);
         impl_ = PreciseLight(sceneAtOrbitAngle(in, kPi), resolution, velocityWeighted, false).impl_;
         return;

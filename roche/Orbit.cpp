@@ -189,6 +189,16 @@ double Orbit::secondaryPhase() const {
 
 double Orbit::periastronPhase() const { return reduce(-m0_) / TwoPi; }
 
+double retardedPhase(const Orbit& orbit, const OrbitSettings& o, double phase, double iota, double q) {
+    if (!(o.lightTime > 0)) {
+        return phase;
+    }
+    // tau is of order a / c P, some 1e-5 of a cycle: one correction leaves an error of its square.
+    const OrbitPosition p = orbit.at(phase);
+    const double tau = -o.lightTime * p.separation * std::sin(p.theta) * std::sin(iota) * (1 - q) / (1 + q);
+    return phase - tau;
+}
+
 EccentricityEstimate estimateEccentricity(double phase2, double width1, double width2, double iota) {
     EccentricityEstimate out;
     const double s = std::sin(iota);

@@ -27,8 +27,18 @@ struct OrbitSettings {
     double eccentricity = 0;            // e, 0 to MaxEccentricity
     double omega = 1.5707963267948966;  // star 1's argument of periastron, radians
     double apsidal = 0;                 // d omega / d phase, radians per cycle
+    // The light-time delay across the orbit: a / (c P), the time light takes over the semi-major axis
+    // in cycles (0: none). The configuration seen at phase p is then the orbit's at p - tau, with
+    //   tau = -lightTime delta sin(theta) sin(i) (1 - q) / (1 + q)
+    // (first order in v/c: star 2's light left it when it stood delta sin(theta) sin(i) nearer the
+    // viewer than star 1, each star at its own distance from the centre of mass), which puts a
+    // circular orbit's secondary eclipse 2 a sin(i) (1 - q) / ((1 + q) c) late.
+    double lightTime = 0;
     bool eccentric() const { return eccentricity > 0; }
+    // Whether the system is drawn and measured frame by frame (precise/OrbitScene).
+    bool framed() const { return eccentricity > 0 || lightTime > 0; }
 };
+
 
 // The eccentric anomaly E of the mean anomaly M (any real) for 0 <= e < 1: the root of
 //   f(E) = E - e sin E - M,
@@ -71,6 +81,10 @@ private:
     double e_, omega_, sinI_, apsidal_;
     double m0_; // meanAnomalyAtPrimary(omega_)
 };
+
+// The phase whose orbital configuration is seen at phase (with o.lightTime, as above; the phase
+// itself without). q = M2 / M1.
+double retardedPhase(const Orbit& orbit, const OrbitSettings& o, double phase, double iota, double q);
 
 // Estimates of e cos(omega) and e sin(omega) from the eclipse timing, to start a fit:
 //   e cos(omega) ~ pi (phase2 - 1/2) / (1 + 1 / sin^2 i)   (Sterne's first-order relation; at

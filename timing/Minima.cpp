@@ -218,6 +218,73 @@ std::optional<MinimumTime> polynomialOnce(std::span<const double> t, std::span<c
 
 } // namespace
 
+double eclipseWidth(std::span<const double> t, std::span<const double> m, double period, double epoch,
+                      double centrePhase, double depthFraction) {
+    constexpr int Bins = 300;
+    constexpr double Reach = 0.15;
+    const std::size_t n = std::min(t.size(), m.size());
+    if (n < 20 || !(period > 0)) {
+        return 0;
+    }
+    std::vector<double> sum(Bins, 0), count(Bins, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double d = std::remainder((t[i] - epoch) / period - centrePhase, 1.0);
+        if (std::abs(d) < Reach) {
+            const auto k = std::min<std::size_t>(static_cast<std::size_t>((d + Reach) / (2 * Reach) * Bins), Bins - 1);
+            sum[k] += m[i];
+            count[k] += 1;
+        }
+    }
+    std::vector<double> mean(Bins, NAN), outer;
+    for (std::size_t k = 0; k < Bins; ++k) {
+        if (count[k] > 0) {
+            mean[k] = sum[k] / count[k];
+            if (k < Bins / 10 || k >= Bins - Bins / 10) {
+                outer.push_back(mean[k]);
+            }
+        }
+    }
+    if (outer.size() < 4) {
+        return 0;
+    }
+    std::nth_element(outer.begin(), outer.begin() + static_cast<std::ptrdiff_t>(outer.size() / 2), outer.end());
+    const double top = outer[outer.size() / 2];
+    // The faintest bin near the centre is the eclipse's bottom.
+    std::size_t bottom = Bins / 2;
+    for (std::size_t k = Bins / 2 - Bins / 10; k < Bins / 2 + Bins / 10; ++k) {
+        if (std::isfinite(mean[k]) && (!std::isfinite(mean[bottom]) || mean[k] > mean[bottom])) {
+            bottom = k;
+        }
+    }
+    if (!std::isfinite(mean[bottom]) || !(mean[bottom] > top)) {
+        return 0;
+    }
+    const double half = top + depthFraction * (mean[bottom] - top);
+    const double binWidth = 2 * Reach / Bins;
+    double edge[2] = {0, 0};
+    for (const int dir : {-1, 1}) {
+        auto last = static_cast<long>(bottom);
+        bool found = false;
+        for (long k = last + dir; k >= 0 && k < Bins; k += dir) {
+            if (!std::isfinite(mean[static_cast<std::size_t>(k)])) {
+                continue;
+            }
+            const double a = mean[static_cast<std::size_t>(last)], b = mean[static_cast<std::size_t>(k)];
+            if (b < half) {
+                const double f = (a - half) / (a - b);
+                edge[dir > 0 ? 1 : 0] = ((static_cast<double>(last) + f * static_cast<double>(k - last)) + 0.5) * binWidth;
+                found = true;
+                break;
+            }
+            last = k;
+        }
+        if (!found) {
+            return 0;
+        }
+    }
+    return (edge[1] - edge[0]) * period;
+}
+
 double eclipseHalfWidth(std::span<const double> t, std::span<const double> m, double period, double epoch) {
     constexpr int bins = 200;
     const std::size_t n = std::min(t.size(), m.size());
@@ -273,6 +340,31 @@ MinimaResult findMinima(std::span<const double> t, std::span<const double> m, do
     if (!(halfWidth > 0)) {
         halfWidth = eclipseHalfWidth(t, m, period, epoch);
     }
+    // An eccentric orbit's secondaries fall away from phase 0.5: where the fold's deepest point between
+    // the primaries lies more than a window's half-width from it, the secondaries are sought there.
+    double secondaryOffset = 0;
+    {
+        constexpr int Bins = 200;
+        std::vector<double> sum(Bins, 0), count(Bins, 0);
+        for (std::size_t i = 0; i < std::min(t.size(), m.size()); ++i) {
+            double c = (t[i] - epoch) / period + 0.5 / Bins;
+            c -= std::floor(c);
+            const auto k = std::min<std::size_t>(static_cast<std::size_t>(c * Bins), Bins - 1);
+            sum[k] += m[i];
+            count[k] += 1;
+        }
+        int deepest = -1;
+        for (int k = Bins / 10; k < Bins - Bins / 10; ++k) {
+            const auto kk = static_cast<std::size_t>(k);
+            if (count[kk] > 0 && (deepest < 0 || sum[kk] / count[kk] > sum[static_cast<std::size_t>(deepest)] /
+                                                                             count[static_cast<std::size_t>(deepest)])) {
+                deepest = k;
+            }
+        }
+        if (deepest >= 0 && std::fabs(deepest / static_cast<double>(Bins) - 0.5) * period > halfWidth) {
+            secondaryOffset = (deepest / static_cast<double>(Bins) - 0.5) * period;
+        }
+    }
     const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
     // Only the half-cycles with a point nearest them can hold a timed eclipse (a window is at most
     // P/8 wide): a walk over every cycle of the span ran for ever on one mistyped time.
@@ -284,7 +376,8 @@ MinimaResult findMinima(std::span<const double> t, std::span<const double> m, do
         }
     }
     for (const double e : cycles) {
-        const double guess = epoch + e * period;
+        const bool secondary = std::fabs(e - std::round(e)) >= 0.25;
+        const double guess = epoch + e * period + (secondary ? secondaryOffset : 0.0);
         if (guess < *lo - halfWidth || guess > *hi + halfWidth) {
             continue;
         }
@@ -300,7 +393,7 @@ MinimaResult findMinima(std::span<const double> t, std::span<const double> m, do
         mi.at = *timed;
         mi.cycle = e;
         mi.primary = std::fabs(e - std::round(e)) < 0.25;
-        mi.oMinusC = timed->time - guess;
+        mi.oMinusC = timed->time - (epoch + e * period);
         r.minima.push_back(mi);
     }
     return r;

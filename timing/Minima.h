@@ -52,9 +52,20 @@ double eclipseHalfWidth(std::span<const double> t, std::span<const double> m, do
 
 // Every eclipse the series covers, primary at T0 + E P and secondary at T0 + (E + 1/2) P, timed by
 // Kwee and van Woerden within +-halfWidth (days; 0: eclipseHalfWidth); those with a branch of fewer
-// than 5 points are skipped and counted.
+// than 5 points are skipped and counted. Where the fold's deepest point between the primaries lies
+// more than halfWidth from phase 0.5 (an eccentric orbit), the secondaries are sought there; their
+// O - C stays against T0 + (E + 1/2) P.
 MinimaResult findMinima(std::span<const double> t, std::span<const double> m, double period, double epoch,
                         double halfWidth = 0);
+
+// The full width (days) of the eclipse centred at centrePhase of the series folded on P with the
+// epoch, where it is depthFraction of its depth below the bright level: the fold within 0.15 of the
+// centre in 300 bins, the bright level the median of the outer fifth of them, each crossing
+// interpolated between the bins either side of it; 0 when the fold holds no eclipse there. Near
+// the contacts (a tenth of the depth) a transit and an occultation of the same pair last alike; at
+// half depth their shapes differ.
+double eclipseWidth(std::span<const double> t, std::span<const double> m, double period, double epoch,
+                      double centrePhase, double depthFraction = 0.5);
 
 // The deepest minimum of the series folded on P, timed, moved to the cycle nearest the middle of
 // the data (the epoch of primary minimum); nothing when no covered minimum can be timed.
@@ -68,6 +79,9 @@ struct Ephemeris {
     // slightly eccentric orbit), fitted when both kinds of minimum are timed.
     double secondaryShift = 0, secondaryShiftError = 0;
     bool hasSecondaryShift = false;
+    // Each eclipse's full width at a tenth of its depth (days; 0 when it cannot be measured), from the
+    // series folded on this ephemeris: their ratio gives e sin(omega) ~ (w2 - w1) / (w2 + w1).
+    double primaryWidth = 0, secondaryWidth = 0;
     double chi2 = 0;
     int dof = 0;
     // The time of minimum E (primary) by this ephemeris.

@@ -48,6 +48,11 @@ TimingReport analyseTiming(std::span<const double> t, std::span<const double> m,
     }
     r.minima = findMinima(t, m, r.period, r.epoch);
     r.ephemeris = fitEphemeris(r.minima.minima, request.quadratic);
+    if (r.ephemeris && r.ephemeris->hasSecondaryShift) {
+        Ephemeris& e = *r.ephemeris;
+        e.primaryWidth = eclipseWidth(t, m, e.period, e.t0, 0, 0.1);
+        e.secondaryWidth = eclipseWidth(t, m, e.period, e.t0, 0.5 + e.secondaryShift / e.period, 0.1);
+    }
     return r;
 }
 
@@ -91,9 +96,18 @@ std::string secondaryShiftText(const Ephemeris& e) {
     if (!e.hasSecondaryShift) {
         return "";
     }
-    return "Secondary minima: " + errorText(e.secondaryShift) + " +- " + errorText(e.secondaryShiftError) +
-           " d after phase 0.5 (e cos(omega) ~ " +
-           errorText(3.14159265358979 * e.secondaryShift / (2 * e.period)) + ")";
+    std::string text = "Secondary minima: " + errorText(e.secondaryShift) + " +- " + errorText(e.secondaryShiftError) +
+                       " d after phase 0.5 (e cos(omega) ~ " +
+                       errorText(3.14159265358979 * e.secondaryShift / (2 * e.period)) + ")";
+    if (e.primaryWidth > 0 && e.secondaryWidth > 0) {
+        // Each eclipse lasts as long as the separation it happens at: their ratio gives e sin(omega).
+        text += "; eclipse widths at a tenth of their depth " + GeneralNumber(std::round(e.primaryWidth * 1e5) / 1e5) + " and " +
+                GeneralNumber(std::round(e.secondaryWidth * 1e5) / 1e5) + " d (e sin(omega) ~ " +
+                GeneralNumber(std::round((e.secondaryWidth - e.primaryWidth) / (e.secondaryWidth + e.primaryWidth) * 1e4) /
+                              1e4) +
+                ")";
+    }
+    return text;
 }
 
 } // namespace corvane::timing

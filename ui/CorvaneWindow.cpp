@@ -320,7 +320,8 @@ QWidget* CorvaneWindow::buildSettingsFrame() {
     int i = 0;
     for (const auto& c : CorvaneForm::switchControls()) {
         const std::string name = c.name;
-        if (name == "chkSpot1" || name == "chkSave" || name == "chkBMP" || name == "chkError") {
+        if (name == "chkSpot1" || name == "chkSave" || name == "chkBMP" || name == "chkError" ||
+            name == "chkLightTime") {
             continue; // these live in "Star Spots" and on the "Extras" page
         }
         grid->addWidget(buildSwitch(c), i / 3, i % 3);
@@ -1583,6 +1584,11 @@ QWidget* CorvaneWindow::buildOrbitFrame() {
     grid->addWidget(buildParameterRow(parameter("txtOmega")), 0, 3);
     grid->addWidget(new QLabel("Apsidal (\u00b0/cycle)"), 1, 0);
     grid->addWidget(buildParameterRow(parameter("txtApsidal")), 1, 1);
+    for (const auto& c : CorvaneForm::switchControls()) {
+        if (std::string(c.name) == "chkLightTime") {
+            grid->addWidget(buildSwitch(c), 1, 2, 1, 2);
+        }
+    }
     grid->addWidget(new QLabel("Gamma (km/s)"), 2, 0);
     grid->addWidget(buildParameterRow(parameter("txtGammaVelocity")), 2, 1);
     grid->addWidget(new QLabel("a (R\u2609)"), 2, 2);

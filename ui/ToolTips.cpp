@@ -31,6 +31,8 @@ std::string toolTipFor(const std::string& name) {
         {"txtOmega", "Argument of periastron omega of star 1's orbit, in degrees: star 1 is behind its companion "
                      "when the true anomaly plus omega is 90"},
         {"txtApsidal", "Apsidal motion: the change of omega in degrees per orbital cycle, counted from the epoch"},
+        {"chkLightTime", "Light-time delay across the orbit: each star is seen where it was when its light left it "
+                         "(needs the semi-major axis and the period); off by default"},
         {"txtGammaVelocity", "Systemic radial velocity gamma of the pair, in km/s (positive receding)"},
         {"txtSemiMajorAxis", "Semi-major axis a of the relative orbit in solar radii (0: not known). With the period "
                              "and q it gives the velocities, the masses and the radii"},

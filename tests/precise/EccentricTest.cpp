@@ -234,6 +234,35 @@ INSTANTIATE_TEST_SUITE_P(Regimes, RossiterMcLaughlin,
                                          Pair{0, 90, 86, 0.1, 0.07, "a large companion, circular"},
                                          Pair{0.2, 100, 86, 0.1, 0.08, "eccentric, partial"}));
 
+// The light time across a circular orbit delays the secondary eclipse against the primary by
+// 2 a sin(i) (1 - q) / ((1 + q) c) (to first order in v/c): 46.4 s for a = 30 solar radii, q = 0.5,
+// i = 90 and a period of 10 days. Each eclipse's middle is taken halfway between its half-depth
+// crossings, found by bisection.
+TEST(EccentricOrbit, TheLightTimeDelaysTheSecondaryAsKaplansRelationSays) {
+    render::SceneInputs in = inputsOf({0, 90, 89, 0.05, 0.04, ""});
+    in.QRatio = in.Shape.QText = 0.5;
+    const double days = 10, aKm = 30 * 695700.0, c = 299792.458;
+    auto middle = [](const PreciseLight& m, double centre) {
+        auto light = [&](double phase) { return m.at(2 * Pi * (phase + 0.25))[0]; };
+        const double level = (light(centre) + light(centre + 0.25)) / 2;
+        auto crossing = [&](double inside, double outside) {
+            for (int k = 0; k < 80; ++k) {
+                const double mid = (inside + outside) / 2;
+                (light(mid) < level ? inside : outside) = mid;
+            }
+            return (inside + outside) / 2;
+        };
+        return (crossing(centre, centre - 0.05) + crossing(centre, centre + 0.05)) / 2;
+    };
+    const PreciseLight plain(in);
+    in.Orbit.lightTime = aKm / (c * days * 86400);
+    const PreciseLight delayed(in);
+    const double wait = ((middle(delayed, 0.5) - middle(delayed, 0)) - (middle(plain, 0.5) - middle(plain, 0))) *
+                        days * 86400;
+    EXPECT_NEAR(middle(plain, 0.5) - middle(plain, 0), 0.5, 1e-9) << "no delay without the light time";
+    EXPECT_NEAR(wait, 2 * aKm * std::sin(89 * Pi / 180) * 0.5 / (1.5 * c), 0.2) << "seconds";
+}
+
 TEST(EccentricOrbit, ACircularOrbitIsTheCircularModelBitForBit) {
     render::SceneInputs in = inputsOf({0, 90, 84, 0.2, 0.15, ""});
     in.View.Tidal = true;

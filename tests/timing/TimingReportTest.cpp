@@ -124,6 +124,37 @@ TEST(Ephemeris, DisplacedSecondariesMoveNeitherTheEpochNorThePeriod) {
     EXPECT_FALSE(fitEphemeris(primaries)->hasSecondaryShift);
 }
 
+// An eccentric orbit's series: a V-shaped primary of 0.060 d at phase 0 and a secondary of 0.075 d
+// displaced 0.064 d from phase 0.5, well beyond the timing window's half-width. The secondaries are
+// still timed (sought where the fold shows them), and the widths at a tenth of the depth give
+// e sin(omega) = (w2 - w1) / (w2 + w1) = 1/9.
+TEST(Ephemeris, DisplacedSecondariesAreTimedAndTheirWidthsMeasured) {
+    const double p = 2.0, t0 = 2458000.3, w1 = 0.060, w2 = 0.075, shift = 0.064;
+    auto dip = [](double dt, double width, double depth) {
+        return std::abs(dt) < width / 2 ? depth * (1 - 2 * std::abs(dt) / width) : 0.0;
+    };
+    std::vector<double> t, m;
+    for (int k = 0; k < 8000; ++k) {
+        const double time = 2458000 + k * 0.004;
+        const double cycle = std::round((time - t0) / p);
+        const double dt1 = time - (t0 + cycle * p);
+        const double dt2 = std::remainder(time - (t0 + 0.5 * p + shift), p);
+        t.push_back(time);
+        m.push_back(10 + dip(dt1, w1, 0.6) + dip(dt2, w2, 0.3));
+    }
+    TimingRequest request;
+    request.period = p;
+    request.epoch = t0;
+    const TimingReport r = analyseTiming(t, m, request);
+    ASSERT_TRUE(r.ok()) << r.problem;
+    ASSERT_TRUE(r.ephemeris && r.ephemeris->hasSecondaryShift);
+    EXPECT_NEAR(r.ephemeris->secondaryShift, shift, 1e-4);
+    EXPECT_NEAR(r.ephemeris->primaryWidth, 0.9 * w1, 0.002) << "a V's width at a tenth of its depth";
+    EXPECT_NEAR(r.ephemeris->secondaryWidth, 0.9 * w2, 0.002);
+    const std::string text = secondaryShiftText(*r.ephemeris);
+    EXPECT_NE(text.find("e sin(omega) ~ 0.11"), std::string::npos) << text;
+}
+
 TEST(TimingPlots, MinutesUntilAnOMinusCWithItsErrorReachesAFiftiethOfADay) {
     MinimaResult r = minimaOn(0, 1, 0, 2, 0.001);
     r.minima[2].oMinusC = 0.0489;
