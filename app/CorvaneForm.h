@@ -126,6 +126,9 @@ public:
     TextBox txtGammaVelocity{"0"};
     TextBox txtSemiMajorAxis{"0"};
     double GammaVelocity = 0, SemiMajorAxis = 0;
+    // The fit's other form of the orbit's shape (fitproblem::applyEccentricityVector), shown nowhere.
+    TextBox txtECosOmega{"0"};
+    TextBox txtESinOmega{"0"};
     // The light-time delay across the orbit (roche::OrbitSettings::lightTime), off by default; it needs
     // the semi-major axis and the period.
     CheckBox chkLightTime{"Light Time", 0};
@@ -165,6 +168,10 @@ public:
     // units) at the free parameters x, with errors through their covariance.
     std::string derivedReport(const std::vector<int>& free, const std::vector<double>& x,
                               const std::vector<std::vector<double>>& covariance) const;
+    // The orbit's shape in the other of its two forms (e and omega, e cos(omega) and e sin(omega)) when
+    // the fit freed either, with errors through the covariance; empty otherwise.
+    std::string orbitFormsReport(const std::vector<int>& free, const std::vector<double>& x,
+                                 const std::vector<std::vector<double>>& covariance) const;
     // The model's velocities from phase 0 in steps of stepDegrees of the mean anomaly's turn, below 1:
     // (phase, v1, v2) in km/s.
     std::vector<std::array<double, 3>> velocityCurve(double stepDegrees) const;

@@ -75,14 +75,23 @@ std::string CorvaneForm::derivedReport(const std::vector<int>& free, const std::
     // volume-equivalent radii, with errors through the fit's covariance.
     auto quantities = [&](const std::vector<double>& at) {
         double a = SemiMajorAxis, q = Q, iota = Iota * 180 / Pi, e = Eccentricity, r1 = Radius1, r2 = Radius2;
+        double eCos = Eccentricity * std::cos(OmegaDeg * Pi / 180), eSin = Eccentricity * std::sin(OmegaDeg * Pi / 180);
+        bool vector = false;
         for (std::size_t j = 0; j < free.size(); ++j) {
             const std::string name = kFitNames[free[j]];
+            if (name == "e cos(omega)" || name == "e sin(omega)") {
+                (name == "e cos(omega)" ? eCos : eSin) = at[j];
+                vector = true;
+            }
             double* target = name == "Semi-major Axis" ? &a : name == "Mass Ratio" ? &q : name == "Inclination" ? &iota
                            : name == "Eccentricity"    ? &e : name == "Pole Radius #1" ? &r1
                            : name == "Pole Radius #2"  ? &r2 : nullptr;
             if (target != nullptr) {
                 *target = at[j];
             }
+        }
+        if (vector) {
+            e = std::hypot(eCos, eSin);
         }
         const roche::OrbitSize size = roche::orbitSize(a, Val(txtPeriod.Text), q, e, iota * Pi / 180);
         std::array<double, 6> out{size.K1, size.K2, size.mass1, size.mass2, r1 * a, r2 * a};
@@ -96,6 +105,7 @@ std::string CorvaneForm::derivedReport(const std::vector<int>& free, const std::
     };
     const std::array<double, 6> value = quantities(x);
     std::array<std::optional<double>, 6> sigma{};
+    std::array<bool, 6> fixed{};
     if (covariance.size() == free.size()) {
         std::vector<std::array<double, 6>> gradient(free.size());
         for (std::size_t j = 0; j < free.size(); ++j) {
@@ -110,7 +120,9 @@ std::string CorvaneForm::derivedReport(const std::vector<int>& free, const std::
         }
         for (std::size_t k = 0; k < 6; ++k) {
             double s2 = 0;
+            fixed[k] = true;
             for (std::size_t j = 0; j < free.size(); ++j) {
+                fixed[k] = fixed[k] && gradient[j][k] == 0;
                 for (std::size_t l = 0; l < free.size(); ++l) {
                     s2 += gradient[j][k] * covariance[j][l] * gradient[l][k];
                 }
@@ -126,7 +138,75 @@ std::string CorvaneForm::derivedReport(const std::vector<int>& free, const std::
     for (std::size_t k = 0; k < 6; ++k) {
         text += std::string(k == 0 ? " " : ", ") + names[k] + " = " +
                 GeneralNumber(toFigures(value[k], sigma[k].value_or(0) > 0 ? *sigma[k] : std::abs(value[k]) * 1e-5, 2)) +
-                " +/- " + sigmaText(sigma[k]) + units[k];
+                (fixed[k] ? std::string(" (fixed)") : " +/- " + sigmaText(sigma[k])) + units[k];
+    }
+    return text + "\r\n";
+}
+
+std::string CorvaneForm::orbitFormsReport(const std::vector<int>& free, const std::vector<double>& x,
+                                          const std::vector<std::vector<double>>& covariance) const {
+    // The orbit's shape in the form the fit did not use: e and omega from e cos(omega) and
+    // e sin(omega), or the other way round, with errors through the covariance.
+    int e = -1, w = -1, c = -1, s = -1;
+    for (std::size_t j = 0; j < free.size(); ++j) {
+        const std::string name = kFitNames[free[j]];
+        const int at = static_cast<int>(j);
+        if (name == "Eccentricity") {
+            e = at;
+        } else if (name == "Periastron") {
+            w = at;
+        } else if (name == "e cos(omega)") {
+            c = at;
+        } else if (name == "e sin(omega)") {
+            s = at;
+        }
+    }
+    const bool polar = e >= 0 || w >= 0, vector = c >= 0 || s >= 0;
+    if (!polar && !vector) {
+        return {};
+    }
+    auto forms = [&](const std::vector<double>& at) {
+        double ev = Eccentricity, wv = OmegaDeg * Pi / 180;
+        double cv = ev * std::cos(wv), sv = ev * std::sin(wv);
+        if (polar) {
+            ev = e >= 0 ? at[static_cast<std::size_t>(e)] : ev;
+            wv = w >= 0 ? at[static_cast<std::size_t>(w)] * Pi / 180 : wv;
+            return std::array<double, 2>{ev * std::cos(wv), ev * std::sin(wv)};
+        }
+        cv = c >= 0 ? at[static_cast<std::size_t>(c)] : cv;
+        sv = s >= 0 ? at[static_cast<std::size_t>(s)] : sv;
+        return std::array<double, 2>{std::hypot(cv, sv), std::atan2(sv, cv) * 180 / Pi};
+    };
+    const std::array<double, 2> value = forms(x);
+    std::array<std::optional<double>, 2> sigma{};
+    if (covariance.size() == free.size()) {
+        std::vector<std::array<double, 2>> g(free.size());
+        for (std::size_t j = 0; j < free.size(); ++j) {
+            const double h = std::max(1e-7, 1e-6 * std::abs(x[j]));
+            std::vector<double> up = x, down = x;
+            up[j] += h;
+            down[j] -= h;
+            const auto u = forms(up), d = forms(down);
+            g[j] = {(u[0] - d[0]) / (2 * h), (u[1] - d[1]) / (2 * h)};
+        }
+        for (std::size_t k = 0; k < 2; ++k) {
+            double s2 = 0;
+            for (std::size_t j = 0; j < free.size(); ++j) {
+                for (std::size_t l = 0; l < free.size(); ++l) {
+                    s2 += g[j][k] * covariance[j][l] * g[l][k];
+                }
+            }
+            if (s2 > 0 && std::isfinite(s2)) {
+                sigma[k] = std::sqrt(s2);
+            }
+        }
+    }
+    const char* names[2][2] = {{"e cos(omega)", "e sin(omega)"}, {"Eccentricity", "Periastron"}};
+    std::string text = "Also: ";
+    for (std::size_t k = 0; k < 2; ++k) {
+        const double scale = sigma[k].value_or(0) > 0 ? *sigma[k] : std::max(std::abs(value[k]), 1e-3) * 1e-5;
+        text += std::string(k == 0 ? "" : ", ") + names[polar ? 0 : 1][k] + " = " +
+                GeneralNumber(toFigures(value[k], scale, 2)) + " +/- " + sigmaText(sigma[k]);
     }
     return text + "\r\n";
 }
@@ -166,6 +246,7 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
     }
 
     CorvaneForm base = modelPassBase();
+    loadEccentricityVector(base);
 
     const std::size_t n = free.size();
     fitting::SimplexOptions options;
@@ -241,6 +322,7 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
     for (std::size_t j = 0; j < n; ++j) {
         fitBox(*this, free[j]).Text = GeneralNumber(rounded(best.best[j], kScales[free[j]].rounding));
     }
+    applyEccentricityVector(*this, free);
     Refresh_Click();
     computeModelAtObs();
     RelativeError();
@@ -273,6 +355,7 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
     if (!VelocitySets.empty()) {
         r << derivedReport(free, best.best, covariance);
     }
+    r << orbitFormsReport(free, best.best, covariance);
     if (out.weighted) {
         r << "Chi-Square per Point = " << GeneralNumber(rounded(out.objective, 1e-6)) << " (zero point "
           << GeneralNumber(rounded(out.zeroPoint, 1e-5)) << " mag)\r\n";

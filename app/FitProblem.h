@@ -5,11 +5,13 @@
 #include "CorvaneForm.h"
 #include "platform/Dialogs.h"
 #include "platform/NumberFormat.h"
+#include "roche/Constants.h"
 
 #include <algorithm>
 #include <cmath>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // What the fit and the posterior share: the parameters that can be freed, their boxes and clamps,
@@ -21,7 +23,8 @@ inline constexpr const char* kFitNames[] = {"Inclination",       "Mass Ratio",  
                                             "Pole Radius #2",    "Temperature #1",    "Temperature #2",
                                             "Limb Darkening #1", "Limb Darkening #2", "Phase Shift",
                                             "Third Light",       "Eccentricity",      "Periastron",
-                                            "Semi-major Axis",   "Systemic Velocity"};
+                                            "Semi-major Axis",   "Systemic Velocity", "e cos(omega)",
+                                            "e sin(omega)"};
 
 // The box's clamp, the simplex's first step, the curvature's difference step and the rounding of the
 // value written back, per parameter (by index into kFitNames).
@@ -43,6 +46,8 @@ inline constexpr FitScale kScales[] = {
     {-360, 720, 10, 0, 0.2, 1e-3},      // argument of periastron, degrees
     {0, 100000, 0.5, 0.05, 0.01, 1e-4}, // semi-major axis, solar radii: 5 % of the value, at least 0.5
     {-1000, 1000, 2, 0, 0.05, 1e-3},    // systemic velocity, km/s
+    {-0.95, 0.95, 0.01, 0, 0.0005, 1e-6}, // e cos(omega), e sin(omega): the better-conditioned pair
+    {-0.95, 0.95, 0.01, 0, 0.0005, 1e-6},
 };
 static_assert(std::size(kFitNames) == std::size(kScales), "a scale for every parameter");
 
@@ -59,7 +64,7 @@ inline TextBox& fitBox(CorvaneForm& f, int index) {
     TextBox* boxes[] = {&f.txtIota,         &f.Qratio,         &f.txtRadius1,      &f.txtRadius2,
                         &f.txtTemp1,        &f.txtTemp2,       &f.txtLimb1,        &f.txtLimb2,
                         &f.txtPhaseShift,   &f.txtThirdLight,  &f.txtEccentricity, &f.txtOmega,
-                        &f.txtSemiMajorAxis, &f.txtGammaVelocity};
+                        &f.txtSemiMajorAxis, &f.txtGammaVelocity, &f.txtECosOmega, &f.txtESinOmega};
     return *boxes[index];
 }
 
@@ -89,7 +94,7 @@ inline bool chooseFree(CorvaneForm& f, std::vector<int>& free, std::string& note
         if (k < 0) {
             why = "'" + name + "' cannot be fitted (the parameters are: Inclination, Mass Ratio, Pole Radius #1, "
                   "Pole Radius #2, Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, Phase Shift, "
-                  "Third Light, Eccentricity, Periastron, Semi-major Axis, Systemic Velocity)";
+                  "Third Light, Eccentricity, Periastron, Semi-major Axis, Systemic Velocity, e cos(omega), e sin(omega))";
             return false;
         }
         if (std::find(free.begin(), free.end(), k) != free.end()) {
@@ -97,6 +102,11 @@ inline bool chooseFree(CorvaneForm& f, std::vector<int>& free, std::string& note
         }
         if (name == "Third Light" && !f.precisePhotometry()) {
             why = "Third Light is a setting of the Precise photometry: choose it to fit the third light";
+            return false;
+        }
+        const auto named = [&](const char* n) { return std::find(f.FitFree.begin(), f.FitFree.end(), n) != f.FitFree.end(); };
+        if ((name == "e cos(omega)" || name == "e sin(omega)") && (named("Eccentricity") || named("Periastron"))) {
+            why = "free either Eccentricity and Periastron or e cos(omega) and e sin(omega), not both kinds";
             return false;
         }
         if ((name == "Semi-major Axis" || name == "Systemic Velocity") && f.VelocitySets.empty()) {
@@ -117,6 +127,26 @@ inline bool chooseFree(CorvaneForm& f, std::vector<int>& free, std::string& note
     return true;
 }
 
+// e cos(omega) and e sin(omega) are boxes of the fit alone: loadEccentricityVector fills them from the
+// orbit's boxes, applyEccentricityVector turns them back into e and omega when either is free.
+inline constexpr int kECosOmega = 14, kESinOmega = 15;
+static_assert(std::string_view(kFitNames[kECosOmega]) == "e cos(omega)", "the pair's indices");
+
+inline void loadEccentricityVector(CorvaneForm& f) {
+    const double e = platform::Val(f.txtEccentricity.Text), w = platform::Val(f.txtOmega.Text) * Pi / 180;
+    f.txtECosOmega.Text = platform::GeneralNumber(std::isfinite(e * std::cos(w)) ? e * std::cos(w) : 0.0);
+    f.txtESinOmega.Text = platform::GeneralNumber(std::isfinite(e * std::sin(w)) ? e * std::sin(w) : 0.0);
+}
+
+inline void applyEccentricityVector(CorvaneForm& f, const std::vector<int>& free) {
+    if (std::find_if(free.begin(), free.end(), [](int k) { return k == kECosOmega || k == kESinOmega; }) == free.end()) {
+        return;
+    }
+    const double c = platform::Val(f.txtECosOmega.Text), s = platform::Val(f.txtESinOmega.Text);
+    f.txtEccentricity.Text = platform::GeneralNumber(std::hypot(c, s));
+    f.txtOmega.Text = platform::GeneralNumber(std::atan2(s, c) * 180 / Pi);
+}
+
 // use(worker) on a copy of base with x in the free boxes, refreshed and its model computed at the
 // observed phases.
 template <typename Use>
@@ -127,6 +157,7 @@ auto atPoint(const CorvaneForm& base, const std::vector<int>& free, const std::v
     for (std::size_t j = 0; j < free.size(); ++j) {
         fitBox(worker, free[j]).Text = platform::GeneralNumber(x[j]);
     }
+    applyEccentricityVector(worker, free);
     worker.Refresh_Click();
     worker.computeModelAtObs();
     return use(worker);

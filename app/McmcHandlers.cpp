@@ -128,6 +128,9 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
         }
     }
 
+    if (request.resume) {
+        loadEccentricityVector(*this); // no fit wrote the pair's boxes
+    }
     const CorvaneForm base = modelPassBase();
     std::vector<double> centre(n), lower(n), upper(n);
     for (std::size_t j = 0; j < n; ++j) {

@@ -72,6 +72,16 @@ void BM_PreciseRevolutionDetachedRocheEffects(benchmark::State& state) {
 }
 BENCHMARK(BM_PreciseRevolutionDetachedRocheEffects)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// The same pair with every effect and an eccentric orbit (e 0.1, omega 60): each phase's frame is
+// the pair at that moment's separation, the Roche stars keeping their volume.
+void BM_PreciseRevolutionDetachedRocheEffectsEccentric(benchmark::State& state) {
+    render::SceneInputs in = withEffects(pair(0.5, 0.3, 0.22, 85, false));
+    in.Orbit.eccentricity = 0.1;
+    in.Orbit.omega = 60 * 3.141592653589793 / 180;
+    preciseRevolution(state, in);
+}
+BENCHMARK(BM_PreciseRevolutionDetachedRocheEffectsEccentric)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 void BM_PreciseRevolutionClosePair(benchmark::State& state) { preciseRevolution(state, pair(1, 0.33, 0.30, 80, false)); }
 BENCHMARK(BM_PreciseRevolutionClosePair)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

@@ -1377,7 +1377,7 @@ QWidget* CorvaneWindow::buildFileAndGridPanel() {
     freeGrid->setContentsMargins(0, 0, 0, 0);
     freeGrid->setHorizontalSpacing(6);
     freeGrid->setVerticalSpacing(0);
-    const char* shortNames[] = {"i", "q", "r1", "r2", "T1", "T2", "w1", "w2", "shift", "L3", "e", "\u03c9", "a", "\u03b3"};
+    const char* shortNames[] = {"i", "q", "r1", "r2", "T1", "T2", "w1", "w2", "shift", "L3", "e", "\u03c9", "a", "\u03b3", "e cos\u03c9", "e sin\u03c9"};
     int k = 0;
     for (const char* name : CorvaneForm::fitParameterNames()) {
         auto* box = new QCheckBox(shortNames[k]);
