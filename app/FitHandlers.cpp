@@ -69,6 +69,50 @@ double CorvaneForm::velocityChiSquare() const {
     return chi2;
 }
 
+namespace {
+
+// Errors of quantities f(x) derived from the fitted parameters, sigma_k^2 = g_k^T C g_k with the
+// gradient g_k by central differences; a quantity none of the free parameters moves is marked
+// fixed. Nothing without a covariance.
+template <std::size_t K, class F>
+std::array<std::optional<double>, K> throughCovariance(F f, const std::vector<double>& x,
+                                                       const std::vector<std::vector<double>>& covariance,
+                                                       std::array<bool, K>& fixed) {
+    std::array<std::optional<double>, K> sigma{};
+    fixed.fill(false);
+    const std::size_t n = x.size();
+    if (covariance.size() != n) {
+        return sigma;
+    }
+    std::vector<std::array<double, K>> g(n);
+    for (std::size_t j = 0; j < n; ++j) {
+        const double h = std::max(1e-7, 1e-6 * std::abs(x[j]));
+        std::vector<double> up = x, down = x;
+        up[j] += h;
+        down[j] -= h;
+        const std::array<double, K> u = f(up), d = f(down);
+        for (std::size_t k = 0; k < K; ++k) {
+            g[j][k] = (u[k] - d[k]) / (2 * h);
+        }
+    }
+    for (std::size_t k = 0; k < K; ++k) {
+        double s2 = 0;
+        fixed[k] = true;
+        for (std::size_t j = 0; j < n; ++j) {
+            fixed[k] = fixed[k] && g[j][k] == 0;
+            for (std::size_t l = 0; l < n; ++l) {
+                s2 += g[j][k] * covariance[j][l] * g[l][k];
+            }
+        }
+        if (s2 > 0 && std::isfinite(s2)) {
+            sigma[k] = std::sqrt(s2);
+        }
+    }
+    return sigma;
+}
+
+} // namespace
+
 std::string CorvaneForm::derivedReport(const std::vector<int>& free, const std::vector<double>& x,
                                        const std::vector<std::vector<double>>& covariance) const {
     // What the velocities give, from the fitted parameters: the semi-amplitudes, the masses and the
@@ -104,34 +148,8 @@ std::string CorvaneForm::derivedReport(const std::vector<int>& free, const std::
         return out;
     };
     const std::array<double, 6> value = quantities(x);
-    std::array<std::optional<double>, 6> sigma{};
     std::array<bool, 6> fixed{};
-    if (covariance.size() == free.size()) {
-        std::vector<std::array<double, 6>> gradient(free.size());
-        for (std::size_t j = 0; j < free.size(); ++j) {
-            const double h = std::max(1e-7, 1e-6 * std::abs(x[j]));
-            std::vector<double> up = x, down = x;
-            up[j] += h;
-            down[j] -= h;
-            const std::array<double, 6> u = quantities(up), d = quantities(down);
-            for (std::size_t k = 0; k < 6; ++k) {
-                gradient[j][k] = (u[k] - d[k]) / (2 * h);
-            }
-        }
-        for (std::size_t k = 0; k < 6; ++k) {
-            double s2 = 0;
-            fixed[k] = true;
-            for (std::size_t j = 0; j < free.size(); ++j) {
-                fixed[k] = fixed[k] && gradient[j][k] == 0;
-                for (std::size_t l = 0; l < free.size(); ++l) {
-                    s2 += gradient[j][k] * covariance[j][l] * gradient[l][k];
-                }
-            }
-            if (s2 > 0 && std::isfinite(s2)) {
-                sigma[k] = std::sqrt(s2);
-            }
-        }
-    }
+    const std::array<std::optional<double>, 6> sigma = throughCovariance<6>(quantities, x, covariance, fixed);
     const char* names[] = {"K1", "K2", "M1", "M2", "R1", "R2"};
     const char* units[] = {" km/s", " km/s", " Msun", " Msun", " Rsun", " Rsun"};
     std::string text = "Derived (nominal solar units, errors through the covariance):";
@@ -178,29 +196,8 @@ std::string CorvaneForm::orbitFormsReport(const std::vector<int>& free, const st
         return std::array<double, 2>{std::hypot(cv, sv), std::atan2(sv, cv) * 180 / Pi};
     };
     const std::array<double, 2> value = forms(x);
-    std::array<std::optional<double>, 2> sigma{};
-    if (covariance.size() == free.size()) {
-        std::vector<std::array<double, 2>> g(free.size());
-        for (std::size_t j = 0; j < free.size(); ++j) {
-            const double h = std::max(1e-7, 1e-6 * std::abs(x[j]));
-            std::vector<double> up = x, down = x;
-            up[j] += h;
-            down[j] -= h;
-            const auto u = forms(up), d = forms(down);
-            g[j] = {(u[0] - d[0]) / (2 * h), (u[1] - d[1]) / (2 * h)};
-        }
-        for (std::size_t k = 0; k < 2; ++k) {
-            double s2 = 0;
-            for (std::size_t j = 0; j < free.size(); ++j) {
-                for (std::size_t l = 0; l < free.size(); ++l) {
-                    s2 += g[j][k] * covariance[j][l] * g[l][k];
-                }
-            }
-            if (s2 > 0 && std::isfinite(s2)) {
-                sigma[k] = std::sqrt(s2);
-            }
-        }
-    }
+    std::array<bool, 2> fixed{};
+    const std::array<std::optional<double>, 2> sigma = throughCovariance<2>(forms, x, covariance, fixed);
     const char* names[2][2] = {{"e cos(omega)", "e sin(omega)"}, {"Eccentricity", "Periastron"}};
     std::string text = "Also: ";
     for (std::size_t k = 0; k < 2; ++k) {
