@@ -133,6 +133,50 @@ TEST_F(PreciseFormFixture, APreciseSaveIsWrittenAtOnceWithThePhasesOfAPixelSave)
 // A 30-minute exposure of a 1.25-day orbit (0.0167 of it) across an eclipse, its contacts included:
 // each model point against the brute-force average of 401 instants of the precise light over the
 // exposure (its own error at a contact under 3e-7), within 1e-6 of the light (the form's tolerance).
+// The same 30-minute exposure over an eccentric pair of spheres: each sub-point is a frame of its own
+// moment, and the average is still the brute-force one (201 midpoints) to 1e-5 of the light.
+TEST_F(PreciseFormFixture, AnExposureAveragesAnEccentricOrbitToo) {
+    detached();
+    if (form.chkSpherical.checked()) {
+        form.chkSpherical.Value = 0;
+        form.chkSpherical_Click();
+    }
+    form.typeText("txtEccentricity", "0.2");
+    form.typeText("txtOmega", "100");
+    const fs::path file = folder / "observed.csv";
+    {
+        std::ofstream out(file);
+        for (int k = -30; k <= 30; k += 3) {
+            const double phase = k / 500.0;
+            out << (phase < 0 ? phase + 1 : phase) << "," << 12 << "\n";
+        }
+    }
+    form.chooseItem("cmbPhotometry", "Precise");
+    form.typeText("txtPeriod", "1.25");
+    form.typeText("txtExposure", "1800");
+    form.txtLCName.Text = file.string();
+    form.chkError.Value = 1;
+    form.cmdLoadLight_Click();
+    ASSERT_EQ(form.Curve.ObsCount, 21);
+    const double width = 1800 / (1.25 * 86400);
+    const precise::PreciseLight light(form.sceneInputs());
+    const int channel = form.comparedChannel();
+    const double quadrature = light.at(Pi)[static_cast<std::size_t>(channel)];
+    double deepest = quadrature;
+    for (int i = 1; i <= form.Curve.ObsCount; ++i) {
+        const double phase = form.Curve.ObsPhase[static_cast<std::size_t>(i)] + 0.25;
+        const int n = 201;
+        double sum = 0;
+        for (int k = 0; k < n; ++k) {
+            sum += light.at(TwoPi * (phase - 0.5 * width + (k + 0.5) * width / n))[static_cast<std::size_t>(channel)];
+        }
+        deepest = std::min(deepest, sum / n);
+        EXPECT_NEAR(form.ModelLightAtObs[static_cast<std::size_t>(i)], sum / n, 1e-5 * quadrature)
+            << "phase " << form.Curve.ObsPhase[static_cast<std::size_t>(i)];
+    }
+    EXPECT_LT(deepest, 0.9 * quadrature) << "the points cross the primary eclipse";
+}
+
 TEST_F(PreciseFormFixture, AnExposureAveragesTheModelOverItsDuration) {
     detached();
     const fs::path file = folder / "observed.csv";
