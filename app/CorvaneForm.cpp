@@ -553,6 +553,12 @@ void CorvaneForm::clampAndStore() {
     storeFinite(GammaVelocity, Val(txtGammaVelocity.Text));
     SemiMajorAxis = Val(txtSemiMajorAxis.Text);
     clampBox(txtSemiMajorAxis, SemiMajorAxis, 0, "0", 1e5, "100000");
+    Vsini1 = Val(txtVsini1.Text);
+    clampBox(txtVsini1, Vsini1, 0, "0", 1e4, "10000");
+    Vsini2 = Val(txtVsini2.Text);
+    clampBox(txtVsini2, Vsini2, 0, "0", 1e4, "10000");
+    storeFinite(Lambda1Deg, Val(txtLambda1.Text));
+    storeFinite(Lambda2Deg, Val(txtLambda2.Text));
     checkOrbit();
 
     double lines = Val(txtN1.Text);
@@ -876,6 +882,10 @@ std::span<const CorvaneForm::ParameterControl> CorvaneForm::parameterControls() 
         {"txtApsidal", "Apsidal Motion (\u00b0/cycle)", 0, 0.001, &CorvaneForm::txtApsidal, &CorvaneForm::txtLimb1_KeyUp},
         {"txtGammaVelocity", "Systemic Velocity (km/s)", 0, 1, &CorvaneForm::txtGammaVelocity, &CorvaneForm::txtLimb1_KeyUp},
         {"txtSemiMajorAxis", "Semi-major Axis (R\u2609)", 0, 0.1, &CorvaneForm::txtSemiMajorAxis, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtVsini1", "v sin i #1 (km/s)", 0, 1, &CorvaneForm::txtVsini1, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtVsini2", "v sin i #2 (km/s)", 0, 1, &CorvaneForm::txtVsini2, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtLambda1", "Spin-Orbit Angle #1 (\u00b0)", 0, 1, &CorvaneForm::txtLambda1, &CorvaneForm::txtLimb1_KeyUp},
+        {"txtLambda2", "Spin-Orbit Angle #2 (\u00b0)", 0, 1, &CorvaneForm::txtLambda2, &CorvaneForm::txtLimb1_KeyUp},
     };
     return table;
 }

@@ -126,6 +126,19 @@ public:
     TextBox txtGammaVelocity{"0"};
     TextBox txtSemiMajorAxis{"0"};
     double GammaVelocity = 0, SemiMajorAxis = 0;
+    // Each star's rotation as the Precise photometry's velocities see it: the projected equatorial
+    // velocity v sin i of the sphere of its volume (km/s; 0: synchronous, at the periastron rate, about
+    // the orbit's axis) and the sky-projected angle lambda between its spin axis and the orbit's
+    // (degrees, towards the way the star in front at primary eclipse moves). They change the
+    // Rossiter-McLaughlin effect, not the shapes, which stay synchronous equipotentials.
+    TextBox txtVsini1{"0"};
+    TextBox txtVsini2{"0"};
+    TextBox txtLambda1{"0"};
+    TextBox txtLambda2{"0"};
+    double Vsini1 = 0, Vsini2 = 0, Lambda1Deg = 0, Lambda2Deg = 0;
+    // A star's volume-equivalent radius in units of a (its periastron volume in an eccentric orbit;
+    // NaN where it fills its lobe).
+    double volumeRadius(int star) const;
     // The fit's other form of the orbit's shape (fitproblem::applyEccentricityVector), shown nowhere.
     TextBox txtECosOmega{"0"};
     TextBox txtESinOmega{"0"};

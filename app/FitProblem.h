@@ -24,7 +24,8 @@ inline constexpr const char* kFitNames[] = {"Inclination",       "Mass Ratio",  
                                             "Limb Darkening #1", "Limb Darkening #2", "Phase Shift",
                                             "Third Light",       "Eccentricity",      "Periastron",
                                             "Semi-major Axis",   "Systemic Velocity", "e cos(omega)",
-                                            "e sin(omega)"};
+                                            "e sin(omega)",      "v sin i #1",        "v sin i #2",
+                                            "Spin-Orbit Angle #1", "Spin-Orbit Angle #2"};
 
 // The box's clamp, the simplex's first step, the curvature's difference step and the rounding of the
 // value written back, per parameter (by index into kFitNames).
@@ -48,6 +49,10 @@ inline constexpr FitScale kScales[] = {
     {-1000, 1000, 2, 0, 0.05, 1e-3},    // systemic velocity, km/s
     {-0.95, 0.95, 0.01, 0, 0.0005, 1e-6}, // e cos(omega), e sin(omega): the better-conditioned pair
     {-0.95, 0.95, 0.01, 0, 0.0005, 1e-6},
+    {0, 10000, 2, 0.05, 0.05, 1e-3}, // v sin i, km/s: 5 % of the value, at least 2
+    {0, 10000, 2, 0.05, 0.05, 1e-3},
+    {-360, 720, 10, 0, 0.2, 1e-3},   // spin-orbit angles, degrees
+    {-360, 720, 10, 0, 0.2, 1e-3},
 };
 static_assert(std::size(kFitNames) == std::size(kScales), "a scale for every parameter");
 
@@ -64,7 +69,8 @@ inline TextBox& fitBox(CorvaneForm& f, int index) {
     TextBox* boxes[] = {&f.txtIota,         &f.Qratio,         &f.txtRadius1,      &f.txtRadius2,
                         &f.txtTemp1,        &f.txtTemp2,       &f.txtLimb1,        &f.txtLimb2,
                         &f.txtPhaseShift,   &f.txtThirdLight,  &f.txtEccentricity, &f.txtOmega,
-                        &f.txtSemiMajorAxis, &f.txtGammaVelocity, &f.txtECosOmega, &f.txtESinOmega};
+                        &f.txtSemiMajorAxis, &f.txtGammaVelocity, &f.txtECosOmega, &f.txtESinOmega,
+                        &f.txtVsini1,       &f.txtVsini2,      &f.txtLambda1,      &f.txtLambda2};
     return *boxes[index];
 }
 
@@ -92,9 +98,11 @@ inline bool chooseFree(CorvaneForm& f, std::vector<int>& free, std::string& note
     for (const std::string& name : f.FitFree) {
         const int k = fitIndex(name);
         if (k < 0) {
-            why = "'" + name + "' cannot be fitted (the parameters are: Inclination, Mass Ratio, Pole Radius #1, "
-                  "Pole Radius #2, Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, Phase Shift, "
-                  "Third Light, Eccentricity, Periastron, Semi-major Axis, Systemic Velocity, e cos(omega), e sin(omega))";
+            why = "'" + name + "' cannot be fitted (the parameters are: ";
+            for (std::size_t j = 0; j < std::size(kFitNames); ++j) {
+                why += std::string(j > 0 ? ", " : "") + kFitNames[j];
+            }
+            why += ")";
             return false;
         }
         if (std::find(free.begin(), free.end(), k) != free.end()) {
@@ -112,6 +120,17 @@ inline bool chooseFree(CorvaneForm& f, std::vector<int>& free, std::string& note
         if ((name == "Semi-major Axis" || name == "Systemic Velocity") && f.VelocitySets.empty()) {
             why = name + " is set by radial velocities: load a velocity file to fit it";
             return false;
+        }
+        if (name.starts_with("v sin i") || name.starts_with("Spin-Orbit")) {
+            if (f.VelocitySets.empty() || !f.precisePhotometry()) {
+                why = name + " shows in radial velocities during the eclipses (the Rossiter-McLaughlin effect): load a "
+                             "velocity file and choose the Precise photometry to fit it";
+                return false;
+            }
+            if (name.starts_with("v sin i") && (name.back() == '1' ? f.Vsini1 : f.Vsini2) <= 0) {
+                why = "give " + name + " a start above 0 (0 is the synchronous rotation) to fit it";
+                return false;
+            }
         }
         if (k == 3 && f.chkAuto.checked() && f.Omega1 < f.Roche.OmegaCrit) {
             // "Auto" puts star 2 on star 1's common surface: its radius follows the others.

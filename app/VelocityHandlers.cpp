@@ -47,12 +47,37 @@ roche::PairVelocity CorvaneForm::velocityAt(double phase, const precise::Precise
         const double e = o.eccentricity;
         const double spin = std::sqrt((1 + e) / std::pow(1 - e, 3)); // synchronous at periastron
         const double omegaA = spin * 2 * Pi * SemiMajorAxis * roche::NominalSolarRadiusKm / (period * 86400);
-        if (const auto rot = model->rotationVelocities(TwoPi * (phase + 0.25), comparedChannel())) {
-            v.v1 += omegaA * (*rot)[0];
-            v.v2 += omegaA * (*rot)[1];
+        const double eta = TwoPi * (phase + 0.25);
+        if (Vsini1 == 0 && Vsini2 == 0 && Lambda1Deg == 0 && Lambda2Deg == 0) {
+            if (const auto rot = model->rotationVelocities(eta, comparedChannel())) {
+                v.v1 += omegaA * (*rot)[0];
+                v.v2 += omegaA * (*rot)[1];
+            }
+        } else if (const auto sky = model->skyCentroids(eta, comparedChannel())) {
+            for (int star : {1, 2}) {
+                const double given = star == 1 ? Vsini1 : Vsini2;
+                const double lambda = (star == 1 ? Lambda1Deg : Lambda2Deg) * Pi / 180;
+                // V sin i / R, with R in units of a: given, or the synchronous Omega a sin i.
+                const double perRadius = given > 0 ? given / volumeRadius(star) : omegaA * std::sin(Iota);
+                const auto& c = (*sky)[static_cast<std::size_t>(star - 1)];
+                const double rotation = perRadius * (c[0] * std::cos(lambda) - c[1] * std::sin(lambda));
+                if (std::isfinite(rotation)) {
+                    (star == 1 ? v.v1 : v.v2) += rotation;
+                }
+            }
         }
     }
     return v;
+}
+
+double CorvaneForm::volumeRadius(int star) const {
+    const double pole = star == 1 ? Radius1 : Radius2;
+    if (!chkSpherical.checked()) {
+        return pole;
+    }
+    const double e = Eccentricity;
+    const auto v = precise::detachedVolumeRadius(star == 1 ? Q : 1 / Q, pole / (1 - e));
+    return v ? *v * (1 - e) : std::nan("");
 }
 
 std::vector<std::string> CorvaneForm::dimensionsReport() const {
@@ -68,14 +93,19 @@ std::vector<std::string> CorvaneForm::dimensionsReport() const {
     // volume it has at periastron.
     const double e = Eccentricity;
     std::string radii, gravities;
+    std::string rotation;
+    const double period = Val(txtPeriod.Text);
     for (int star : {1, 2}) {
-        const double pole = star == 1 ? Radius1 : Radius2;
-        double r = pole;
-        if (chkSpherical.checked()) {
-            const auto v = precise::detachedVolumeRadius(star == 1 ? Q : 1 / Q, pole / (1 - e));
-            r = v ? *v * (1 - e) : std::nan("");
-        }
+        const double r = volumeRadius(star);
         const double radius = r * SemiMajorAxis;
+        // The synchronous rotation at the periastron rate, or the one given.
+        const double given = star == 1 ? Vsini1 : Vsini2;
+        const double spin = std::sqrt((1 + e) / std::pow(1 - e, 3));
+        const double vsini = given > 0 ? given : spin * 2 * Pi * radius * roche::NominalSolarRadiusKm * std::sin(Iota) /
+                                                     (period * 86400);
+        rotation += (star == 1 ? "" : ", ") + ("v sin i" + std::to_string(star) + " = ") +
+                    (std::isfinite(vsini) ? Format(vsini, "0.00") : std::string("none")) +
+                    (given > 0 ? " (given)" : " (synchronous)");
         const double mass = star == 1 ? size.mass1 : size.mass2;
         const std::string n = std::to_string(star);
         radii += (star == 1 ? "" : ", ") + ("R" + n + " = ") +
@@ -86,6 +116,7 @@ std::vector<std::string> CorvaneForm::dimensionsReport() const {
     }
     lines.push_back(radii + " (nominal solar radii, volume-equivalent)");
     lines.push_back(gravities + " (cgs)");
+    lines.push_back(rotation + " km/s");
     return lines;
 }
 

@@ -281,10 +281,12 @@ struct PreciseLight::Impl {
     bool envelope = false;
     bool symmetric = true;     // the light at eta and pi - eta is the same
     bool spotAdded = false;    // the spot is added as its own integral, not through intensity()
-    // Every point's light weighted by the line-of-sight velocity of the star's rotation about its own
-    // axis, (Omega z x d) . (-v) / Omega = d_y v_x - d_x v_y (d from the body's centre, positive
-    // receding): the integrals are then the flux-weighted rotational velocities' numerators.
-    bool velocityWeighted = false;
+    // Every point's light weighted by a coordinate of its place d from the body's centre: the
+    // integrals are then the numerators of flux-weighted means. Weight::Rotation is the line-of-sight
+    // velocity of the star's rotation about its own axis, (Omega z x d) . (-v) / Omega = d_y v_x - d_x v_y
+    // (positive receding); Weight::SkyX and Weight::SkyY are d's sky coordinates along e1 = z x v / |z x v|
+    // and e2 = v x e1, the sky projection of the orbit's axis.
+    Weight weight = Weight::Light;
     double scale = 1; // square pixels per square unit of separation
     Rgb3 colour1, colour2;
     double temp1 = 0, temp2 = 0;
@@ -391,9 +393,14 @@ struct PreciseLight::Impl {
             }
         }
         const double bright = darkening(lawOf, mu);
-        if (velocityWeighted) {
+        if (weight != Weight::Light) {
             const Vec d = P - b.centre;
-            return (bright * (d.y * v.x - d.x * v.y)) * colour;
+            if (weight == Weight::Rotation) {
+                return (bright * (d.y * v.x - d.x * v.y)) * colour;
+            }
+            Vec e1 = cross(Vec{0, 0, 1}, v);
+            e1 = norm(e1) < 1e-12 ? Vec{1, 0, 0} : (1 / norm(e1)) * e1;
+            return (bright * dot(d, weight == Weight::SkyX ? e1 : cross(v, e1))) * colour;
         }
         return bright * colour;
     }
@@ -973,9 +980,10 @@ struct PreciseLight::Impl {
     // Samples each star's own light round the orbit (using the mirror symmetry where there is one).
     void sampleFreeLight(int n) {
         // The stars' own light (a spot comes on top, as its own integral) is the same at pi - eta; its
-        // velocity moment changes sign there (the rotation runs the other way across the mirrored disc).
+        // velocity moment and its sky X moment change sign there (the rotation runs the other way across
+        // the mirrored disc), its sky Y moment does not.
         const bool mirrored = true;
-        const double image = velocityWeighted ? -1.0 : 1.0;
+        const double image = weight == Weight::Rotation || weight == Weight::SkyX ? -1.0 : 1.0;
         std::vector<BodyView> views[2];
         for (auto& l : views) {
             l.assign(static_cast<std::size_t>(n), BodyView{});
@@ -1186,26 +1194,26 @@ struct PreciseLight::Impl {
 };
 
 struct PreciseLight::Weighted {
-    std::once_flag once;
-    std::shared_ptr<const Impl> impl;
+    std::once_flag once[3];
+    std::shared_ptr<const Impl> impl[3];
 };
 
-PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) : PreciseLight(in, resolution, false, false) {
+PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution) : PreciseLight(in, resolution, Weight::Light, false) {
     if (!orbit_ && impl_->bodies.size() == 2) {
         weighted_ = std::make_shared<Weighted>();
     }
 }
 
-PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution, bool velocityWeighted, bool oneFrame) {
+PreciseLight::PreciseLight(const render::SceneInputs& in, int resolution, Weight weight, bool oneFrame) {
     if (in.Orbit.framed() && in.TwoStars && orbitProblem(in).empty()) {
         orbit_ = std::make_shared<const render::SceneInputs>(in);
-        impl_ = PreciseLight(sceneAtOrbitAngle(in, kPi), resolution, velocityWeighted, false).impl_;
+        impl_ = PreciseLight(sceneAtOrbitAngle(in, kPi), resolution, weight, false).impl_;
         return;
     }
     auto impl = std::make_shared<Impl>();
     Impl& m = *impl;
     m.in = in;
-    m.velocityWeighted = velocityWeighted;
+    m.weight = weight;
     m.resolution = std::clamp(resolution, 1, 8);
     m.scale = 4 * in.View.ZoomScale * in.View.ZoomScale;
     m.temp1 = in.Temp1;
@@ -1356,7 +1364,7 @@ Channels plus(Channels a, const Channels& b) {
 PreciseLight PreciseLight::frameAt(double eta) const {
     render::SceneInputs frame = sceneAtOrbitAngle(*orbit_, eta);
     frame.Light.thirdLight = 0;
-    return PreciseLight(frame, impl_->resolution, false, true);
+    return PreciseLight(frame, impl_->resolution, Weight::Light, true);
 }
 
 Channels PreciseLight::at(double eta) const {
@@ -1387,11 +1395,11 @@ std::optional<std::array<Channels, 2>> PreciseLight::starLights(double eta) cons
     return out;
 }
 
-std::optional<std::array<double, 2>> PreciseLight::rotationVelocities(double eta, int channel) const {
+std::optional<std::array<double, 2>> PreciseLight::weightedMeans(double eta, int channel, Weight weight) const {
     if (orbit_) {
         const PreciseLight frame = frameAt(eta);
         const double delta = frame.impl_->in.View.ZoomScale / orbit_->View.ZoomScale;
-        auto v = frame.rotationVelocities(frame.impl_->in.Eta, channel);
+        auto v = frame.weightedMeans(frame.impl_->in.Eta, channel, weight);
         if (v) {
             (*v)[0] *= delta;
             (*v)[1] *= delta;
@@ -1404,10 +1412,11 @@ std::optional<std::array<double, 2>> PreciseLight::rotationVelocities(double eta
     }
     std::shared_ptr<const Impl> weighted;
     if (weighted_) {
-        std::call_once(weighted_->once, [&] { weighted_->impl = PreciseLight(m.in, m.resolution, true, false).impl_; });
-        weighted = weighted_->impl;
+        const auto w = static_cast<std::size_t>(weight) - 1;
+        std::call_once(weighted_->once[w], [&] { weighted_->impl[w] = PreciseLight(m.in, m.resolution, weight, false).impl_; });
+        weighted = weighted_->impl[w];
     } else {
-        weighted = PreciseLight(m.in, m.resolution, true, true).impl_;
+        weighted = PreciseLight(m.in, m.resolution, weight, true).impl_;
     }
     const std::array<Channels, 2> light = m.perStar(eta);
     const std::array<Channels, 2> moment = weighted->perStar(eta);
@@ -1420,6 +1429,19 @@ std::optional<std::array<double, 2>> PreciseLight::rotationVelocities(double eta
         out[k] = moment[k][c] / light[k][c];
     }
     return out;
+}
+
+std::optional<std::array<double, 2>> PreciseLight::rotationVelocities(double eta, int channel) const {
+    return weightedMeans(eta, channel, Weight::Rotation);
+}
+
+std::optional<std::array<std::array<double, 2>, 2>> PreciseLight::skyCentroids(double eta, int channel) const {
+    const auto x = weightedMeans(eta, channel, Weight::SkyX);
+    const auto y = x ? weightedMeans(eta, channel, Weight::SkyY) : std::nullopt;
+    if (!y) {
+        return std::nullopt;
+    }
+    return std::array<std::array<double, 2>, 2>{std::array<double, 2>{(*x)[0], (*y)[0]}, std::array<double, 2>{(*x)[1], (*y)[1]}};
 }
 
 std::optional<std::array<double, 2>> PreciseLight::meanTemperatures() const {

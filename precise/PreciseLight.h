@@ -110,6 +110,15 @@ public:
     // Nothing for an envelope or a single star, or for a star hidden whole.
     std::optional<std::array<double, 2>> rotationVelocities(double eta, int channel = 0) const;
 
+    // Each star's flux-weighted mean place on the sky relative to its centre, {X, Y} in units of a
+    // (as above), over the same surface: X along z x v, the way the star in front at primary eclipse
+    // moves, and Y along the sky projection of the orbit's axis. A star spinning with equatorial
+    // velocity V sin i about an axis whose sky projection is turned by lambda from the orbit's, towards
+    // +X, has the flux-weighted rotational velocity V sin i / R (X cos lambda - Y sin lambda), R its
+    // radius in units of a: the synchronous one above is Omega a sin i X. Nothing where
+    // rotationVelocities gives nothing.
+    std::optional<std::array<std::array<double, 2>, 2>> skyCentroids(double eta, int channel = 0) const;
+
     // Each star's mean effective temperature, (Int T^4 dA / Int dA)^(1/4) over its whole surface with
     // gravity darkening and reflection (the spot left out); nothing for an envelope or a single star.
     std::optional<std::array<double, 2>> meanTemperatures() const;
@@ -117,9 +126,13 @@ public:
     struct Impl;
 
 private:
-    // velocityWeighted: the rotation's velocity moments instead of the light; oneFrame: a system seen at
+    // What each point's light is weighted by (PreciseLight.cpp): nothing, the rotation's velocity, or
+    // the sky coordinates of skyCentroids.
+    enum class Weight { Light, Rotation, SkyX, SkyY };
+    // weight: the moments instead of the light; oneFrame: a system seen at
     // one angle only (no series round the orbit).
-    PreciseLight(const render::SceneInputs& in, int resolution, bool velocityWeighted, bool oneFrame);
+    PreciseLight(const render::SceneInputs& in, int resolution, Weight weight, bool oneFrame);
+    std::optional<std::array<double, 2>> weightedMeans(double eta, int channel, Weight weight) const;
     // The light of one frame of an eccentric orbit (precise/OrbitScene), third light left out.
     PreciseLight frameAt(double eta) const;
 

@@ -1377,7 +1377,7 @@ QWidget* CorvaneWindow::buildFileAndGridPanel() {
     freeGrid->setContentsMargins(0, 0, 0, 0);
     freeGrid->setHorizontalSpacing(6);
     freeGrid->setVerticalSpacing(0);
-    const char* shortNames[] = {"i", "q", "r1", "r2", "T1", "T2", "w1", "w2", "shift", "L3", "e", "\u03c9", "a", "\u03b3", "e cos\u03c9", "e sin\u03c9"};
+    const char* shortNames[] = {"i", "q", "r1", "r2", "T1", "T2", "w1", "w2", "shift", "L3", "e", "\u03c9", "a", "\u03b3", "e cos\u03c9", "e sin\u03c9", "vsini1", "vsini2", "\u03bb1", "\u03bb2"};
     int k = 0;
     for (const char* name : CorvaneForm::fitParameterNames()) {
         auto* box = new QCheckBox(shortNames[k]);
@@ -1593,11 +1593,19 @@ QWidget* CorvaneWindow::buildOrbitFrame() {
     grid->addWidget(buildParameterRow(parameter("txtGammaVelocity")), 2, 1);
     grid->addWidget(new QLabel("a (R\u2609)"), 2, 2);
     grid->addWidget(buildParameterRow(parameter("txtSemiMajorAxis")), 2, 3);
+    grid->addWidget(new QLabel("v sin i #1 (km/s)"), 3, 0);
+    grid->addWidget(buildParameterRow(parameter("txtVsini1")), 3, 1);
+    grid->addWidget(new QLabel("v sin i #2"), 3, 2);
+    grid->addWidget(buildParameterRow(parameter("txtVsini2")), 3, 3);
+    grid->addWidget(new QLabel("\u03bb #1 (\u00b0)"), 4, 0);
+    grid->addWidget(buildParameterRow(parameter("txtLambda1")), 4, 1);
+    grid->addWidget(new QLabel("\u03bb #2"), 4, 2);
+    grid->addWidget(buildParameterRow(parameter("txtLambda2")), 4, 3);
     lblOrbit_ = new QLabel;
     lblOrbit_->setObjectName("lblOrbit");
     lblOrbit_->setWordWrap(true);
     lblOrbit_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    grid->addWidget(lblOrbit_, 3, 0, 1, 4);
+    grid->addWidget(lblOrbit_, 5, 0, 1, 4);
     return frame;
 }
 

@@ -34,6 +34,12 @@ std::string toolTipFor(const std::string& name) {
         {"chkLightTime", "Light-time delay across the orbit: each star is seen where it was when its light left it "
                          "(needs the semi-major axis and the period); off by default"},
         {"txtGammaVelocity", "Systemic radial velocity gamma of the pair, in km/s (positive receding)"},
+        {"txtVsini1", "Star 1's projected equatorial velocity v sin i in km/s, of the sphere of its volume, for the\n"
+                      "Rossiter-McLaughlin effect in the Precise photometry's velocities (0: synchronous rotation)"},
+        {"txtVsini2", "Star 2's projected equatorial velocity v sin i in km/s (0: synchronous rotation)"},
+        {"txtLambda1", "Star 1's sky-projected spin-orbit angle lambda in degrees, from the orbit's axis towards the\n"
+                       "way the star in front at primary eclipse moves (0: aligned)"},
+        {"txtLambda2", "Star 2's sky-projected spin-orbit angle lambda in degrees (0: aligned)"},
         {"txtSemiMajorAxis", "Semi-major axis a of the relative orbit in solar radii (0: not known). With the period "
                              "and q it gives the velocities, the masses and the radii"},
         {"txtThirdLight", "Third light L3: the fraction of the total light at quadrature from a third body "

@@ -177,6 +177,60 @@ TEST_F(PreciseFormFixture, AnExposureAveragesAnEccentricOrbitToo) {
     EXPECT_LT(deepest, 0.9 * quadrature) << "the points cross the primary eclipse";
 }
 
+// A small companion crossing a uniform disc hides the fraction f = (r2 / r1)^2 of its light, centred on
+// itself, so the star behind shifts by -f / (1 - f) times the velocity of the point it covers,
+// V sin i / R (X cos(lambda) - Y sin(lambda)), X = sin(2 pi phase) and Y = cos(i) cos(2 pi phase) its
+// place on the sky in a circular orbit: for every spin-orbit angle, given and synchronous rotations.
+TEST_F(PreciseFormFixture, ATiltedSpinShiftsTheVelocityByWhatTheCompanionCovers) {
+    if (form.chkSpherical.checked()) {
+        form.chkSpherical.Value = 0;
+        form.chkSpherical_Click();
+    }
+    form.chooseItem("cmbPhotometry", "Precise");
+    for (const auto& [box, text] : {std::pair{"Qratio", "0.3"}, {"txtRadius1", "0.1"}, {"txtRadius2", "0.01"},
+                                    {"txtIota", "88"}, {"txtLimb1", "0"}, {"txtLimb2", "0"}, {"txtPeriod", "2"},
+                                    {"txtSemiMajorAxis", "10"}, {"txtGammaVelocity", "-7"}}) {
+        form.typeText(box, text);
+    }
+    const double iota = 88 * Pi / 180, f = 0.01;
+    const double synchronous = 2 * Pi * 0.1 * 10 * roche::NominalSolarRadiusKm * std::sin(iota) / (2 * 86400);
+    struct Case {
+        const char *vsini, *lambda;
+        double V, lambdaDeg;
+    };
+    for (const Case& c : {Case{"0", "0", synchronous, 0}, Case{"0", "90", synchronous, 90}, Case{"50", "0", 50, 0},
+                          Case{"50", "90", 50, 90}, Case{"80", "180", 80, 180}, Case{"80", "-30", 80, -30}}) {
+        form.typeText("txtVsini1", c.vsini);
+        form.typeText("txtLambda1", c.lambda);
+        const auto model = form.velocityModel();
+        ASSERT_TRUE(model);
+        const double lambda = c.lambdaDeg * Pi / 180;
+        double largest = 0;
+        for (const double phase : {-0.012, -0.006, 0.0, 0.004, 0.01}) {
+            const double X = std::sin(2 * Pi * phase), Y = std::cos(iota) * std::cos(2 * Pi * phase);
+            const double want = -f / (1 - f) * c.V / 0.1 * (X * std::cos(lambda) - Y * std::sin(lambda));
+            const double got = form.velocityAt(phase, &*model).v1 - form.velocityAt(phase).v1;
+            largest = std::max(largest, std::abs(want));
+            EXPECT_NEAR(got, want, 1e-3) << "v sin i " << c.vsini << ", lambda " << c.lambda << ", phase " << phase;
+            EXPECT_NEAR(form.velocityAt(phase, &*model).v2, form.velocityAt(phase).v2, 1e-9)
+                << "the star in front shows its whole disc; lambda " << c.lambda;
+        }
+        EXPECT_GT(largest, 0.05) << "v sin i " << c.vsini << ", lambda " << c.lambda << ": the anomaly must show";
+    }
+    // A given v sin i equal to the synchronous one, with lambda 0, is the synchronous rotation.
+    form.typeText("txtLambda1", "0");
+    form.typeText("txtVsini1", "0");
+    const auto model = form.velocityModel();
+    const std::vector<std::array<double, 3>> plain = form.velocityCurve(0.5);
+    form.typeText("txtVsini1", platform::Format(synchronous, "0.0000000000"));
+    const auto given = form.velocityCurve(0.5);
+    ASSERT_EQ(plain.size(), given.size());
+    for (std::size_t k = 0; k < plain.size(); ++k) {
+        ASSERT_NEAR(given[k][1], plain[k][1], 1e-7) << "phase " << plain[k][0];
+    }
+    EXPECT_THAT(form.dimensionsReport().back(), HasSubstr("v sin i1 = " + platform::Format(synchronous, "0.00") + " (given)"));
+}
+
 TEST_F(PreciseFormFixture, AnExposureAveragesTheModelOverItsDuration) {
     detached();
     const fs::path file = folder / "observed.csv";

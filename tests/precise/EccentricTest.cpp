@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -126,10 +127,10 @@ struct Reference {
         }
         return sum;
     }
-    // The flux-weighted rotational velocity of the star behind (units of Omega a, positive receding):
-    // the rotation's line-of-sight velocity is linear on the sky, s . u with u = z x v (|u| = sin i),
-    // so what the occulter hides weighs (u . D / |D|) times the hidden moment, D the occulter's offset.
-    double backVelocityAt(double phase) const {
+    // The flux-weighted mean sky place of the star behind relative to its centre, {X, Y} in units of a:
+    // X along u = z x v / |z x v|, Y along the sky projection of the orbit's axis z. The whole disc's
+    // is 0, so what shows is minus the hidden moment along the occulter's offset D over what shows.
+    std::array<double, 2> backCentroidAt(double phase) const {
         const Sky s = skyAt(tauPrimary + phase);
         const double M = 2 * Pi * (tauPrimary + phase);
         double E = M;
@@ -137,15 +138,23 @@ struct Reference {
             E -= (E - p.e * std::sin(E) - M) / (1 - p.e * std::cos(E));
         }
         const double theta = 2 * std::atan(std::sqrt((1 + p.e) / (1 - p.e)) * std::tan(E / 2)) + p.omegaDeg * Pi / 180;
-        const double si = std::sin(p.iotaDeg * Pi / 180);
-        // Star 2's offset from star 1 on the sky along u: u . d = -cos(theta) sin i (d the line of centres).
-        const double along = -std::cos(theta) * si / std::sqrt(1 - si * si * std::sin(theta) * std::sin(theta));
+        const double si = std::sin(p.iotaDeg * Pi / 180), ci = std::cos(p.iotaDeg * Pi / 180);
+        // Star 2's offset from star 1 on the sky, as a unit vector: the line of centres d has
+        // u . d = -cos(theta) and (its line-of-sight part, sin(theta) sin i, times -v . z = cos i,
+        // over sin i) cos(i) sin(theta) along the axis's projection.
+        const double norm = std::sqrt(1 - si * si * std::sin(theta) * std::sin(theta));
+        const double dx = -std::cos(theta) / norm, dy = ci * std::sin(theta) / norm;
         const bool one = s.twoInFront;
         const double R = one ? p.r1 : p.r2, u = one ? U1 : U2, T = one ? T1 : T2, Rf = one ? p.r2 : p.r1;
         const double hiddenLight = hidden(R, u, T, Rf, s.s), moment = hidden(R, u, T, Rf, s.s, true);
         // Seen from star 2, star 1 lies the other way.
-        return -(one ? along : -along) * moment / (discLight(R, u, T) - hiddenLight);
+        const double sign = one ? -1 : 1;
+        const double shown = discLight(R, u, T) - hiddenLight;
+        return {sign * dx * moment / shown, sign * dy * moment / shown};
     }
+    // The flux-weighted rotational velocity of the star behind (units of Omega a, positive receding):
+    // the rotation's line-of-sight velocity is linear on the sky, Omega a sin(i) X.
+    double backVelocityAt(double phase) const { return std::sin(p.iotaDeg * Pi / 180) * backCentroidAt(phase)[0]; }
     double lightAt(double phase) const {
         const Sky s = skyAt(tauPrimary + phase);
         const double total = discLight(p.r1, U1, T1) + discLight(p.r2, U2, T2);
@@ -206,7 +215,7 @@ TEST_P(RossiterMcLaughlin, TheHiddenPartOfTheDiscShiftsTheVelocityAsItsMomentSay
     const PreciseLight model(inputsOf(p));
     const Reference ref(p);
     const double second = roche::Orbit(p.e, p.omegaDeg * Pi / 180, p.iotaDeg * Pi / 180).secondaryPhase();
-    double largest = 0;
+    double largest = 0, largestY = 0;
     for (const double c : {0.0, second}) {
         for (int k = -60; k <= 60; ++k) {
             const double phase = c + k * 2.5e-4;
@@ -224,9 +233,20 @@ TEST_P(RossiterMcLaughlin, TheHiddenPartOfTheDiscShiftsTheVelocityAsItsMomentSay
             // 5e-6 of Omega a: 1e-3 km/s for an orbital speed of 200 km/s.
             ASSERT_NEAR((*v)[back], want, 5e-6) << p << " at phase " << phase << ", star " << back + 1 << " behind";
             ASSERT_NEAR((*v)[1 - back], 0, 1e-9) << p << " at phase " << phase;
+            // The sky centroid, both ways, that a tilted spin axis or a given v sin i is taken from.
+            const auto c = model.skyCentroids(2 * Pi * (phase + 0.25));
+            ASSERT_TRUE(c) << p << " at phase " << phase;
+            const std::array<double, 2> cWant = ref.backCentroidAt(phase);
+            for (std::size_t axis = 0; axis < 2; ++axis) {
+                ASSERT_NEAR((*c)[back][axis], cWant[axis], 5e-6)
+                    << p << " at phase " << phase << ", star " << back + 1 << " behind, axis " << "XY"[axis];
+                ASSERT_NEAR((*c)[1 - back][axis], 0, 1e-9) << p << " at phase " << phase << ", axis " << "XY"[axis];
+            }
+            largestY = std::max(largestY, std::abs(cWant[1]));
         }
     }
     EXPECT_GT(largest, 0.01) << p << ": the anomaly must show";
+    EXPECT_GT(largestY, 0.1 * largest) << p << ": the centroid must move across the orbit's axis too";
 }
 
 INSTANTIATE_TEST_SUITE_P(Regimes, RossiterMcLaughlin,
