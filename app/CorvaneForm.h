@@ -324,6 +324,40 @@ public:
     Label cmdFit{"Fit", true};
     std::vector<std::string> FitFree{"Inclination", "Mass Ratio"};
     static std::span<const char* const> fitParameterNames();
+    // A fit parameter's caption from its caption or its box's name ("txtIota", "Qratio", ...); "" for
+    // neither.
+    static std::string fitParameterName(const std::string& nameOrControl);
+    // Gaussian priors the fit and the sampler weigh beside the observations: chi2 + sum ((x - value) /
+    // sigma)^2. The quantity is a fit parameter (by caption or box name, whether free or not) or one
+    // papers constrain: "k" (the ratio of the volume-equivalent radii r2 / r1), "r1+r2" (their sum,
+    // units of a) or "Light Ratio" (L2 / L1 at phase 0.25 in the compared light, Precise photometry).
+    struct FitPrior {
+        std::string name;
+        double value = 0, sigma = 0;
+    };
+    std::vector<FitPrior> FitPriors;
+    // "NAME=VALUE+-SIGMA" (also +/- or the plus-minus sign) into a prior; "" or why it is not one.
+    static std::string parsePrior(const std::string& text, FitPrior& prior);
+    // The prior's quantity at the form's current values; NaN where it cannot be had.
+    double priorQuantity(const std::string& name) const;
+    // sum ((x - value) / sigma)^2 over FitPriors at the current values (+infinity where one cannot be
+    // had), and one report line per prior.
+    double priorPenalty() const;
+    std::string priorReport() const;
+    // Iterative sigma clipping of the observed light (flares, bad points): after each fit, points whose
+    // residual lies more than FitClipSigma robust standard deviations (1.4826 times the median absolute
+    // deviation of the normalised residuals) from the median are left out, and the fit runs again,
+    // until no point is added (at most FitClipPasses passes); 0 for none. ObsClipped marks them (slots
+    // 1..ObsCount); a new curve clears it. clipOutliers makes one pass at the current model: the
+    // points it added.
+    double FitClipSigma = 0;
+    int FitClipPasses = 5;
+    std::vector<unsigned char> ObsClipped = std::vector<unsigned char>(lightcurve::MaxPoint + 1, 0);
+    int clippedCount() const;
+    int clipOutliers(double sigma);
+    // What a fit's report warns of at the current model: a reduced chi-square above 2, and a model
+    // that misses the depth of an eclipse by more than three times the noise of the residuals.
+    std::vector<std::string> fitWarnings(double reducedChiSquare) const;
 
     // Saving the light curve.
     int SavedLines = 0;

@@ -31,7 +31,7 @@ using namespace fitproblem;
 std::span<const char* const> CorvaneForm::fitParameterNames() { return kFitNames; }
 
 int CorvaneForm::fitPointCount() const {
-    int n = std::max<int>(Curve.ObsCount, 0);
+    int n = std::max<int>(Curve.ObsCount, 0) - clippedCount();
     for (const VelocitySet& set : VelocitySets) {
         n += static_cast<int>(set.phase.size());
     }
@@ -217,10 +217,16 @@ std::optional<double> CorvaneForm::fitObjective() {
     if (!chi || chi->points == 0 || !std::isfinite(chi->chi2)) {
         return std::nullopt;
     }
+    // The priors weigh against the errors; without errors (a fit's first pass) the light alone.
+    const double penalty = FitPriors.empty() || !ObsHasErrors ? 0.0 : priorPenalty();
     if (!VelocitySets.empty() && velocityFitProblem().empty()) {
         // One chi-square over the light and the velocities, per point.
-        const double total = chi->chi2 + velocityChiSquare();
+        const double total = chi->chi2 + velocityChiSquare() + penalty;
         return std::isfinite(total) ? std::optional<double>(total / fitPointCount()) : std::nullopt;
+    }
+    if (penalty != 0) {
+        const double total = (chi->chi2 + penalty) / chi->points;
+        return std::isfinite(total) ? std::optional<double>(total) : std::nullopt;
     }
     return ObsHasErrors ? chi->perPoint() : std::sqrt(chi->perPoint());
 }
@@ -240,6 +246,16 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
     if (const std::string problem = velocityFitProblem(); !problem.empty()) {
         why = problem;
         return false;
+    }
+    // Each fit clips afresh (and a fit without clipping weighs every point).
+    std::fill(ObsClipped.begin(), ObsClipped.end(), 0);
+    for (const FitPrior& p : FitPriors) {
+        if (!std::isfinite(priorQuantity(p.name))) {
+            why = "the prior on " + p.name + " cannot be weighed: " +
+                  (p.name == "Light Ratio" ? std::string("it needs two stars and the Precise photometry")
+                                           : std::string("the quantity cannot be computed for this system"));
+            return false;
+        }
     }
 
     CorvaneForm base = modelPassBase();
@@ -273,18 +289,62 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
         agreed = fitting::ranks::anyTrue(cancel.load());
         return values;
     };
-    const fitting::SimplexResult best = fitting::minimiseSimplex(
-        batch, start, options,
-        [&](const fitting::SimplexProgress& p) {
-            if (progress) {
-                progress(p.evaluations, p.best);
-            }
-        },
-        agreed);
+    auto minimise = [&](const std::vector<double>& from) {
+        return fitting::minimiseSimplex(
+            batch, from, options,
+            [&](const fitting::SimplexProgress& p) {
+                if (progress) {
+                    progress(p.evaluations, p.best);
+                }
+            },
+            agreed);
+    };
+    fitting::SimplexResult best = minimise(start);
     if (!std::isfinite(best.value)) {
         why = "the model could not be compared with the observations at any point tried";
         return false;
     }
+    int passEvaluations = 0;
+
+    // A file without errors: after the first fit each point is given the residual scatter as its
+    // error, so that priors can weigh against it. The file's own (missing) errors come back at the end.
+    std::string preparation;
+    const bool assignErrors = !ObsHasErrors && !FitPriors.empty();
+    if (assignErrors && !best.cancelled) {
+        const auto points = static_cast<double>(fitPointCount());
+        const double scatter = best.value * std::sqrt(points / std::max(1.0, points - static_cast<double>(n)));
+        for (CorvaneForm* f : {this, &base}) {
+            f->ObsHasErrors = true;
+            std::fill(f->ObsError.begin() + 1, f->ObsError.begin() + 1 + Curve.ObsCount, scatter);
+        }
+        preparation += "The file gives no errors: after a first fit each point was given the residual scatter, " +
+                       GeneralNumber(toFigures(scatter, scatter, 3)) + " mag, as its error.\r\n";
+        passEvaluations += best.evaluations;
+        best = minimise(best.best);
+    }
+    // Iterative sigma clipping against the fitted model, the fit run again after each pass.
+    if (FitClipSigma > 0) {
+        int passes = 0;
+        while (!best.cancelled && passes < FitClipPasses) {
+            const int added = atPoint(base, free, best.best, [&](CorvaneForm& worker) {
+                const int a = worker.clipOutliers(FitClipSigma);
+                ObsClipped = worker.ObsClipped;
+                return a;
+            });
+            if (added == 0) {
+                break;
+            }
+            ++passes;
+            base.ObsClipped = ObsClipped;
+            passEvaluations += best.evaluations;
+            best = minimise(best.best);
+        }
+        preparation += "Sigma clipping at " + GeneralNumber(FitClipSigma) + " sigma (robust, of the residuals): " +
+                       std::to_string(clippedCount()) + " of " + std::to_string(Curve.ObsCount) +
+                       " observed points left out (" + std::to_string(passes) + (passes == 1 ? " pass" : " passes") +
+                       ", each followed by the fit again).\r\n";
+    }
+    best.evaluations += passEvaluations;
 
     // One-sigma errors where the fit ended at a minimum. The objective is made a chi-square: with
     // errors N times the chi-square per point (the errors then scaled by sqrt(chi2 / (N - n)) when the
@@ -313,6 +373,10 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
     int evaluations = best.evaluations;
     if (!best.cancelled) {
         evaluations += static_cast<int>(2 * n * n + 1);
+    }
+    if (assignErrors) {
+        ObsHasErrors = false;
+        std::fill(ObsError.begin(), ObsError.end(), 0.0);
     }
 
     // The best point into the boxes, rounded to digits that matter, and the model shown for it.
@@ -348,7 +412,7 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
         out.values.push_back(value);
         r << name << " = " << GeneralNumber(value) << " +/- " << sigmaText(errors[j]) << "\r\n";
     }
-    r << notes;
+    r << notes << preparation << priorReport();
     if (!VelocitySets.empty()) {
         r << derivedReport(free, best.best, covariance);
     }
@@ -361,10 +425,20 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
           << GeneralNumber(rounded(out.zeroPoint, 1e-5))
           << " mag; the file gives no errors: every point weighted alike)\r\n";
     }
+    const double reduced = out.weighted ? out.objective * N / dof : 1;
+    if (out.weighted) {
+        r << "Reduced Chi-Square = " << GeneralNumber(rounded(reduced, 1e-4)) << " (" << fitPointCount() << " points, "
+          << n << " free)\r\n";
+    }
+    const std::vector<std::string> warnings = best.cancelled ? std::vector<std::string>{} : fitWarnings(reduced);
     r << "Evaluations: " << evaluations << ", "
-      << (best.cancelled ? "cancelled: the best point so far"
-                         : best.converged ? "converged" : "stopped at the evaluation limit")
+      << (best.cancelled   ? "cancelled: the best point so far"
+          : best.converged ? (warnings.empty() ? "converged" : "converged, but to a poor fit (see the warnings)")
+                           : "stopped at the evaluation limit")
       << "\r\n";
+    for (const std::string& w : warnings) {
+        r << w << "\r\n";
+    }
     if (!best.cancelled) {
         r << "Errors: one sigma from the curvature of the "
           << (out.weighted ? "chi-square" : "residuals (their scatter taken as every point's error)");

@@ -56,23 +56,32 @@ inline constexpr FitScale kScales[] = {
 };
 static_assert(std::size(kFitNames) == std::size(kScales), "a scale for every parameter");
 
+// Each parameter's box, by index into kFitNames; its name is the parameter's other name.
+inline constexpr TextBox CorvaneForm::*kFitBoxes[] = {
+    &CorvaneForm::txtIota,          &CorvaneForm::Qratio,           &CorvaneForm::txtRadius1,   &CorvaneForm::txtRadius2,
+    &CorvaneForm::txtTemp1,         &CorvaneForm::txtTemp2,         &CorvaneForm::txtLimb1,     &CorvaneForm::txtLimb2,
+    &CorvaneForm::txtPhaseShift,    &CorvaneForm::txtThirdLight,    &CorvaneForm::txtEccentricity, &CorvaneForm::txtOmega,
+    &CorvaneForm::txtSemiMajorAxis, &CorvaneForm::txtGammaVelocity, &CorvaneForm::txtECosOmega, &CorvaneForm::txtESinOmega,
+    &CorvaneForm::txtVsini1,        &CorvaneForm::txtVsini2,        &CorvaneForm::txtLambda1,   &CorvaneForm::txtLambda2};
+inline constexpr const char* kFitControls[] = {
+    "txtIota",          "Qratio",           "txtRadius1",   "txtRadius2",   "txtTemp1",        "txtTemp2",   "txtLimb1",
+    "txtLimb2",         "txtPhaseShift",    "txtThirdLight", "txtEccentricity", "txtOmega",     "txtSemiMajorAxis",
+    "txtGammaVelocity", "txtECosOmega",     "txtESinOmega", "txtVsini1",    "txtVsini2",       "txtLambda1", "txtLambda2"};
+static_assert(std::size(kFitNames) == std::size(kFitBoxes) && std::size(kFitNames) == std::size(kFitControls),
+              "a box for every parameter");
+
+// The index of a parameter named by its caption or its box's name; -1 for neither.
 inline int fitIndex(const std::string& name) {
     for (std::size_t k = 0; k < std::size(kFitNames); ++k) {
-        if (name == kFitNames[k]) {
+        if (name == kFitNames[k] || name == kFitControls[k]) {
             return static_cast<int>(k);
         }
     }
     return -1;
 }
 
-inline TextBox& fitBox(CorvaneForm& f, int index) {
-    TextBox* boxes[] = {&f.txtIota,         &f.Qratio,         &f.txtRadius1,      &f.txtRadius2,
-                        &f.txtTemp1,        &f.txtTemp2,       &f.txtLimb1,        &f.txtLimb2,
-                        &f.txtPhaseShift,   &f.txtThirdLight,  &f.txtEccentricity, &f.txtOmega,
-                        &f.txtSemiMajorAxis, &f.txtGammaVelocity, &f.txtECosOmega, &f.txtESinOmega,
-                        &f.txtVsini1,       &f.txtVsini2,      &f.txtLambda1,      &f.txtLambda2};
-    return *boxes[index];
-}
+inline TextBox& fitBox(CorvaneForm& f, int index) { return f.*kFitBoxes[index]; }
+inline const TextBox& fitBox(const CorvaneForm& f, int index) { return f.*kFitBoxes[index]; }
 
 inline double rounded(double v, double step) { return std::round(v / step) * step; }
 
@@ -95,6 +104,11 @@ inline std::string sigmaText(const std::optional<double>& error) {
 // with a note, while "Auto" keeps it on the common surface). False, with why, for an unknown name or
 // none.
 inline bool chooseFree(CorvaneForm& f, std::vector<int>& free, std::string& notes, std::string& why) {
+    for (std::string& name : f.FitFree) {
+        if (const int k = fitIndex(name); k >= 0) {
+            name = kFitNames[k]; // a box's name stands for its caption
+        }
+    }
     for (const std::string& name : f.FitFree) {
         const int k = fitIndex(name);
         if (k < 0) {

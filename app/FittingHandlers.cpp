@@ -195,6 +195,7 @@ bool CorvaneForm::readObservedCurve() {
     c.ObsMax = -1e14;
     c.ObsMin = 1e14;
     ObsHasErrors = obs.hasErrors();
+    std::fill(ObsClipped.begin(), ObsClipped.end(), 0);
     for (std::size_t k = 0; k < obs.size(); ++k) {
         c.ObsPhase[k + 1] = obs.x[k];
         c.ObsRaw[k + 1] = obs.value[k];
@@ -390,13 +391,24 @@ void CorvaneForm::chkError_Click() {
 std::optional<fitting::ChiSquare> CorvaneForm::chiSquareAtObs() const {
     const auto n = static_cast<std::size_t>(std::max<int>(Curve.ObsCount, 0));
     const std::vector<double> model = fitting::lightToMagnitudes(std::span(ModelLightAtObs).subspan(1, n));
+    if (clippedCount() > 0) {
+        // A point left out by the fit's clipping weighs nothing.
+        std::vector<double> error(ObsError.begin() + 1, ObsError.begin() + 1 + static_cast<std::ptrdiff_t>(n));
+        for (std::size_t k = 0; k < n; ++k) {
+            error[k] = ObsClipped[k + 1] != 0 ? 0.0 : error[k];
+        }
+        return fitting::chiSquare(std::span(Curve.ObsRaw).subspan(1, n), error, model);
+    }
     return fitting::chiSquare(std::span(Curve.ObsRaw).subspan(1, n), std::span(ObsError).subspan(1, n), model);
 }
 
 std::optional<fitting::ChiSquare> CorvaneForm::residualsAtObs() const {
     const auto n = static_cast<std::size_t>(std::max<int>(Curve.ObsCount, 0));
     const std::vector<double> model = fitting::lightToMagnitudes(std::span(ModelLightAtObs).subspan(1, n));
-    const std::vector<double> unit(n, 1.0);
+    std::vector<double> unit(n, 1.0);
+    for (std::size_t k = 0; k < n; ++k) {
+        unit[k] = ObsClipped[k + 1] != 0 ? 0.0 : 1.0;
+    }
     return fitting::chiSquare(std::span(Curve.ObsRaw).subspan(1, n), unit, model);
 }
 

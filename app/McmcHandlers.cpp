@@ -70,8 +70,8 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
         return false;
     }
     const bool weighted = ObsHasErrors;
-    const auto N = static_cast<double>(fitPointCount());
-    const double dof = std::max(1.0, N - static_cast<double>(n));
+    auto N = static_cast<double>(fitPointCount());
+    double dof = std::max(1.0, N - static_cast<double>(n));
 
     double noise = 0;            // the residuals' noise per point (mag), without errors
     std::vector<double> scale(n); // the starting ball
@@ -110,6 +110,8 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
             why = "cancelled during the fit that comes first; nothing was sampled";
             return false;
         }
+        N = static_cast<double>(fitPointCount()); // less any points the fit clipped
+        dof = std::max(1.0, N - static_cast<double>(n));
         r << "Best fit first: "
           << (weighted ? "chi-square per point " + GeneralNumber(rounded(fit.objective, 1e-4))
                        : "RMS residual " + GeneralNumber(toFigures(fit.objective, fit.objective, 4)) + " mag")
@@ -150,12 +152,16 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
                 const auto v = worker.fitObjective(); // the light's and the velocities' chi-square per point
                 return v && std::isfinite(*v) ? -0.5 * N * *v : NegativeInfinity;
             }
+            // Priors weigh as they do in the fit (the velocities' objective holds them already).
+            const double prior = worker.FitPriors.empty() ? 0.0 : worker.priorPenalty();
             if (weighted) {
                 const auto chi = worker.chiSquareAtObs();
-                return chi && chi->points > 0 && std::isfinite(chi->chi2) ? -0.5 * chi->chi2 : NegativeInfinity;
+                return chi && chi->points > 0 && std::isfinite(chi->chi2 + prior) ? -0.5 * (chi->chi2 + prior)
+                                                                                   : NegativeInfinity;
             }
             const auto v = worker.fitObjective();
-            return v && std::isfinite(*v) ? -0.5 * N * (*v / noise) * (*v / noise) : NegativeInfinity;
+            return v && std::isfinite(*v) && std::isfinite(prior) ? -0.5 * N * (*v / noise) * (*v / noise) - 0.5 * prior
+                                                                  : NegativeInfinity;
         });
     };
     const fitting::BatchObjective logLikelihood = [&](const std::vector<std::vector<double>>& points) {

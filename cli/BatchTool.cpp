@@ -487,10 +487,11 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     std::string fitObserved, freeList, fitOut;
     fit->add_option("--observed", fitObserved, "Observed light curve (text or FITS)")->type_name("FILE");
     fit->add_option("--free", freeList,
-                    "The parameters to fit, comma-separated: Inclination, Mass Ratio, Pole Radius #1, Pole Radius #2, "
-                    "Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, Phase Shift, "
-                    "Third Light (Precise), Eccentricity, Periastron, Semi-major Axis and Systemic Velocity (with "
-                    "--rv1 or --rv2)")
+                    "The parameters to fit, comma-separated, by caption or box name: Inclination (txtIota), Mass "
+                    "Ratio (Qratio), Pole Radius #1, Pole Radius #2, Temperature #1, Temperature #2, Limb Darkening "
+                    "#1, Limb Darkening #2, Phase Shift, Third Light (Precise), Eccentricity, Periastron, e "
+                    "cos(omega), e sin(omega); with --rv1 or --rv2 also Semi-major Axis, Systemic Velocity, v sin i "
+                    "#1, v sin i #2, Spin-Orbit Angle #1, Spin-Orbit Angle #2")
         ->required()
         ->type_name("\"NAME,NAME,...\"");
     fit->add_option("--out", fitOut, "Also save the fitted parameter set (parameter-file format)")->type_name("FILE");
@@ -595,6 +596,20 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         sub->add_option("--rv2", rv2Files, "Radial velocities of star 2 (repeatable)")->type_name("FILE");
     }
 
+    // What a fit weighs beside the observations, and the points it leaves out.
+    std::vector<std::string> priorTexts;
+    double clipSigma = 0;
+    for (CLI::App* sub : {fit, mcmc}) {
+        sub->add_option("--prior", priorTexts,
+                        "A Gaussian prior, NAME=VALUE+-SIGMA (repeatable): a fit parameter (caption or box name) or "
+                        "k (r2/r1 of the volume radii), r1+r2, Light Ratio (L2/L1 at phase 0.25)")
+            ->type_name("\"NAME=VALUE+-SIGMA\"");
+        sub->add_option("--clip", clipSigma,
+                        "Leave out observed points more than SIGMA robust standard deviations from the fitted model "
+                        "(flares), fitting again until none is added")
+            ->type_name("SIGMA");
+    }
+
     // The band of a text file's observations (a mission's FITS file names its own): the passband
     // the model is computed in, as --set cmbPassband=NAME.
     std::string passbandName;
@@ -619,7 +634,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                    a == "--period" || a == "--epoch" || a == "--free" || a == "--min" || a == "--max" || a == "--plot" ||
                    a == "--walkers" || a == "--burn" || a == "--seed" || a == "--chain" || a == "--corner" ||
                    a == "--list" || a == "--task-index" || a == "--task-count" || a == "--results" ||
-                   a == "--passband" || a == "--rv1" || a == "--rv2") {
+                   a == "--passband" || a == "--rv1" || a == "--rv2" || a == "--prior" || a == "--clip") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
             static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue", "compare",
@@ -899,6 +914,20 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         err << "corvane-cli: " << app::CorvaneForm::animationFrames(step) << " frames written to " << animateOut << '\n';
     } else if (fit->parsed() || mcmc->parsed()) {
         const bool sampling = mcmc->parsed();
+        for (const std::string& text : priorTexts) {
+            app::CorvaneForm::FitPrior prior;
+            if (const std::string problem = app::CorvaneForm::parsePrior(text, prior); !problem.empty()) {
+                err << "corvane-cli: --prior: " << problem << '\n';
+                return 2;
+            }
+            form.FitPriors.push_back(prior);
+        }
+        if (!(clipSigma >= 0) || (clipSigma > 0 && clipSigma < 1)) {
+            err << "corvane-cli: --clip expects a number of sigma from 1 up (0: no clipping), got "
+                << platform::GeneralNumber(clipSigma) << '\n';
+            return 2;
+        }
+        form.FitClipSigma = clipSigma;
         const std::string& observed = sampling ? mcmcObserved : fitObserved;
         if (listJob.listFile.empty() && observed.empty()) {
             err << "corvane-cli: --observed is required (or --list FILE for many curves)\n";

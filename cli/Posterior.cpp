@@ -122,14 +122,17 @@ int parseFreeList(const std::string& text, std::vector<std::string>& names, std:
         if (name.empty()) {
             continue;
         }
-        const auto known = app::CorvaneForm::fitParameterNames();
-        if (std::find_if(known.begin(), known.end(), [&](const char* k) { return name == k; }) == known.end()) {
-            err << "corvane-cli: '" << name << "' cannot be fitted (the parameters are: Inclination, Mass Ratio, Pole "
-                << "Radius #1, Pole Radius #2, Temperature #1, Temperature #2, Limb Darkening #1, Limb Darkening #2, "
-                << "Phase Shift)\n";
+        const std::string canonical = app::CorvaneForm::fitParameterName(name); // a box's name too
+        if (canonical.empty()) {
+            err << "corvane-cli: '" << name << "' cannot be fitted (the parameters are:";
+            const auto known = app::CorvaneForm::fitParameterNames();
+            for (std::size_t k = 0; k < known.size(); ++k) {
+                err << (k == 0 ? " " : ", ") << known[k];
+            }
+            err << "; or their boxes' names, such as txtIota or Qratio)\n";
             return 2;
         }
-        names.push_back(name);
+        names.push_back(canonical);
     }
     if (names.empty()) {
         err << "corvane-cli: --free names no parameter\n";

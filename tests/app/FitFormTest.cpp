@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -268,6 +269,128 @@ TEST_F(FitFormFixture, AFileWithoutErrorsIsFittedInItsOwnMagnitudesSoTheEclipseD
     EXPECT_LT(std::fabs(out.values[0] - kTrueIota), 4 * *out.errors[0] + 0.05) << form.Text1.Text;
     EXPECT_THAT(form.Text1.Text, HasSubstr("RMS Residual = "));
     EXPECT_THAT(form.Text1.Text, Not(HasSubstr("+/- 0\r"))) << "an error is printed to two figures";
+}
+
+// A Gaussian prior on a parameter the data measure as x0 +- s0 combines with them as two Gaussians
+// do: a prior x0 + 2 s0 +- s0 moves the fit halfway, to x0 + s0, and its error to s0 / sqrt(2). By
+// the box's name as by the caption; and a file without errors is first given its scatter.
+TEST_F(FitFormFixture, APriorCombinesWithTheDataAsTwoGaussiansDo) {
+    const Series s = observe(300, 0.003);
+    ASSERT_TRUE(load(writeSeries("bjd.txt", s), "2.4731", "2459001.3"));
+    auto fitIota = [&](const std::vector<CorvaneForm::FitPrior>& priors) {
+        form.typeText("txtIota", "84");
+        form.FitFree = {"txtIota"};
+        form.FitPriors = priors;
+        std::atomic<bool> cancel{false};
+        CorvaneForm::FitOutcome out;
+        std::string why;
+        EXPECT_TRUE(form.runFit(2, {}, cancel, out, why)) << why;
+        EXPECT_EQ(out.names, std::vector<std::string>{"Inclination"}) << "a box's name stands for its caption";
+        return out;
+    };
+    const CorvaneForm::FitOutcome free = fitIota({});
+    ASSERT_TRUE(free.errors.size() == 1 && free.errors[0]) << form.Text1.Text;
+    const double x0 = free.values[0], s0 = *free.errors[0];
+    ASSERT_LT(s0, 0.5) << form.Text1.Text;
+    CorvaneForm::FitPrior prior;
+    ASSERT_EQ(CorvaneForm::parsePrior("txtIota = " + platform::GeneralNumber(x0 + 2 * s0) + " +/- " +
+                                          platform::GeneralNumber(s0),
+                                      prior),
+              "");
+    EXPECT_EQ(prior.name, "Inclination");
+    const CorvaneForm::FitOutcome pulled = fitIota({prior});
+    ASSERT_TRUE(pulled.errors[0]) << form.Text1.Text;
+    EXPECT_NEAR(pulled.values[0], x0 + s0, 0.15 * s0) << "x0 " << x0 << ", s0 " << s0 << "\n" << form.Text1.Text;
+    EXPECT_NEAR(*pulled.errors[0], s0 / std::sqrt(2.0), 0.1 * s0) << form.Text1.Text;
+    EXPECT_THAT(form.Text1.Text, HasSubstr("Prior: Inclination = "));
+
+    // The same points without errors: the prior weighs against their scatter, found by a first fit.
+    std::ostringstream text;
+    text.precision(15);
+    text << "BJD mag\n";
+    for (std::size_t i = 0; i < s.time.size(); ++i) {
+        text << s.time[i] << ' ' << s.mag[i] << '\n';
+    }
+    ASSERT_TRUE(load(writeText("plain.txt", text.str()), "2.4731", "2459001.3"));
+    const CorvaneForm::FitOutcome plain = fitIota({prior});
+    EXPECT_FALSE(plain.weighted);
+    EXPECT_FALSE(form.ObsHasErrors) << "the file's missing errors are not invented for good";
+    EXPECT_THAT(form.Text1.Text, HasSubstr("each point was given the residual scatter, "));
+    EXPECT_NEAR(plain.values[0], pulled.values[0], 0.3 * s0) << form.Text1.Text;
+
+    // Priors on derived quantities: what they weigh is the system's own ratio of radii.
+    ASSERT_EQ(CorvaneForm::parsePrior("k=0.8\u00b10.01", prior), "");
+    form.FitPriors = {prior};
+    form.Refresh_Click();
+    EXPECT_NEAR(form.priorQuantity("k"), form.volumeRadius(2) / form.volumeRadius(1), 1e-12);
+    EXPECT_NEAR(form.priorPenalty(), std::pow((form.priorQuantity("k") - 0.8) / 0.01, 2), 1e-9);
+    ASSERT_EQ(CorvaneForm::parsePrior("Light Ratio=0.2+-0.05", prior), "");
+    const double ratio = form.priorQuantity("Light Ratio");
+    EXPECT_GT(ratio, 0.05) << "star 2 is cooler and smaller, but shines";
+    EXPECT_LT(ratio, 1);
+}
+
+// Flares (points 0.05 mag brighter, 25 sigma) pull a fit away and spoil its chi-square, which the
+// report says; clipping at 4 robust sigma leaves out those points and no others, and the fit is
+// then as good as the noise.
+TEST_F(FitFormFixture, SigmaClippingLeavesOutTheFlaresAndOnlyThem) {
+    Series s = observe(400, 0.002, 5);
+    std::vector<double> flarePhases;
+    for (std::size_t i = 7; i < s.mag.size(); i += 33) {
+        s.mag[i] -= 0.05;
+        const double cycles = (s.time[i] - kEpoch) / kPeriod;
+        flarePhases.push_back(cycles - std::floor(cycles));
+    }
+    ASSERT_TRUE(load(writeSeries("flares.txt", s), "2.4731", "2459001.3"));
+    const CorvaneForm::FitOutcome spoiled = fit("84.3", "0.62");
+    EXPECT_GT(spoiled.objective, 5) << form.Text1.Text;
+    EXPECT_THAT(spoiled.report, HasSubstr("Warning: the reduced chi-square is "));
+    EXPECT_THAT(spoiled.report, HasSubstr("converged, but to a poor fit")) << spoiled.report;
+
+    form.FitClipSigma = 4;
+    const CorvaneForm::FitOutcome clipped = fit("84.3", "0.62");
+    EXPECT_THAT(clipped.report, HasSubstr("Sigma clipping at 4 sigma")) << clipped.report;
+    EXPECT_THAT(clipped.report, Not(HasSubstr("Warning"))) << clipped.report;
+    EXPECT_NEAR(clipped.objective, 1, 0.2) << clipped.report;
+    int flaresClipped = 0, othersClipped = 0;
+    for (int i = 1; i <= form.Curve.ObsCount; ++i) {
+        const double phase = form.Curve.ObsPhase[static_cast<std::size_t>(i)];
+        const bool flare = std::any_of(flarePhases.begin(), flarePhases.end(),
+                                       [&](double p) { return std::abs(std::remainder(p - phase, 1.0)) < 1e-7; });
+        if (form.ObsClipped[static_cast<std::size_t>(i)] != 0) {
+            (flare ? flaresClipped : othersClipped) += 1;
+        }
+    }
+    EXPECT_EQ(flaresClipped, static_cast<int>(flarePhases.size())) << clipped.report;
+    EXPECT_LE(othersClipped, 1) << clipped.report;
+    EXPECT_EQ(form.clippedCount(), flaresClipped + othersClipped);
+    EXPECT_LT(std::fabs(clipped.values[0] - kTrueIota), 3 * clipped.errors[0].value_or(0) + 0.02) << clipped.report;
+    EXPECT_LT(std::fabs(clipped.values[1] - kTrueQ), 3 * clipped.errors[1].value_or(0) + 0.002) << clipped.report;
+
+    // A new curve starts with every point in.
+    ASSERT_TRUE(load(writeSeries("again.txt", s), "2.4731", "2459001.3"));
+    EXPECT_EQ(form.clippedCount(), 0);
+}
+
+// A model that misses an eclipse's depth is said to, whatever its chi-square: at the truth nothing is
+// said, at a shallower inclination both eclipses are named.
+TEST_F(FitFormFixture, AModelThatMissesTheEclipseDepthsIsWarnedOf) {
+    const Series s = observe(400, 0.002, 3);
+    ASSERT_TRUE(load(writeSeries("bjd.txt", s), "2.4731", "2459001.3"));
+    form.computeModelAtObs();
+    EXPECT_TRUE(form.fitWarnings(1.0).empty()) << "at the truth";
+    form.typeText("txtIota", "80");
+    form.computeModelAtObs();
+    std::string all;
+    for (const std::string& w : form.fitWarnings(1.0)) {
+        all += w + "\n";
+    }
+    EXPECT_THAT(all, HasSubstr("misses the depth of the model's deeper eclipse")) << all;
+    EXPECT_THAT(all, HasSubstr("the observations are deeper")) << all;
+    EXPECT_THAT(form.fitWarnings(2.5).front(), HasSubstr("reduced chi-square is 2.5"));
+    for (const std::string& w : form.fitWarnings(2.0)) {
+        EXPECT_THAT(w, Not(HasSubstr("chi-square"))) << "2 itself is not above 2";
+    }
 }
 
 TEST_F(FitFormFixture, AThirdLightIsFittedBackAndNeedsThePrecisePhotometry) {

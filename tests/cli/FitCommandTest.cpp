@@ -176,6 +176,12 @@ TEST_F(FitCommandFixture, BadRequestsAreRefusedWithTheirReason) {
         {{"fit", "--observed", (dir / "none.txt").string(), "--free", "Inclination"}, 1, "does not exist"},
         {{"fit", "--free", "Inclination"}, 2, "--observed is required"},
         {{"compare", "--observed", series}, 1, "Type the period in days"},
+        {{"fit", "--observed", series, "--free", "txtIota", "--prior", "k=0.9"}, 2, "needs its sigma"},
+        {{"fit", "--observed", series, "--free", "txtIota", "--prior", "k=0.9+-0"}, 2, "a positive sigma"},
+        {{"fit", "--observed", series, "--free", "txtIota", "--prior", "k=abc+-1"}, 2, "needs a number"},
+        {{"fit", "--observed", series, "--free", "txtIota", "--prior", "Colour=1+-1"}, 2, "'Colour' cannot take a prior"},
+        {{"fit", "--observed", series, "--free", "txtIota", "--clip", "0.5"}, 2, "--clip expects"},
+        {{"fit", "--observed", series, "--free", "txtColour"}, 2, "or their boxes' names"},
     };
     for (const Bad& c : cases) {
         const ToolResult r = tool(c.args);
