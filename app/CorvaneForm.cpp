@@ -1029,3 +1029,41 @@ void CorvaneForm::resetToDefaults() {
 }
 
 } // namespace corvane::app
+
+namespace corvane::app {
+
+std::string CorvaneForm::applySetting(const std::string& name, const std::string& value) {
+    for (const auto& c : parameterControls()) {
+        if (name == c.name) {
+            typeText(name, value);
+            return {};
+        }
+    }
+    auto isSwitch = [&](const auto& table) {
+        return std::any_of(table.begin(), table.end(), [&](const auto& c) { return name == c.name; });
+    };
+    if (isSwitch(switchControls()) || isSwitch(optionControls())) {
+        if (value != "0" && value != "1") {
+            return "control '" + name + "' is a switch and takes 0 or 1, not '" + value + "'";
+        }
+        if (!setSwitch(name, value == "1" ? 1 : 0)) {
+            return "control '" + name + "' is an option button: choose another of its group to unset it";
+        }
+        return {};
+    }
+    for (const auto& c : comboControls()) {
+        if (name == c.name) {
+            if (!chooseItem(name, value)) {
+                std::string items;
+                for (const std::string& item : (this->*(c.box)).Items) {
+                    items += (items.empty() ? "" : ", ") + item;
+                }
+                return "control '" + name + "' has no item '" + value + "' (items: " + items + ")";
+            }
+            return {};
+        }
+    }
+    return "unknown control '" + name + "' (see --help for the names)";
+}
+
+} // namespace corvane::app

@@ -6,6 +6,7 @@
 #include "catalogue/Catalogue.h"
 #include "fitting/Ensemble.h"
 #include "fitting/Fit.h"
+#include "fitting/FitFile.h"
 #include "fitting/GridSearch.h"
 #include "platform/Dialogs.h"
 #include "platform/UniformRandom.h"
@@ -21,6 +22,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <cstdint>
@@ -336,6 +338,19 @@ public:
         double value = 0, sigma = 0;
     };
     std::vector<FitPrior> FitPriors;
+    // A prior's quantity as FitPriors names it, from any of its spellings ("txtIota", "Radius Ratio",
+    // "L2/L1", ...); "" for none.
+    static std::string priorName(const std::string& name);
+    // A fit parameter's bounds (by caption) narrower than its box's own range; the fit and the
+    // sampler stay inside them.
+    std::map<std::string, std::pair<double, double>> FitBounds;
+    // The whole fit as a fit file describes it (fitting/FitFile): settings, ephemeris, the light curve
+    // and velocity files loaded, every parameter's start, free flag, bounds and prior, the derived
+    // priors and the clipping. applyFitFile replaces the form's fit with the file's ("" or why not:
+    // then the settings may be partly applied, but the observations are only replaced when they load);
+    // currentFitFile is the form's, for saving.
+    std::string applyFitFile(const fitting::FitFile& fit);
+    fitting::FitFile currentFitFile() const;
     // "NAME=VALUE+-SIGMA" (also +/- or the plus-minus sign) into a prior; "" or why it is not one.
     static std::string parsePrior(const std::string& text, FitPrior& prior);
     // The prior's quantity at the form's current values; NaN where it cannot be had.
@@ -708,6 +723,9 @@ public:
     void editFinished(const std::string& name);
     bool setSwitch(const std::string& name, int value);
     bool chooseItem(const std::string& name, const std::string& item);
+    // Any of them by name, as the batch tool's --set and a fit file's settings give it: "" when it was
+    // taken, else why not (no such control, a switch given other than 0 or 1, no such item).
+    std::string applySetting(const std::string& name, const std::string& value);
 
 
 private:

@@ -266,11 +266,12 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
     std::vector<double> start(n), h(n);
     for (std::size_t j = 0; j < n; ++j) {
         const FitScale& s = kScales[free[j]];
+        const auto [lower, upper] = boundsOf(*this, free[j]);
         double v = Val(fitBox(base, free[j]).Text);
-        v = std::isfinite(v) ? std::clamp(v, s.lower, s.upper) : s.lower;
+        v = std::isfinite(v) ? std::clamp(v, lower, upper) : lower;
         start[j] = v;
-        options.lower.push_back(s.lower);
-        options.upper.push_back(s.upper);
+        options.lower.push_back(lower);
+        options.upper.push_back(upper);
         options.step.push_back(std::max(s.step, s.relativeStep * std::fabs(v)));
         h[j] = std::max(s.difference, s.relativeStep * 0.05 * std::fabs(v));
     }

@@ -48,6 +48,11 @@ std::string CorvaneForm::fitParameterName(const std::string& nameOrControl) {
     return k >= 0 ? fitproblem::kFitNames[k] : std::string();
 }
 
+std::string CorvaneForm::priorName(const std::string& name) {
+    const std::string parameter = fitParameterName(name);
+    return parameter.empty() ? derivedName(name) : parameter;
+}
+
 std::string CorvaneForm::parsePrior(const std::string& text, FitPrior& prior) {
     const auto equals = text.find('=');
     if (equals == std::string::npos) {
@@ -55,10 +60,7 @@ std::string CorvaneForm::parsePrior(const std::string& text, FitPrior& prior) {
     }
     const std::string name = trimmed(text.substr(0, equals));
     std::string rest = trimmed(text.substr(equals + 1));
-    std::string canonical = fitParameterName(name);
-    if (canonical.empty()) {
-        canonical = derivedName(name);
-    }
+    const std::string canonical = priorName(name);
     if (canonical.empty()) {
         return "'" + name + "' cannot take a prior: name a fit parameter (its caption or its box), k, r1+r2 or "
                "Light Ratio";

@@ -83,6 +83,12 @@ inline int fitIndex(const std::string& name) {
 inline TextBox& fitBox(CorvaneForm& f, int index) { return f.*kFitBoxes[index]; }
 inline const TextBox& fitBox(const CorvaneForm& f, int index) { return f.*kFitBoxes[index]; }
 
+// A parameter's bounds: the fit's own (FitBounds) or its box's range.
+inline std::pair<double, double> boundsOf(const CorvaneForm& f, int k) {
+    const auto b = f.FitBounds.find(kFitNames[k]);
+    return b != f.FitBounds.end() ? b->second : std::pair{kScales[k].lower, kScales[k].upper};
+}
+
 inline double rounded(double v, double step) { return std::round(v / step) * step; }
 
 // Rounded to `figures` significant figures of `scale` (as it is when scale is not positive).

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <tuple>
 #include <limits>
 #include <sstream>
 
@@ -136,10 +137,8 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
     const CorvaneForm base = modelPassBase();
     std::vector<double> centre(n), lower(n), upper(n);
     for (std::size_t j = 0; j < n; ++j) {
-        const FitScale& s = kScales[free[j]];
-        lower[j] = s.lower;
-        upper[j] = s.upper;
-        centre[j] = std::clamp(Val(fitBox(*this, free[j]).Text), s.lower, s.upper);
+        std::tie(lower[j], upper[j]) = boundsOf(*this, free[j]);
+        centre[j] = std::clamp(Val(fitBox(*this, free[j]).Text), lower[j], upper[j]);
     }
     auto single = [&](const std::vector<double>& x) -> double {
         for (std::size_t j = 0; j < n; ++j) {

@@ -113,45 +113,13 @@ std::string applySetting(app::CorvaneForm& form, const std::string& setting) {
         return "--set expects NAME=VALUE, got '" + setting + "'";
     }
     const std::string name = setting.substr(0, eq);
-    const std::string value = setting.substr(eq + 1);
     if (name == "chkSave" || name == "chkBMP") {
         // In the window these start writing files beside the program; a batch command writes only
         // the file it is asked for.
         return "control '" + name + "' cannot be set here: use '" + (name == "chkSave" ? "lightcurve" : "render") +
                " --out FILE' to write that file";
     }
-
-    for (const auto& c : app::CorvaneForm::parameterControls()) {
-        if (name == c.name) {
-            form.typeText(name, value);
-            return {};
-        }
-    }
-    auto isSwitch = [&](const auto& table) {
-        return std::any_of(table.begin(), table.end(), [&](const auto& c) { return name == c.name; });
-    };
-    if (isSwitch(app::CorvaneForm::switchControls()) || isSwitch(app::CorvaneForm::optionControls())) {
-        if (value != "0" && value != "1") {
-            return "control '" + name + "' is a switch and takes 0 or 1, not '" + value + "'";
-        }
-        if (!form.setSwitch(name, value == "1" ? 1 : 0)) {
-            return "control '" + name + "' is an option button: choose another of its group to unset it";
-        }
-        return {};
-    }
-    for (const auto& c : app::CorvaneForm::comboControls()) {
-        if (name == c.name) {
-            if (!form.chooseItem(name, value)) {
-                std::string items;
-                for (const std::string& item : (form.*(c.box)).Items) {
-                    items += (items.empty() ? "" : ", ") + item;
-                }
-                return "control '" + name + "' has no item '" + value + "' (items: " + items + ")";
-            }
-            return {};
-        }
-    }
-    return "unknown control '" + name + "' (see --help for the names)";
+    return form.applySetting(name, setting.substr(eq + 1));
 }
 
 // Runs the animation from Eta = 0 with "Photometry" and "Save Light Curve" on, exactly as the
@@ -237,18 +205,25 @@ std::string withoutCarriageReturns(const std::string& text) {
 // parameter and the error line, the report on standard error. An interrupt cancels the fit, which
 // still prints (and saves) its best point, then exits 130.
 int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std::string& freeList,
-                const std::string& outFile, int threads, std::ostream& out, std::ostream& err) {
+                const std::string& outFile, const std::string& saveFit, int threads, std::ostream& out,
+                std::ostream& err) {
     std::vector<std::string> names;
-    if (const int status = parseFreeList(freeList, names, err); status != 0) {
-        return status;
+    if (!freeList.empty() || form.FitFree.empty()) {
+        if (const int status = parseFreeList(freeList, names, err); status != 0) {
+            return status;
+        }
+        form.FitFree = names;
+    } else {
+        names = form.FitFree; // the fit file's
     }
-    form.txtLCName.Text = observed;
-    if (!form.readObservedCurve()) {
-        err << "corvane-cli: " << form.LastLoadProblems << '\n';
-        return 1;
+    if (!observed.empty()) { // else a fit file loaded the curve
+        form.txtLCName.Text = observed;
+        if (!form.readObservedCurve()) {
+            err << "corvane-cli: " << form.LastLoadProblems << '\n';
+            return 1;
+        }
     }
     err << "corvane-cli: " << form.lblObserved.Caption << '\n';
-    form.FitFree = names;
     const bool terminal = ::isatty(2) != 0;
     std::atomic<bool> cancel{false};
     InterruptWatcher watcher(cancel);
@@ -284,6 +259,15 @@ int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std
     }
     out << (outcome.weighted ? "Chi-Square per Point = " : "RMS Residual = ") << platform::GeneralNumber(outcome.objective)
         << '\n';
+    if (!saveFit.empty() && fitting::ranks::root()) {
+        const std::filesystem::path target = std::filesystem::absolute(saveFit);
+        if (const std::string problem =
+                platform::writeFileWhole(target, fitting::formatFitFile(form.currentFitFile(), target.parent_path()));
+            !problem.empty()) {
+            err << "corvane-cli: the fit file could not be saved to '" << saveFit << "': " << problem << '\n';
+            return 1;
+        }
+    }
     if (!outFile.empty() && fitting::ranks::root()) {
         const fitting::StarParameters texts{form.Qratio.Text,   form.txtIota.Text,  form.txtRadius1.Text,
                                             form.txtRadius2.Text, form.txtTemp1.Text, form.txtTemp2.Text,
@@ -492,9 +476,11 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                     "#1, Limb Darkening #2, Phase Shift, Third Light (Precise), Eccentricity, Periastron, e "
                     "cos(omega), e sin(omega); with --rv1 or --rv2 also Semi-major Axis, Systemic Velocity, v sin i "
                     "#1, v sin i #2, Spin-Orbit Angle #1, Spin-Orbit Angle #2")
-        ->required()
         ->type_name("\"NAME,NAME,...\"");
     fit->add_option("--out", fitOut, "Also save the fitted parameter set (parameter-file format)")->type_name("FILE");
+    std::string saveFitFile;
+    fit->add_option("--save-fit", saveFitFile, "Also save the fit as a fit file, the fitted values as its starts")
+        ->type_name("FITFILE");
     fit->add_option("--threads", threads, "Worker threads (default: every core, shared by the MPI processes on it)");
     addEphemeris(fit);
 
@@ -505,7 +491,6 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     PosteriorOptions posterior;
     mcmc->add_option("--observed", mcmcObserved, "Observed light curve (text or FITS)")->type_name("FILE");
     mcmc->add_option("--free", mcmcFree, "The parameters to sample, comma-separated (as for fit)")
-        ->required()
         ->type_name("\"NAME,NAME,...\"");
     mcmc->add_option("--walkers", posterior.walkers, "Walkers: even, at least twice the parameters (default 32)");
     mcmc->add_option("--steps", posterior.steps, "Steps in all, counting the start (default 2000)");
@@ -596,6 +581,13 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         sub->add_option("--rv2", rv2Files, "Radial velocities of star 2 (repeatable)")->type_name("FILE");
     }
 
+    // A fit file (TOML: settings, files, parameters with starts, bounds, priors; see the README).
+    std::string fitFileName;
+    for (CLI::App* sub : {fit, mcmc}) {
+        sub->add_option("fitfile", fitFileName, "A fit file describing the whole fit; the command line's --set, "
+                                                "--free, --prior, --clip and velocity files apply on top of it")
+            ->type_name("FITFILE");
+    }
     // What a fit weighs beside the observations, and the points it leaves out.
     std::vector<std::string> priorTexts;
     double clipSigma = 0;
@@ -914,6 +906,42 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         err << "corvane-cli: " << app::CorvaneForm::animationFrames(step) << " frames written to " << animateOut << '\n';
     } else if (fit->parsed() || mcmc->parsed()) {
         const bool sampling = mcmc->parsed();
+        const std::string& observed = sampling ? mcmcObserved : fitObserved;
+        const std::string& freeGiven = sampling ? mcmcFree : freeList;
+        if (!fitFileName.empty()) {
+            if (!observed.empty() || !listJob.listFile.empty()) {
+                err << "corvane-cli: a fit file names its own observations: give it or --observed/--list, not both\n";
+                return 2;
+            }
+            std::string why;
+            const std::optional<fitting::FitFile> described = fitting::readFitFile(fitFileName, why);
+            if (!described) {
+                err << "corvane-cli: the fit file '" << fitFileName << "' cannot be used: " << why << '\n';
+                return 2;
+            }
+            // The command line's velocity files and settings go on top of the file's.
+            const auto velocities = form.VelocitySets;
+            if (const std::string problem = form.applyFitFile(*described); !problem.empty()) {
+                err << "corvane-cli: the fit file '" << fitFileName << "': " << problem << '\n';
+                return 1;
+            }
+            form.VelocitySets.insert(form.VelocitySets.end(), velocities.begin(), velocities.end());
+            for (const std::string& setting : settings) {
+                if (const std::string problem = applySetting(form, setting); !problem.empty()) {
+                    err << "corvane-cli: " << problem << '\n';
+                    return 2;
+                }
+            }
+            if (!freeGiven.empty()) {
+                form.FitFree.clear();
+            } else if (form.FitFree.empty()) {
+                err << "corvane-cli: the fit file frees no parameter (free = true) and --free names none\n";
+                return 2;
+            }
+        } else if (freeGiven.empty()) {
+            err << "corvane-cli: --free is required (or a fit file that frees its parameters)\n";
+            return 2;
+        }
         for (const std::string& text : priorTexts) {
             app::CorvaneForm::FitPrior prior;
             if (const std::string problem = app::CorvaneForm::parsePrior(text, prior); !problem.empty()) {
@@ -927,9 +955,10 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                 << platform::GeneralNumber(clipSigma) << '\n';
             return 2;
         }
-        form.FitClipSigma = clipSigma;
-        const std::string& observed = sampling ? mcmcObserved : fitObserved;
-        if (listJob.listFile.empty() && observed.empty()) {
+        if (clipSigma > 0 || fitFileName.empty()) {
+            form.FitClipSigma = clipSigma;
+        }
+        if (listJob.listFile.empty() && observed.empty() && fitFileName.empty()) {
             err << "corvane-cli: --observed is required (or --list FILE for many curves)\n";
             return 2;
         }
@@ -958,11 +987,13 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                                   out, err);
         }
         if (!sampling) {
-            return runFitCommand(form, fitObserved, freeList, fitOut, threads, out, err);
+            return runFitCommand(form, fitObserved, freeList, fitOut, saveFitFile, threads, out, err);
         }
         std::vector<std::string> names;
-        if (const int status = parseFreeList(mcmcFree, names, err); status != 0) {
-            return status;
+        if (!mcmcFree.empty()) {
+            if (const int status = parseFreeList(mcmcFree, names, err); status != 0) {
+                return status;
+            }
         }
         return runMcmcCommand(form, mcmcObserved, names, posterior, threads, {width, height},
                               cliApp.get_option("--size")->count() > 0, out, err);

@@ -172,13 +172,17 @@ int runMcmcCommand(app::CorvaneForm& form, const std::string& observed, const st
             }
         };
     }
-    form.txtLCName.Text = observed;
-    if (!form.readObservedCurve()) {
-        err << "corvane-cli: " << form.LastLoadProblems << '\n';
-        return 1;
+    if (!observed.empty()) { // else a fit file loaded the curve
+        form.txtLCName.Text = observed;
+        if (!form.readObservedCurve()) {
+            err << "corvane-cli: " << form.LastLoadProblems << '\n';
+            return 1;
+        }
     }
     err << "corvane-cli: " << form.lblObserved.Caption << '\n';
-    form.FitFree = names;
+    if (!names.empty()) {
+        form.FitFree = names;
+    }
     const bool terminal = ::isatty(2) != 0;
     std::atomic<bool> cancel{false};
     InterruptWatcher watcher(cancel);

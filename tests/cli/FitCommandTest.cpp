@@ -3,6 +3,7 @@
 // The batch tool's fit, on a time series made from a known detached system.
 #include "app/CorvaneForm.h"
 #include "cli/BatchTool.h"
+#include "fitting/FitFile.h"
 #include "platform/NumberFormat.h"
 #include "precise/PreciseLight.h"
 #include "roche/Constants.h"
@@ -159,6 +160,63 @@ TEST_F(FitCommandFixture, FitsTheTimeSeriesBackToTheTruthAndSavesTheParameterSet
     const auto w = values(fits.out);
     EXPECT_NEAR(w.at("Inclination"), v.at("Inclination"), 0.05);
     EXPECT_NEAR(w.at("Mass Ratio"), v.at("Mass Ratio"), 0.003);
+}
+
+// The same fit from a fit file: its settings, its light curve (named relative to it), a parameter
+// by box name with bounds, another by caption with a prior. The fit it saves runs again to the same
+// answer, and the file's bounds hold.
+TEST_F(FitCommandFixture, AFitFileRunsTheFitAndTheOneItSavesRunsAgain) {
+    auto fitFile = [&](const std::string& name, const std::string& iotaUpper) {
+        std::ofstream out(dir / name);
+        out << "# the test's system, observed at q 0.6 and i 84\n[settings]\ncmbPhotometry = \"Precise\"\n"
+               "txtRadius1 = 0.3\ntxtRadius2 = 0.24\ntxtTemp1 = 6500\ntxtTemp2 = 5000\n\n"
+               "[fit]\nperiod = 2.4731\nepoch = 2459001.3\n\n[[light]]\nfile = \"series.txt\"\n\n"
+               "[parameters.txtIota]\nvalue = 82\nfree = true\nlower = 78\nupper = "
+            << iotaUpper << "\n\n[parameters.\"Mass Ratio\"]\nvalue = 0.66\nfree = true\nprior = [0.6, 0.05]\n";
+        return (dir / name).string();
+    };
+    const std::string saved = (dir / "saved" / "again.toml").string();
+    fs::create_directories(dir / "saved");
+    const ToolResult r = tool({"--size", "400x250", "fit", fitFile("fit.toml", "88"), "--save-fit", saved});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto v = values(r.out);
+    EXPECT_NEAR(v.at("Inclination"), 84, 0.5) << r.out << r.err;
+    EXPECT_NEAR(v.at("Mass Ratio"), 0.6, 0.03) << r.out << r.err;
+    EXPECT_THAT(r.err, HasSubstr("Prior: Mass Ratio = 0.6 +/- 0.05"));
+
+    std::string why;
+    const auto again = fitting::readFitFile(saved, why);
+    ASSERT_TRUE(again) << why;
+    ASSERT_EQ(again->light.size(), 1u);
+    EXPECT_EQ(fs::weakly_canonical(again->light[0].file), fs::weakly_canonical(dir / "series.txt"));
+    ASSERT_EQ(again->parameters.size(), 2u);
+    EXPECT_EQ(again->parameters[0].name, "txtIota");
+    EXPECT_NEAR(again->parameters[0].value.value_or(0), v.at("Inclination"), 1e-9);
+    EXPECT_EQ(again->parameters[0].upper, 88);
+    EXPECT_EQ(again->parameters[1].prior, (std::pair{0.6, 0.05}));
+    const ToolResult rerun = tool({"--size", "400x250", "fit", saved});
+    ASSERT_EQ(rerun.status, 0) << rerun.err;
+    const auto w = values(rerun.out);
+    EXPECT_NEAR(w.at("Inclination"), v.at("Inclination"), 0.02) << rerun.err;
+    EXPECT_NEAR(w.at("Mass Ratio"), v.at("Mass Ratio"), 0.002) << rerun.err;
+
+    // A bound below the truth holds the fit at it.
+    const ToolResult bounded = tool({"--size", "400x250", "fit", fitFile("bounded.toml", "83")});
+    ASSERT_EQ(bounded.status, 0) << bounded.err;
+    EXPECT_LE(values(bounded.out).at("Inclination"), 83);
+    EXPECT_GT(values(bounded.out).at("Inclination"), 82.9) << bounded.err;
+
+    // Refusals: a broken file by its line, a file beside --observed, a start outside the bounds.
+    std::ofstream(dir / "broken.toml") << "[fit]\nperiod = \n";
+    const ToolResult broken = tool({"fit", (dir / "broken.toml").string()});
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_THAT(broken.err, HasSubstr("line 2"));
+    const ToolResult both = tool({"fit", fitFile("fit.toml", "88"), "--observed", (dir / "series.txt").string()});
+    EXPECT_EQ(both.status, 2);
+    EXPECT_THAT(both.err, HasSubstr("not both"));
+    const ToolResult outside = tool({"fit", fitFile("outside.toml", "81")});
+    EXPECT_EQ(outside.status, 1);
+    EXPECT_THAT(outside.err, HasSubstr("the start of Inclination, 82, lies outside its bounds"));
 }
 
 TEST_F(FitCommandFixture, BadRequestsAreRefusedWithTheirReason) {
