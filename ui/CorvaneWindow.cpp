@@ -1232,6 +1232,43 @@ void CorvaneWindow::chooseAndLoadVelocities(int star) {
     showVelocityCurves();
 }
 
+void CorvaneWindow::chooseAndLoadFit() {
+    if (busy_ || inHandler_) {
+        return;
+    }
+    const QString chosen = chooseFile_(false, "Load Fit", QString(), "Fit files (*.toml);;All files (*)");
+    if (chosen.isEmpty()) {
+        return;
+    }
+    std::string why;
+    const std::optional<fitting::FitFile> fit = fitting::readFitFile(chosen.toStdString(), why);
+    if (!fit) {
+        QMessageBox::warning(this, "Load Fit", qs("The fit file cannot be used: " + why));
+        return;
+    }
+    run([this, &fit, &why] { why = form_.applyFitFile(*fit); });
+    if (!why.empty()) {
+        QMessageBox::warning(this, "Load Fit", qs(why));
+    }
+}
+
+void CorvaneWindow::chooseAndSaveFit() {
+    if (busy_ || inHandler_) {
+        return;
+    }
+    const QString chosen = chooseFile_(true, "Save Fit", qs((form_.AppFolder / "fit.toml").string()),
+                                       "Fit files (*.toml);;All files (*)");
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const std::filesystem::path target = std::filesystem::absolute(chosen.toStdString());
+    const std::string problem =
+        platform::writeFileWhole(target, fitting::formatFitFile(form_.currentFitFile(), target.parent_path()));
+    if (!problem.empty()) {
+        QMessageBox::warning(this, "Save Fit", qs("The fit could not be saved: " + problem));
+    }
+}
+
 void CorvaneWindow::showVelocityCurves() {
     if (velocityCurves_ == nullptr) {
         velocityCurves_ = new QDialog(this);
@@ -1663,6 +1700,14 @@ void CorvaneWindow::buildMenus() {
         loadVelocities->setObjectName(QString("mnuLoadVelocities%1").arg(star));
         connect(loadVelocities, &QAction::triggered, this, [this, star] { chooseAndLoadVelocities(star); });
     }
+    QAction* loadFit = file->addAction("Load &Fit...");
+    loadFit->setObjectName("mnuLoadFit");
+    loadFit->setToolTip("Load a fit file: the settings, the observation files, and each parameter's start, bounds, "
+                        "prior and free flag");
+    connect(loadFit, &QAction::triggered, this, [this] { chooseAndLoadFit(); });
+    QAction* saveFit = file->addAction("Save F&it...");
+    saveFit->setObjectName("mnuSaveFit");
+    connect(saveFit, &QAction::triggered, this, [this] { chooseAndSaveFit(); });
     QAction* saveBitmap = file->addAction("Save &Bitmap...");
     saveBitmap->setObjectName("mnuSaveBitmap");
     connect(saveBitmap, &QAction::triggered, this,

@@ -126,6 +126,9 @@ private:
     void chooseAndLoadLightCurve();
     // File > Load Velocities of Star 1 / Star 2: a velocity file added to the model's comparison.
     void chooseAndLoadVelocities(int star);
+    // File > Load Fit... and Save Fit...: the fit file the batch tool runs (fitting/FitFile).
+    void chooseAndLoadFit();
+    void chooseAndSaveFit();
     // Tools > Velocity Curves...: the model's velocity curves with the loaded velocities, in a window.
     void showVelocityCurves();
     void chooseAndSaveLightCurve();

@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -33,6 +34,7 @@
 #include <QWheelEvent>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -563,6 +565,66 @@ TEST_F(UseFixture, AnEccentricOrbitIsTypedAndVelocitiesLoadedFromTheFileMenu) {
     EXPECT_FALSE(window.findChild<QLabel*>("VelocityPicture")->pixmap().isNull());
     window.findChild<QPushButton*>("cmdClearVelocities")->click();
     EXPECT_TRUE(form.VelocitySets.empty());
+}
+
+// A fit set up in the window, key by key, saved as a fit file and loaded back over other values: the
+// boxes, the free parameters and the observations come back as they were saved.
+TEST_F(UseFixture, AFitSavedFromTheWindowLoadsBackOverOtherValues) {
+    const auto obs = folder / "obs.csv";
+    {
+        std::ofstream out(obs);
+        for (int k = 0; k < 40; ++k) {
+            out << k / 40.0 << "," << 10 + 0.2 * (k % 5) << "," << 0.01 << "\n";
+        }
+    }
+    form.txtLCName.Text = obs.string();
+    form.cmdLoadLight_Click();
+    window.syncFromForm();
+    typeDetachedPreciseSystem();
+    find<QCheckBox>("chkFree1")->click(); // the mass ratio no longer free
+    find<QCheckBox>("chkFree2")->click(); // star 1's radius free
+    const auto fitFile = folder / "fits" / "saved.toml";
+    std::filesystem::create_directories(fitFile.parent_path());
+    window.setFileChooser([&](bool, const QString&, const QString&, const QString&) {
+        return QString::fromStdString(fitFile.string());
+    });
+    window.findChild<QAction*>("mnuSaveFit")->trigger();
+    ASSERT_TRUE(std::filesystem::exists(fitFile));
+
+    typeKeys("Qratio", "0.8");
+    QTest::keyClick(find<QLineEdit>("Qratio"), Qt::Key_Return);
+    typeKeys("txtIota", "70");
+    QTest::keyClick(find<QLineEdit>("txtIota"), Qt::Key_Return);
+    find<QCheckBox>("chkFree2")->click();
+    form.txtLCName.Text.clear();
+    form.Curve.ObsCount = 0;
+    window.findChild<QAction*>("mnuLoadFit")->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(find<QLineEdit>("Qratio")->text().toStdString(), "0.6");
+    EXPECT_EQ(find<QLineEdit>("txtIota")->text().toStdString(), "84");
+    EXPECT_TRUE(find<QCheckBox>("chkFree0")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("chkFree1")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>("chkFree2")->isChecked());
+    EXPECT_EQ(form.Curve.ObsCount, 40) << "the observations named in the file are loaded again";
+    EXPECT_TRUE(form.ObsHasErrors);
+    EXPECT_EQ(find<QComboBox>("cmbPhotometry")->currentText().toStdString(), "Precise");
+
+    // A file that is not a fit is refused in a message and changes nothing.
+    const auto bad = folder / "bad.toml";
+    std::ofstream(bad) << "[fit]\nperiod = \"x\"\n";
+    window.setFileChooser([&](bool, const QString&, const QString&, const QString&) {
+        return QString::fromStdString(bad.string());
+    });
+    bool warned = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            warned = box->text().contains("fit.period (line 2) must be a number");
+            box->accept();
+        }
+    });
+    window.findChild<QAction*>("mnuLoadFit")->trigger();
+    EXPECT_TRUE(warned);
+    EXPECT_EQ(find<QLineEdit>("txtIota")->text().toStdString(), "84");
 }
 
 // Regression: a cancelled grid search replayed an old "folder created" message long after.
