@@ -370,6 +370,26 @@ public:
     std::vector<unsigned char> ObsClipped = std::vector<unsigned char>(lightcurve::MaxPoint + 1, 0);
     int clippedCount() const;
     int clipOutliers(double sigma);
+    // Light curves beyond the loaded one, fitted with it in one chi-square (the Precise photometry):
+    // each in its own passband ("" for the form's) with its own exposure (seconds), zero point and
+    // clipping, folded with the form's period and epoch when it holds times.
+    struct LightSet {
+        std::string file, passband;
+        double exposure = 0;
+        std::vector<double> phase, mag, error;
+        bool hasErrors = false;
+        std::vector<unsigned char> clipped;
+        std::string description; // what the load read
+    };
+    std::vector<LightSet> ExtraLight;
+    // Reads the file and adds it ("" or why nothing was added).
+    std::string addLightCurve(const std::string& path, const std::string& passband, double exposureSeconds);
+    // The model's light at each of the set's phases (averaged over its exposure); the set's
+    // chi-square with its own zero point (nothing when it cannot be computed).
+    std::vector<double> lightSetModel(const LightSet& set) const;
+    std::optional<fitting::ChiSquare> lightSetChiSquare(const LightSet& set) const;
+    // One line per extra set: its file, band, points, clipped points and chi-square per point.
+    std::string lightSetsReport() const;
     // What a fit's report warns of at the current model: a reduced chi-square above 2, and a model
     // that misses the depth of an eclipse by more than three times the noise of the residuals.
     std::vector<std::string> fitWarnings(double reducedChiSquare) const;

@@ -92,7 +92,7 @@ Residuals residualsOf(const CorvaneForm& f) {
 
 int CorvaneForm::clipOutliers(double sigma) {
     const Residuals r = residualsOf(*this);
-    if (!(sigma > 0) || r.value.size() < 10) {
+    if (!(sigma > 0)) {
         return 0;
     }
     std::vector<double> z(r.value.size());
@@ -100,15 +100,40 @@ int CorvaneForm::clipOutliers(double sigma) {
         z[k] = r.value[k] / r.error[k];
     }
     const double centre = median(z);
-    const double spread = robustSigma(z, centre);
-    if (!(spread > 0)) {
-        return 0;
-    }
+    const double spread = z.size() >= 10 ? robustSigma(z, centre) : 0.0;
     int added = 0;
-    for (std::size_t k = 0; k < z.size(); ++k) {
+    for (std::size_t k = 0; spread > 0 && k < z.size(); ++k) {
         if (std::abs(z[k] - centre) > sigma * spread) {
             ObsClipped[static_cast<std::size_t>(r.slot[k])] = 1;
             ++added;
+        }
+    }
+    // The other light curves, each against its own model and zero point.
+    for (LightSet& set : ExtraLight) {
+        const auto chi = lightSetChiSquare(set);
+        if (!chi) {
+            continue;
+        }
+        const std::vector<double> model = fitting::lightToMagnitudes(lightSetModel(set));
+        std::vector<double> zs;
+        std::vector<std::size_t> at;
+        for (std::size_t k = 0; k < set.mag.size(); ++k) {
+            const double error = set.hasErrors ? set.error[k] : 1.0;
+            const double d = set.mag[k] - model[k] - chi->zeroPoint;
+            if (set.clipped[k] == 0 && error > 0 && std::isfinite(d)) {
+                zs.push_back(d / error);
+                at.push_back(k);
+            }
+        }
+        if (zs.size() < 10) {
+            continue;
+        }
+        const double c = median(zs), w = robustSigma(zs, c);
+        for (std::size_t j = 0; w > 0 && j < zs.size(); ++j) {
+            if (std::abs(zs[j] - c) > sigma * w) {
+                set.clipped[at[j]] = 1;
+                ++added;
+            }
         }
     }
     return added;

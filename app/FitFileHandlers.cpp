@@ -81,6 +81,15 @@ fitting::FitFile CorvaneForm::currentFitFile() const {
         }
         fit.light.push_back(light);
     }
+    for (const LightSet& set : ExtraLight) {
+        fitting::FitFileLight more;
+        more.file = std::filesystem::absolute(set.file);
+        more.passband = set.passband;
+        if (set.exposure > 0) {
+            more.exposure = set.exposure;
+        }
+        fit.light.push_back(more);
+    }
     for (const VelocitySet& set : VelocitySets) {
         fit.velocities.push_back({std::filesystem::absolute(set.file), set.star});
     }
@@ -123,10 +132,6 @@ fitting::FitFile CorvaneForm::currentFitFile() const {
 std::string CorvaneForm::applyFitFile(const fitting::FitFile& fit) {
     if (fit.light.empty()) {
         return "the fit file names no light curve ([[light]] with its file)";
-    }
-    if (fit.light.size() > 1) {
-        return "the fit file names " + std::to_string(fit.light.size()) +
-               " light curves; a fit takes one light curve (and any number of velocity files)";
     }
     if (!(fit.clip == 0 || fit.clip >= 1) || !std::isfinite(fit.clip)) {
         return "fit.clip must be 0 (none) or a number of sigma from 1 up, not " + GeneralNumber(fit.clip);
@@ -207,6 +212,14 @@ std::string CorvaneForm::applyFitFile(const fitting::FitFile& fit) {
     txtLCName.Text = light.file.string();
     if (!readObservedCurve()) {
         return LastLoadProblems;
+    }
+    ExtraLight.clear();
+    for (std::size_t k = 1; k < fit.light.size(); ++k) {
+        const fitting::FitFileLight& more = fit.light[k];
+        if (const std::string problem = addLightCurve(more.file.string(), more.passband, more.exposure.value_or(0));
+            !problem.empty()) {
+            return problem;
+        }
     }
     VelocitySets.clear();
     for (const fitting::FitFileVelocities& v : fit.velocities) {

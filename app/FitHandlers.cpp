@@ -32,6 +32,11 @@ std::span<const char* const> CorvaneForm::fitParameterNames() { return kFitNames
 
 int CorvaneForm::fitPointCount() const {
     int n = std::max<int>(Curve.ObsCount, 0) - clippedCount();
+    for (const LightSet& set : ExtraLight) {
+        for (const unsigned char c : set.clipped) {
+            n += c == 0 ? 1 : 0;
+        }
+    }
     for (const VelocitySet& set : VelocitySets) {
         n += static_cast<int>(set.phase.size());
     }
@@ -219,9 +224,13 @@ std::optional<double> CorvaneForm::fitObjective() {
     }
     // The priors weigh against the errors; without errors (a fit's first pass) the light alone.
     const double penalty = FitPriors.empty() || !ObsHasErrors ? 0.0 : priorPenalty();
-    if (!VelocitySets.empty() && velocityFitProblem().empty()) {
-        // One chi-square over the light and the velocities, per point.
-        const double total = chi->chi2 + velocityChiSquare() + penalty;
+    if ((!VelocitySets.empty() && velocityFitProblem().empty()) || (!ExtraLight.empty() && ObsHasErrors)) {
+        // One chi-square over every light curve and the velocities, per point.
+        double total = chi->chi2 + (VelocitySets.empty() ? 0.0 : velocityChiSquare()) + penalty;
+        for (const LightSet& set : ExtraLight) {
+            const auto c = lightSetChiSquare(set);
+            total += c ? c->chi2 : std::numeric_limits<double>::infinity();
+        }
         return std::isfinite(total) ? std::optional<double>(total / fitPointCount()) : std::nullopt;
     }
     if (penalty != 0) {
@@ -247,8 +256,22 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
         why = problem;
         return false;
     }
+    if (!ExtraLight.empty()) {
+        if (!precisePhotometry()) {
+            why = "a fit of more than one light curve computes each in its band: choose the Precise photometry";
+            return false;
+        }
+        const bool errors = std::all_of(ExtraLight.begin(), ExtraLight.end(), [](const LightSet& l) { return l.hasErrors; });
+        if (!ObsHasErrors || !errors) {
+            why = "a fit of more than one light curve weighs each point by its error: every file needs them";
+            return false;
+        }
+    }
     // Each fit clips afresh (and a fit without clipping weighs every point).
     std::fill(ObsClipped.begin(), ObsClipped.end(), 0);
+    for (LightSet& set : ExtraLight) {
+        std::fill(set.clipped.begin(), set.clipped.end(), 0);
+    }
     for (const FitPrior& p : FitPriors) {
         if (!std::isfinite(priorQuantity(p.name))) {
             why = "the prior on " + p.name + " cannot be weighed: " +
@@ -330,6 +353,9 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
             const int added = atPoint(base, free, best.best, [&](CorvaneForm& worker) {
                 const int a = worker.clipOutliers(FitClipSigma);
                 ObsClipped = worker.ObsClipped;
+                for (std::size_t k = 0; k < ExtraLight.size(); ++k) {
+                    ExtraLight[k].clipped = worker.ExtraLight[k].clipped;
+                }
                 return a;
             });
             if (added == 0) {
@@ -337,13 +363,18 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
             }
             ++passes;
             base.ObsClipped = ObsClipped;
+            base.ExtraLight = ExtraLight;
             passEvaluations += best.evaluations;
             best = minimise(best.best);
         }
+        int clipped = clippedCount(), points = Curve.ObsCount;
+        for (const LightSet& set : ExtraLight) {
+            points += static_cast<int>(set.clipped.size());
+            clipped += static_cast<int>(std::count(set.clipped.begin(), set.clipped.end(), 1));
+        }
         preparation += "Sigma clipping at " + GeneralNumber(FitClipSigma) + " sigma (robust, of the residuals): " +
-                       std::to_string(clippedCount()) + " of " + std::to_string(Curve.ObsCount) +
-                       " observed points left out (" + std::to_string(passes) + (passes == 1 ? " pass" : " passes") +
-                       ", each followed by the fit again).\r\n";
+                       std::to_string(clipped) + " of " + std::to_string(points) + " observed points left out (" +
+                       std::to_string(passes) + (passes == 1 ? " pass" : " passes") + ", each followed by the fit again).\r\n";
     }
     best.evaluations += passEvaluations;
 
@@ -402,8 +433,15 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
     std::ostringstream r;
     r << "Fit by the downhill simplex (" << (precisePhotometry() ? "precise" : "pixel") << " photometry, "
       << Curve.ObsCount << " observed points, channel " << channelName(comparedChannel());
+    if (!ExtraLight.empty()) {
+        r << ", and " << ExtraLight.size() << (ExtraLight.size() == 1 ? " more light curve" : " more light curves");
+    }
     if (!VelocitySets.empty()) {
-        r << ", and " << fitPointCount() - Curve.ObsCount << " velocities";
+        std::size_t velocities = 0;
+        for (const VelocitySet& set : VelocitySets) {
+            velocities += set.phase.size();
+        }
+        r << ", and " << velocities << " velocities";
     }
     r << ")\r\n";
     for (std::size_t j = 0; j < n; ++j) {
@@ -413,7 +451,7 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
         out.values.push_back(value);
         r << name << " = " << GeneralNumber(value) << " +/- " << sigmaText(errors[j]) << "\r\n";
     }
-    r << notes << preparation << priorReport();
+    r << notes << preparation << lightSetsReport() << priorReport();
     if (!VelocitySets.empty()) {
         r << derivedReport(free, best.best, covariance);
     }

@@ -196,6 +196,7 @@ bool CorvaneForm::readObservedCurve() {
     c.ObsMin = 1e14;
     ObsHasErrors = obs.hasErrors();
     std::fill(ObsClipped.begin(), ObsClipped.end(), 0);
+    ExtraLight.clear(); // a new first curve starts a new set of observations
     for (std::size_t k = 0; k < obs.size(); ++k) {
         c.ObsPhase[k + 1] = obs.x[k];
         c.ObsRaw[k + 1] = obs.value[k];

@@ -147,7 +147,7 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
             }
         }
         return atPoint(base, free, x, [&](CorvaneForm& worker) {
-            if (weighted && !worker.VelocitySets.empty()) {
+            if (weighted && (!worker.VelocitySets.empty() || !worker.ExtraLight.empty())) {
                 const auto v = worker.fitObjective(); // the light's and the velocities' chi-square per point
                 return v && std::isfinite(*v) ? -0.5 * N * *v : NegativeInfinity;
             }

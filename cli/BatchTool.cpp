@@ -441,7 +441,8 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         sub->add_option("--exposure", exposureText,
                         "Seconds each observed point integrates: the model is averaged over it (needs the period; "
                         "a TESS or Kepler FITS file gives its cadence)")
-            ->type_name("SECONDS");
+            ->type_name("SECONDS")
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     };
     addEphemeris(compare);
 
@@ -469,7 +470,11 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     CLI::App* fit = cliApp.add_subcommand("fit", "Fit parameters to an observed curve by the downhill simplex and print "
                                                  "them as NAME = VALUE");
     std::string fitObserved, freeList, fitOut;
-    fit->add_option("--observed", fitObserved, "Observed light curve (text or FITS)")->type_name("FILE");
+    std::vector<std::string> fitObservedAll, mcmcObservedAll;
+    fit->add_option("--observed", fitObservedAll,
+                    "Observed light curve (text or FITS); repeat it to fit several together, each with the "
+                    "--passband and --exposure that follow it")
+        ->type_name("FILE");
     fit->add_option("--free", freeList,
                     "The parameters to fit, comma-separated, by caption or box name: Inclination (txtIota), Mass "
                     "Ratio (Qratio), Pole Radius #1, Pole Radius #2, Temperature #1, Temperature #2, Limb Darkening "
@@ -489,7 +494,8 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                 "NAME = MEDIAN -LOW +HIGH (16th and 84th percentiles) and the acceptance fraction");
     std::string mcmcObserved, mcmcFree;
     PosteriorOptions posterior;
-    mcmc->add_option("--observed", mcmcObserved, "Observed light curve (text or FITS)")->type_name("FILE");
+    mcmc->add_option("--observed", mcmcObservedAll, "Observed light curve (text or FITS); repeatable, as for fit")
+        ->type_name("FILE");
     mcmc->add_option("--free", mcmcFree, "The parameters to sample, comma-separated (as for fit)")
         ->type_name("\"NAME,NAME,...\"");
     mcmc->add_option("--walkers", posterior.walkers, "Walkers: even, at least twice the parameters (default 32)");
@@ -608,7 +614,8 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     for (CLI::App* sub : {compare, fit, mcmc, plot}) {
         sub->add_option("--passband", passbandName, "The observations' band: the precise model is computed in it "
                                                     "(as --set cmbPassband=NAME)")
-            ->type_name("NAME");
+            ->type_name("NAME")
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast); // fit, mcmc: one a file
     }
     for (CLI::App* sub : {lists, equator, render, lightcurve, catalogueCommand, compare, grid, fit, plot, animate,
                           periodCommand, minimaCommand, mcmc, merge, rvCommand}) {
@@ -654,6 +661,45 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     } catch (const CLI::ParseError& e) {
         err << "corvane-cli: " << e.what() << "\nRun 'corvane-cli --help' for the commands and controls.\n";
         return 2;
+    }
+
+    // Several light curves to fit together: each takes the --passband and --exposure that follow it
+    // (the first file's are the settings', as with one file).
+    struct ObservedFile {
+        std::string file, passband, exposure;
+    };
+    std::vector<ObservedFile> observedFiles;
+    if (fit->parsed() || mcmc->parsed()) {
+        ObservedFile leading; // given before any --observed: the first file's
+        for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+            const std::string& a = args[i];
+            if (a == "--observed") {
+                observedFiles.push_back({args[i + 1], {}, {}});
+            } else if (a == "--passband" || a == "--exposure") {
+                ObservedFile& to = observedFiles.empty() ? leading : observedFiles.back();
+                (a == "--passband" ? to.passband : to.exposure) = args[i + 1];
+            }
+        }
+        if (!observedFiles.empty()) {
+            for (auto [mine, lead] : {std::pair{&observedFiles.front().passband, &leading.passband},
+                                      std::pair{&observedFiles.front().exposure, &leading.exposure}}) {
+                if (mine->empty()) {
+                    *mine = *lead;
+                }
+            }
+        }
+        const std::vector<std::string>& all = fit->parsed() ? fitObservedAll : mcmcObservedAll;
+        (fit->parsed() ? fitObserved : mcmcObserved) = all.empty() ? std::string() : all.front();
+        if (observedFiles.size() != all.size()) {
+            observedFiles.clear(); // written as --observed=FILE: one file, the settings' band
+            for (const std::string& f : all) {
+                observedFiles.push_back({f, {}, {}});
+            }
+        }
+        if (observedFiles.size() > 1) {
+            passbandName = observedFiles.front().passband;
+            exposureText = observedFiles.front().exposure;
+        }
     }
 
     int width = 0;
@@ -958,6 +1004,38 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         if (clipSigma > 0 || fitFileName.empty()) {
             form.FitClipSigma = clipSigma;
         }
+        bool curvesLoaded = false;
+        if (observedFiles.size() > 1) {
+            if (!listJob.listFile.empty()) {
+                err << "corvane-cli: give either --observed FILE or --list FILE, not both\n";
+                return 2;
+            }
+            // The first curve as with one file, then the others beside it, each in its band.
+            form.txtLCName.Text = observedFiles.front().file;
+            if (!form.readObservedCurve()) {
+                err << "corvane-cli: " << form.LastLoadProblems << '\n';
+                return 1;
+            }
+            for (std::size_t k = 1; k < observedFiles.size(); ++k) {
+                const ObservedFile& f = observedFiles[k];
+                const auto& bands = form.cmbPassband.Items;
+                if (!f.passband.empty() && std::find(bands.begin(), bands.end(), f.passband) == bands.end()) {
+                    err << "corvane-cli: no passband is called '" << f.passband << "' (for " << f.file << ")\n";
+                    return 2;
+                }
+                const double seconds = f.exposure.empty() ? 0.0 : platform::Val(f.exposure);
+                if (!(seconds >= 0) || !std::isfinite(seconds)) {
+                    err << "corvane-cli: --exposure expects seconds (0 or more), got '" << f.exposure << "'\n";
+                    return 2;
+                }
+                if (const std::string problem = form.addLightCurve(f.file, f.passband, seconds); !problem.empty()) {
+                    err << "corvane-cli: " << problem << '\n';
+                    return 1;
+                }
+                err << "corvane-cli: " << f.file << ": " << form.ExtraLight.back().description << '\n';
+            }
+            curvesLoaded = true;
+        }
         if (listJob.listFile.empty() && observed.empty() && fitFileName.empty()) {
             err << "corvane-cli: --observed is required (or --list FILE for many curves)\n";
             return 2;
@@ -987,7 +1065,8 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                                   out, err);
         }
         if (!sampling) {
-            return runFitCommand(form, fitObserved, freeList, fitOut, saveFitFile, threads, out, err);
+            return runFitCommand(form, curvesLoaded ? std::string() : fitObserved, freeList, fitOut, saveFitFile, threads,
+                                 out, err);
         }
         std::vector<std::string> names;
         if (!mcmcFree.empty()) {
@@ -995,7 +1074,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                 return status;
             }
         }
-        return runMcmcCommand(form, mcmcObserved, names, posterior, threads, {width, height},
+        return runMcmcCommand(form, curvesLoaded ? std::string() : mcmcObserved, names, posterior, threads, {width, height},
                               cliApp.get_option("--size")->count() > 0, out, err);
     } else if (merge->parsed()) {
         return runMergeCommand(mergeFiles, mergeOut, out, err);

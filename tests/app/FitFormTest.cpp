@@ -393,6 +393,47 @@ TEST_F(FitFormFixture, AModelThatMissesTheEclipseDepthsIsWarnedOf) {
     }
 }
 
+// B and V of one system, each with its own zero point and made in its own band, fitted together:
+// each curve is computed in its band, both chi-squares are the noise's, and the system comes back.
+// Computed in the wrong band the second curve does not fit: its eclipse depths differ.
+TEST_F(FitFormFixture, TwoBandsAreFittedTogetherEachInItsOwnBand) {
+    form.chooseItem("cmbPassband", "Johnson B");
+    Series b = observe(300, 0.003, 21);
+    form.chooseItem("cmbPassband", "Johnson V");
+    Series v = observe(300, 0.003, 22);
+    for (double& m : v.mag) {
+        m += 1.7; // another night, another zero point
+    }
+    ASSERT_TRUE(load(writeSeries("v.txt", v), "2.4731", "2459001.3"));
+    ASSERT_EQ(form.addLightCurve(writeSeries("b.txt", b).string(), "Johnson B", 0), "");
+    ASSERT_EQ(form.ExtraLight.size(), 1u);
+    EXPECT_EQ(form.fitPointCount(), 600);
+    const CorvaneForm::FitOutcome out = fit("82", "0.7");
+    EXPECT_THAT(out.report, HasSubstr("and 1 more light curve"));
+    EXPECT_THAT(out.report, HasSubstr("Light curve 2 ("));
+    EXPECT_NEAR(out.objective, 1, 0.2) << out.report;
+    const auto chiB = form.lightSetChiSquare(form.ExtraLight.front());
+    ASSERT_TRUE(chiB);
+    EXPECT_NEAR(chiB->perPoint(), 1, 0.25) << out.report;
+    EXPECT_NEAR(chiB->zeroPoint, 12.3, 0.01) << out.report;
+    ASSERT_TRUE(out.errors[0] && out.errors[1]) << out.report;
+    EXPECT_LT(std::fabs(out.values[0] - kTrueIota), 3 * *out.errors[0] + 0.02) << out.report;
+    EXPECT_LT(std::fabs(out.values[1] - kTrueQ), 3 * *out.errors[1] + 0.002) << out.report;
+
+    form.ExtraLight.front().passband = "Johnson V";
+    const auto wrong = form.lightSetChiSquare(form.ExtraLight.front());
+    ASSERT_TRUE(wrong);
+    EXPECT_GT(wrong->perPoint(), 3 * chiB->perPoint()) << "the B curve computed in V";
+
+    // Both files need errors, and the Precise photometry.
+    form.ExtraLight.front().hasErrors = false;
+    std::atomic<bool> cancel{false};
+    CorvaneForm::FitOutcome refused;
+    std::string why;
+    EXPECT_FALSE(form.runFit(2, {}, cancel, refused, why));
+    EXPECT_THAT(why, HasSubstr("every file needs them"));
+}
+
 TEST_F(FitFormFixture, AThirdLightIsFittedBackAndNeedsThePrecisePhotometry) {
     // Observed with L3 = 0.2 (the eclipses a fifth shallower at quadrature's level), fitted from none.
     form.typeText("txtThirdLight", "0.2");

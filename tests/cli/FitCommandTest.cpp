@@ -389,6 +389,70 @@ TEST(EccentricFit, LightAndBothVelocityCurvesFitBackToTheOrbitAndTheMasses) {
     fs::remove_all(dir);
 }
 
+// The README's fit file of the TESS curve is one the program takes: the curve, the band, the seven
+// parameters and the clipping.
+TEST(ReadmeFitFile, TheWorkedFitFileLoadsTheTessCurve) {
+    std::string why;
+    const auto fit = fitting::readFitFile(fs::path(CORVANE_SOURCE_DIR) / "docs" / "cmdra.toml", why);
+    ASSERT_TRUE(fit) << why;
+    platform::ScriptedDialogs dialogs;
+    app::CorvaneForm form(dialogs);
+    form.setPictureSize(400, 250);
+    form.Form_Load();
+    ASSERT_EQ(form.applyFitFile(*fit), "");
+    EXPECT_EQ(form.Curve.ObsCount, 4998);
+    EXPECT_EQ(form.cmbPassband.Text, "TESS");
+    EXPECT_EQ(form.FitFree.size(), 7u);
+    EXPECT_EQ(form.FitClipSigma, 4);
+    EXPECT_EQ(form.FitBounds.at("Inclination"), (std::pair{88.0, 90.0}));
+}
+
+// Two light curves on one command line, each with the --passband that follows it: both are fitted,
+// each in its band; a file beside the first computed in the wrong band fits worse.
+TEST(MultiBandFit, EachObservedFileTakesThePassbandThatFollowsIt) {
+    const fs::path dir = fs::temp_directory_path() / ("corvane-cli-bands-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::vector<std::string> system = {"--set", "cmbPhotometry=Precise", "--set", "chkSpherical=0", "--set",
+                                             "txtRadius1=0.15", "--set", "txtRadius2=0.1", "--set", "txtTemp1=9000",
+                                             "--set", "txtTemp2=4500", "--set", "Qratio=0.7", "--set", "cmbFilter=L"};
+    std::mt19937 random(7);
+    std::normal_distribution<double> gauss(0, 0.002);
+    for (const char* band : {"Johnson B", "Johnson V"}) {
+        std::vector<std::string> make = system;
+        make.insert(make.end(), {"--set", "txtIota=86", "--set", std::string("cmbPassband=") + band, "lightcurve",
+                                 "--step", "2", "--out", (dir / "lc.csv").string()});
+        ASSERT_EQ(tool(make).status, 0);
+        std::ifstream in(dir / "lc.csv");
+        std::ofstream out(dir / (std::string(band).substr(8) + ".txt"));
+        out << "phase mag err\n" << std::setprecision(10);
+        std::string line;
+        std::getline(in, line);
+        while (std::getline(in, line)) {
+            double phase = 0, flux = 0;
+            ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf", &phase, &flux), 2) << line;
+            out << phase << ' ' << -2.5 * std::log10(flux) + gauss(random) << " 0.002\n";
+        }
+    }
+    auto fitWith = [&](const char* secondBand) {
+        std::vector<std::string> a = system;
+        a.insert(a.end(), {"--set", "txtIota=84", "fit", "--observed", (dir / "B.txt").string(), "--passband",
+                           "Johnson B", "--observed", (dir / "V.txt").string(), "--passband", secondBand, "--free",
+                           "txtIota"});
+        return tool(a);
+    };
+    const ToolResult r = fitWith("Johnson V");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("and 1 more light curve"));
+    EXPECT_THAT(r.err, HasSubstr("V.txt, Johnson V)"));
+    const auto v = values(r.out);
+    EXPECT_NEAR(v.at("Inclination"), 86, 0.05) << r.err;
+    EXPECT_NEAR(v.at("Chi-Square per Point"), 1, 0.25) << r.err;
+    const ToolResult wrong = fitWith("Johnson U");
+    ASSERT_EQ(wrong.status, 0) << wrong.err;
+    EXPECT_GT(values(wrong.out).at("Chi-Square per Point"), 2) << wrong.err;
+    fs::remove_all(dir);
+}
+
 // The Rossiter-McLaughlin anomaly of star 1 during the primary eclipse, made by the tool with a tilted
 // spin (v sin i 40 km/s, lambda 35 degrees) and 0.3 km/s of noise, fitted from an aligned start: both
 // come back within three of their errors. Without velocity files they cannot be freed.
