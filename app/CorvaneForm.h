@@ -627,6 +627,12 @@ public:
     // root-mean-square residual in magnitudes with the zero point free (nothing when it cannot be
     // computed). Both compare the observed magnitudes themselves, so the eclipse depth is fitted.
     std::optional<double> fitObjective();
+    // The same objective as residuals whose squares sum to it times the points (with errors) or to the
+    // squared residuals (without): each light curve's (observed - model - its zero point) / error, each
+    // velocity's, and each prior's (x - value) / sigma. Empty when the model cannot be computed.
+    std::vector<double> fitResiduals();
+    // The fit's optimiser: "simplex" (the downhill simplex, the default) or "lm" (Levenberg-Marquardt).
+    std::string FitMethod = "simplex";
     // File > Reset to Defaults: every parameter, switch and choice as at start-up (file names, the
     // loaded observations and the output folder stay), then a refresh.
     void resetToDefaults();

@@ -73,6 +73,7 @@ fitting::FitFile CorvaneForm::currentFitFile() const {
         }
     }
     fit.clip = FitClipSigma;
+    fit.method = FitMethod;
     if (Curve.ObsCount > 0 && !txtLCName.Text.empty()) {
         fitting::FitFileLight light;
         light.file = std::filesystem::absolute(txtLCName.Text);
@@ -231,6 +232,7 @@ std::string CorvaneForm::applyFitFile(const fitting::FitFile& fit) {
     FitPriors = priors;
     FitBounds = bounds;
     FitClipSigma = fit.clip;
+    FitMethod = fit.method.empty() ? std::string("simplex") : fit.method;
     Refresh_Click();
     return {};
 }

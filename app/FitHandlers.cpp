@@ -4,6 +4,7 @@
 
 #include "fitting/Evaluate.h"
 #include "fitting/Fit.h"
+#include "fitting/LevenbergMarquardt.h"
 #include "fitting/Ranks.h"
 #include "FitProblem.h"
 #include "fitting/RelativeError.h"
@@ -240,6 +241,50 @@ std::optional<double> CorvaneForm::fitObjective() {
     return ObsHasErrors ? chi->perPoint() : std::sqrt(chi->perPoint());
 }
 
+std::vector<double> CorvaneForm::fitResiduals() {
+    const auto n = static_cast<std::size_t>(std::max<int>(Curve.ObsCount, 0));
+    const auto chi = ObsHasErrors ? chiSquareAtObs() : residualsAtObs();
+    if (n == 0 || !chi || chi->points == 0) {
+        return {};
+    }
+    std::vector<double> r;
+    // A point the model cannot be computed at weighs as a large residual, so the vector keeps its length.
+    auto push = [&r](double v) { r.push_back(std::isfinite(v) ? v : 1e3); };
+    const std::vector<double> model = fitting::lightToMagnitudes(std::span(ModelLightAtObs).subspan(1, n));
+    for (std::size_t k = 0; k < n; ++k) {
+        const double e = ObsHasErrors ? ObsError[k + 1] : 1.0;
+        if (ObsClipped[k + 1] == 0 && e > 0) {
+            push((Curve.ObsRaw[k + 1] - model[k] - chi->zeroPoint) / e);
+        }
+    }
+    for (const LightSet& set : ExtraLight) {
+        const std::vector<double> m = fitting::lightToMagnitudes(lightSetModel(set));
+        const auto c = lightSetChiSquare(set);
+        for (std::size_t k = 0; k < set.mag.size(); ++k) {
+            const double e = set.hasErrors ? set.error[k] : 1.0;
+            if (set.clipped[k] == 0 && e > 0) {
+                push(c ? (set.mag[k] - m[k] - c->zeroPoint) / e : std::nan(""));
+            }
+        }
+    }
+    if (!VelocitySets.empty() && velocityFitProblem().empty()) {
+        const std::optional<precise::PreciseLight> vmodel = velocityModel();
+        const double shift = observedPhaseShift();
+        for (const VelocitySet& set : VelocitySets) {
+            for (std::size_t k = 0; k < set.phase.size(); ++k) {
+                const roche::PairVelocity v = velocityAt(set.phase[k] + shift, vmodel ? &*vmodel : nullptr);
+                push((set.velocity[k] - (set.star == 1 ? v.v1 : v.v2)) / set.error[k]);
+            }
+        }
+    }
+    if (ObsHasErrors) {
+        for (const FitPrior& p : FitPriors) {
+            push((priorQuantity(p.name) - p.value) / p.sigma);
+        }
+    }
+    return r;
+}
+
 bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, double best)>& progress,
                          const std::atomic<bool>& cancel, FitOutcome& out, std::string& why) {
     out = FitOutcome{};
@@ -313,15 +358,51 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
         agreed = fitting::ranks::anyTrue(cancel.load());
         return values;
     };
+    const bool levenberg = FitMethod == "lm";
     auto minimise = [&](const std::vector<double>& from) {
-        return fitting::minimiseSimplex(
-            batch, from, options,
-            [&](const fitting::SimplexProgress& p) {
+        if (!levenberg) {
+            return fitting::minimiseSimplex(
+                batch, from, options,
+                [&](const fitting::SimplexProgress& p) {
+                    if (progress) {
+                        progress(p.evaluations, p.best);
+                    }
+                },
+                agreed);
+        }
+        // Levenberg-Marquardt on the same objective as residuals; its best point is then valued as
+        // the simplex's are, so everything after reads the same.
+        const fitting::BatchResiduals residuals = [&](const std::vector<std::vector<double>>& points) {
+            std::vector<std::vector<double>> values = fitting::evaluateVectorsEverywhere(
+                [&base, &free](const std::vector<double>& x) {
+                    return atPoint(base, free, x, [](CorvaneForm& worker) { return worker.fitResiduals(); });
+                },
+                points, threads);
+            agreed = fitting::ranks::anyTrue(cancel.load());
+            return values;
+        };
+        fitting::LevenbergOptions lm;
+        lm.lower = options.lower;
+        lm.upper = options.upper;
+        for (std::size_t j = 0; j < n; ++j) {
+            lm.step.push_back(0.1 * h[j]);
+        }
+        const fitting::LevenbergResult l = fitting::minimiseLevenbergMarquardt(
+            residuals, from, lm,
+            [&](int evaluations, double sum) {
                 if (progress) {
-                    progress(p.evaluations, p.best);
+                    const double points = std::max(1, fitPointCount());
+                    progress(evaluations, ObsHasErrors ? sum / points : std::sqrt(sum / points));
                 }
             },
             agreed);
+        fitting::SimplexResult asSimplex;
+        asSimplex.best = l.best;
+        asSimplex.evaluations = l.evaluations + 1;
+        asSimplex.converged = l.converged;
+        asSimplex.cancelled = l.cancelled;
+        asSimplex.value = batch({l.best}).front();
+        return asSimplex;
     };
     fitting::SimplexResult best = minimise(start);
     if (!std::isfinite(best.value)) {
@@ -431,7 +512,8 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
     out.cancelled = best.cancelled;
     out.errors = errors;
     std::ostringstream r;
-    r << "Fit by the downhill simplex (" << (precisePhotometry() ? "precise" : "pixel") << " photometry, "
+    r << "Fit by " << (levenberg ? "Levenberg-Marquardt" : "the downhill simplex") << " ("
+      << (precisePhotometry() ? "precise" : "pixel") << " photometry, "
       << Curve.ObsCount << " observed points, channel " << channelName(comparedChannel());
     if (!ExtraLight.empty()) {
         r << ", and " << ExtraLight.size() << (ExtraLight.size() == 1 ? " more light curve" : " more light curves");

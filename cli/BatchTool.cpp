@@ -587,6 +587,13 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         sub->add_option("--rv2", rv2Files, "Radial velocities of star 2 (repeatable)")->type_name("FILE");
     }
 
+    std::string fitMethod;
+    for (CLI::App* sub : {fit, mcmc}) {
+        sub->add_option("--method", fitMethod,
+                        "The optimiser: simplex (the downhill simplex, the default) or lm (Levenberg-Marquardt)")
+            ->check(CLI::IsMember({"simplex", "lm"}))
+            ->type_name("simplex|lm");
+    }
     // A fit file (TOML: settings, files, parameters with starts, bounds, priors; see the README).
     std::string fitFileName;
     for (CLI::App* sub : {fit, mcmc}) {
@@ -633,7 +640,8 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                    a == "--period" || a == "--epoch" || a == "--free" || a == "--min" || a == "--max" || a == "--plot" ||
                    a == "--walkers" || a == "--burn" || a == "--seed" || a == "--chain" || a == "--corner" ||
                    a == "--list" || a == "--task-index" || a == "--task-count" || a == "--results" ||
-                   a == "--passband" || a == "--rv1" || a == "--rv2" || a == "--prior" || a == "--clip") {
+                   a == "--passband" || a == "--rv1" || a == "--rv2" || a == "--prior" || a == "--clip" ||
+                   a == "--method" || a == "--save-fit") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
             static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue", "compare",
@@ -1003,6 +1011,9 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         }
         if (clipSigma > 0 || fitFileName.empty()) {
             form.FitClipSigma = clipSigma;
+        }
+        if (!fitMethod.empty()) {
+            form.FitMethod = fitMethod;
         }
         bool curvesLoaded = false;
         if (observedFiles.size() > 1) {

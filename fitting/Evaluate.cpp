@@ -56,4 +56,49 @@ std::vector<double> evaluateEverywhere(const std::function<double(const std::vec
     return values;
 }
 
+std::vector<std::vector<double>> evaluateVectorsEverywhere(
+    const std::function<std::vector<double>(const std::vector<double>&)>& f,
+    const std::vector<std::vector<double>>& points, int threads) {
+    std::vector<std::vector<double>> out(points.size());
+    std::vector<std::size_t> mine;
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        if (isMine(k)) {
+            mine.push_back(k);
+        }
+    }
+    // This process's points on its threads, each vector into its own slot.
+    std::vector<std::vector<double>> indices;
+    for (std::size_t j = 0; j < mine.size(); ++j) {
+        indices.push_back({static_cast<double>(j)});
+    }
+    evaluateParallel(
+        [&](const std::vector<double>& index) {
+            const std::size_t k = mine[static_cast<std::size_t>(index[0])];
+            out[k] = f(points[k]);
+            return 0.0;
+        },
+        indices, threads);
+    if (ranks::size() == 1) {
+        return out;
+    }
+    // Each vector as its length, then its values.
+    std::vector<double> packed;
+    for (const std::size_t k : mine) {
+        packed.push_back(static_cast<double>(out[k].size()));
+        packed.insert(packed.end(), out[k].begin(), out[k].end());
+    }
+    const std::vector<std::string> gathered = ranks::allGather(packDoubles(packed));
+    const auto size = static_cast<std::size_t>(ranks::size());
+    for (std::size_t r = 0; r < size; ++r) {
+        const std::vector<double> part = unpackDoubles(gathered[r]);
+        std::size_t at = 0;
+        for (std::size_t k = r; k < points.size() && at < part.size(); k += size) {
+            const auto n = static_cast<std::size_t>(part[at++]);
+            out[k].assign(part.begin() + static_cast<std::ptrdiff_t>(at), part.begin() + static_cast<std::ptrdiff_t>(at + n));
+            at += n;
+        }
+    }
+    return out;
+}
+
 } // namespace corvane::fitting

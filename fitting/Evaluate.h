@@ -20,6 +20,12 @@ namespace corvane::fitting {
 std::vector<double> evaluateEverywhere(const std::function<double(const std::vector<double>&)>& f,
                                        const std::vector<std::vector<double>>& points, int threads);
 
+// The same for a function whose value is a vector (a fit's residuals): every process gets every
+// point's vector, in input order.
+std::vector<std::vector<double>> evaluateVectorsEverywhere(
+    const std::function<std::vector<double>(const std::vector<double>&)>& f,
+    const std::vector<std::vector<double>>& points, int threads);
+
 // Whether item k of a shared-out list is this process's (k mod size == rank).
 bool isMine(std::size_t k);
 

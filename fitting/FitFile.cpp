@@ -147,6 +147,15 @@ std::optional<FitFile> parseFitFile(const std::string& text, const std::filesyst
     }
     if (const toml::table* options = root["fit"].as_table()) {
         for (const auto& [name, node] : inFileOrder(*options)) {
+            if (name == "method") {
+                const auto m = node->value<std::string>();
+                if (!m || (*m != "simplex" && *m != "lm")) {
+                    why = "fit.method (" + where(*node) + ") is \"simplex\" or \"lm\"";
+                    return std::nullopt;
+                }
+                fit.method = *m;
+                continue;
+            }
             const auto v = number(*node);
             if (!v || !std::isfinite(*v)) {
                 why = "fit." + name + " (" + where(*node) + ") must be a number";
@@ -159,7 +168,7 @@ std::optional<FitFile> parseFitFile(const std::string& text, const std::filesyst
             } else if (name == "clip") {
                 fit.clip = *v;
             } else {
-                why = "fit." + name + " (" + where(*node) + ") is not an option of the fit (period, epoch, clip)";
+                why = "fit." + name + " (" + where(*node) + ") is not an option of the fit (period, epoch, clip, method)";
                 return std::nullopt;
             }
         }
@@ -288,6 +297,9 @@ std::string formatFitFile(const FitFile& fit, const std::filesystem::path& folde
         out << "epoch = " << tomlNumber(*fit.epoch) << '\n';
     }
     out << "clip = " << tomlNumber(fit.clip) << '\n';
+    if (!fit.method.empty()) {
+        out << "method = " << quoted(fit.method) << '\n';
+    }
     for (const FitFileLight& l : fit.light) {
         out << "\n[[light]]\nfile = " << quoted(relative(l.file)) << '\n';
         if (!l.passband.empty()) {

@@ -23,6 +23,7 @@
 //   period = 1.26839055              # days, to fold time series
 //   epoch = 1967.603788
 //   clip = 4                         # sigma clipping of the light's outliers (0: none)
+//   method = "lm"                    # Levenberg-Marquardt, or "simplex" (the default)
 //
 //   [[light]]
 //   file = "tess.fits"               # relative to the fit file's folder
@@ -67,6 +68,7 @@ struct FitFile {
     std::vector<std::pair<std::string, std::string>> settings; // control, value, in the file's order
     std::optional<double> period, epoch;
     double clip = 0;
+    std::string method; // "simplex" or "lm"; "" for the default
     std::vector<FitFileLight> light;
     std::vector<FitFileVelocities> velocities;
     std::vector<FitFileParameter> parameters;

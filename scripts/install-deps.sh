@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-  locales libcfitsio-dev pkg-config libtomlplusplus-dev
+  locales libcfitsio-dev pkg-config libtomlplusplus-dev libeigen3-dev
   qt6-svg-dev libgif-dev
   libopenmpi-dev openmpi-bin
   pandoc file dpkg-dev lintian desktop-file-utils man-db

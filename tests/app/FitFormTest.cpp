@@ -434,6 +434,32 @@ TEST_F(FitFormFixture, TwoBandsAreFittedTogetherEachInItsOwnBand) {
     EXPECT_THAT(why, HasSubstr("every file needs them"));
 }
 
+// Levenberg-Marquardt and the simplex minimise one objective: from the same start they agree within a
+// tenth of the errors, and both find the truth.
+TEST_F(FitFormFixture, LevenbergMarquardtAndTheSimplexAgree) {
+    const Series s = observe(400, 0.002, 9);
+    ASSERT_TRUE(load(writeSeries("bjd.txt", s), "2.4731", "2459001.3"));
+    const CorvaneForm::FitOutcome simplex = fit("83", "0.66");
+    form.FitMethod = "lm";
+    const CorvaneForm::FitOutcome lm = fit("83", "0.66");
+    EXPECT_THAT(lm.report, HasSubstr("Fit by Levenberg-Marquardt"));
+    EXPECT_TRUE(lm.converged) << lm.report;
+    ASSERT_TRUE(simplex.errors[0] && simplex.errors[1] && lm.errors[0] && lm.errors[1]) << lm.report;
+    EXPECT_NEAR(lm.values[0], simplex.values[0], 0.1 * *simplex.errors[0] + 1e-4) << lm.report << simplex.report;
+    EXPECT_NEAR(lm.values[1], simplex.values[1], 0.1 * *simplex.errors[1] + 1e-5) << lm.report << simplex.report;
+    EXPECT_NEAR(lm.objective, simplex.objective, 1e-3 * simplex.objective);
+    EXPECT_LT(std::fabs(lm.values[0] - kTrueIota), 3 * *lm.errors[0] + 0.02) << lm.report;
+    // The residuals are the objective's: their squares sum to it times the points.
+    form.computeModelAtObs();
+    const std::vector<double> r = form.fitResiduals();
+    double sum = 0;
+    for (const double v : r) {
+        sum += v * v;
+    }
+    ASSERT_EQ(static_cast<int>(r.size()), form.fitPointCount());
+    EXPECT_NEAR(sum / static_cast<double>(r.size()), *form.fitObjective(), 1e-9 * sum);
+}
+
 TEST_F(FitFormFixture, AThirdLightIsFittedBackAndNeedsThePrecisePhotometry) {
     // Observed with L3 = 0.2 (the eclipses a fifth shallower at quadrature's level), fitted from none.
     form.typeText("txtThirdLight", "0.2");
