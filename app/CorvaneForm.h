@@ -582,6 +582,14 @@ public:
         bool converged = false;
         bool cancelled = false;
         std::string report;
+        // The quantities papers tabulate, derived from the fitted parameters with errors through
+        // their covariance (sigma 0: no free parameter moves it).
+        struct Derived {
+            std::string name;
+            double value = 0, sigma = 0;
+            std::string unit;
+        };
+        std::vector<Derived> derived;
     };
     bool runFit(int threads, const std::function<void(int evaluations, double best)>& progress,
                 const std::atomic<bool>& cancel, FitOutcome& outcome, std::string& why);

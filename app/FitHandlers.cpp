@@ -83,7 +83,8 @@ namespace {
 template <std::size_t K, class F>
 std::array<std::optional<double>, K> throughCovariance(F f, const std::vector<double>& x,
                                                        const std::vector<std::vector<double>>& covariance,
-                                                       std::array<bool, K>& fixed) {
+                                                       std::array<bool, K>& fixed,
+                                                       const std::vector<double>& steps = {}) {
     std::array<std::optional<double>, K> sigma{};
     fixed.fill(false);
     const std::size_t n = x.size();
@@ -92,7 +93,7 @@ std::array<std::optional<double>, K> throughCovariance(F f, const std::vector<do
     }
     std::vector<std::array<double, K>> g(n);
     for (std::size_t j = 0; j < n; ++j) {
-        const double h = std::max(1e-7, 1e-6 * std::abs(x[j]));
+        const double h = steps.size() == n ? steps[j] : std::max(1e-7, 1e-6 * std::abs(x[j]));
         std::vector<double> up = x, down = x;
         up[j] += h;
         down[j] -= h;
@@ -240,6 +241,25 @@ std::optional<double> CorvaneForm::fitObjective() {
     }
     return ObsHasErrors ? chi->perPoint() : std::sqrt(chi->perPoint());
 }
+
+namespace {
+
+// The quantities of the geometry and the light a table of results gives, at a form's values: the sum
+// and the ratio of the volume-equivalent radii and each of them (units of a), and with the Precise
+// photometry the light ratio L2/L1 at phase 0.25 in the compared light.
+std::array<double, 5> geometryOf(const CorvaneForm& f) {
+    const double r1 = f.volumeRadius(1), r2 = f.volumeRadius(2);
+    double ratio = std::nan("");
+    if (f.precisePhotometry() && !f.LightRefused && f.TwoStarsCheck.checked()) {
+        if (const auto stars = precise::PreciseLight(f.sceneInputs()).starLights(Pi)) {
+            const auto c = static_cast<std::size_t>(f.comparedChannel());
+            ratio = (*stars)[0][c] > 0 ? (*stars)[1][c] / (*stars)[0][c] : std::nan("");
+        }
+    }
+    return {r1 + r2, r2 / r1, r1, r2, ratio};
+}
+
+} // namespace
 
 std::vector<double> CorvaneForm::fitResiduals() {
     const auto n = static_cast<std::size_t>(std::max<int>(Curve.ObsCount, 0));
@@ -532,6 +552,36 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
         out.names.push_back(name);
         out.values.push_back(value);
         r << name << " = " << GeneralNumber(value) << " +/- " << sigmaText(errors[j]) << "\r\n";
+    }
+    // The derived geometry and light, with errors through the covariance (each gradient by central
+    // differences of a tenth of the curvature's steps, on copies of the form).
+    if (!best.cancelled) {
+        std::vector<double> steps(n);
+        for (std::size_t j = 0; j < n; ++j) {
+            steps[j] = 0.1 * h[j];
+        }
+        const auto geometry = [&](const std::vector<double>& at) {
+            return atPoint(base, free, at, [](CorvaneForm& worker) { return geometryOf(worker); });
+        };
+        const std::array<double, 5> value = geometry(best.best);
+        std::array<bool, 5> fixed{};
+        const auto sigma = throughCovariance<5>(geometry, best.best, covariance, fixed, steps);
+        const char* names[] = {"r1+r2", "k", "r1 (volume)", "r2 (volume)", "Light Ratio"};
+        const std::string band = sceneInputs().Light.screenColour() ? channelName(comparedChannel()) : sceneInputs().Light.passband;
+        const std::string units[] = {"a", "", "a", "a", band + ", phase 0.25"};
+        std::string line = "Derived (errors through the covariance):";
+        bool first = true;
+        for (std::size_t k = 0; k < 5; ++k) {
+            if (!std::isfinite(value[k])) {
+                continue;
+            }
+            out.derived.push_back({names[k], value[k], fixed[k] ? 0.0 : sigma[k].value_or(std::nan("")), units[k]});
+            const double scale = sigma[k].value_or(0) > 0 ? *sigma[k] : std::abs(value[k]) * 1e-5;
+            line += std::string(first ? " " : ", ") + names[k] + " = " + GeneralNumber(toFigures(value[k], scale, 2)) +
+                    (fixed[k] ? std::string(" (fixed)") : " +/- " + sigmaText(sigma[k]));
+            first = false;
+        }
+        preparation += line + "\r\n";
     }
     r << notes << preparation << lightSetsReport() << priorReport();
     if (!VelocitySets.empty()) {

@@ -34,6 +34,7 @@
 #include <unistd.h>
 #include <cmath>
 #include <ostream>
+#include <iomanip>
 #include <sstream>
 
 namespace corvane::cli {
@@ -205,8 +206,8 @@ std::string withoutCarriageReturns(const std::string& text) {
 // parameter and the error line, the report on standard error. An interrupt cancels the fit, which
 // still prints (and saves) its best point, then exits 130.
 int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std::string& freeList,
-                const std::string& outFile, const std::string& saveFit, int threads, std::ostream& out,
-                std::ostream& err) {
+                const std::string& outFile, const std::string& saveFit, const std::string& tableFile, int threads,
+                std::ostream& out, std::ostream& err) {
     std::vector<std::string> names;
     if (!freeList.empty() || form.FitFree.empty()) {
         if (const int status = parseFreeList(freeList, names, err); status != 0) {
@@ -259,6 +260,28 @@ int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std
     }
     out << (outcome.weighted ? "Chi-Square per Point = " : "RMS Residual = ") << platform::GeneralNumber(outcome.objective)
         << '\n';
+    if (!tableFile.empty() && fitting::ranks::root()) {
+        // Numbers in full: the table is for reading into other programs; the report rounds them.
+        auto number = [](double v) {
+            std::ostringstream text;
+            text.imbue(std::locale::classic());
+            text << std::setprecision(10) << v;
+            return std::isfinite(v) ? text.str() : std::string();
+        };
+        std::string text = "quantity,value,error,unit\n";
+        for (std::size_t k = 0; k < outcome.names.size(); ++k) {
+            const auto& e = outcome.errors[k];
+            text += "\"" + outcome.names[k] + "\"," + number(outcome.values[k]) + "," + (e ? number(*e) : std::string()) +
+                    ",\n";
+        }
+        for (const auto& d : outcome.derived) {
+            text += "\"" + d.name + "\"," + number(d.value) + "," + number(d.sigma) + ",\"" + d.unit + "\"\n";
+        }
+        if (const std::string problem = platform::writeFileWhole(tableFile, text); !problem.empty()) {
+            err << "corvane-cli: the table could not be saved to '" << tableFile << "': " << problem << '\n';
+            return 1;
+        }
+    }
     if (!saveFit.empty() && fitting::ranks::root()) {
         const std::filesystem::path target = std::filesystem::absolute(saveFit);
         if (const std::string problem =
@@ -486,6 +509,11 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     std::string saveFitFile;
     fit->add_option("--save-fit", saveFitFile, "Also save the fit as a fit file, the fitted values as its starts")
         ->type_name("FITFILE");
+    std::string tableFile;
+    fit->add_option("--table", tableFile,
+                    "Also write the table of results: each fitted and derived quantity with its error (CSV: "
+                    "quantity,value,error,unit)")
+        ->type_name("FILE");
     fit->add_option("--threads", threads, "Worker threads (default: every core, shared by the MPI processes on it)");
     addEphemeris(fit);
 
@@ -641,7 +669,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                    a == "--walkers" || a == "--burn" || a == "--seed" || a == "--chain" || a == "--corner" ||
                    a == "--list" || a == "--task-index" || a == "--task-count" || a == "--results" ||
                    a == "--passband" || a == "--rv1" || a == "--rv2" || a == "--prior" || a == "--clip" ||
-                   a == "--method" || a == "--save-fit") {
+                   a == "--method" || a == "--save-fit" || a == "--table") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
             static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue", "compare",
@@ -1076,8 +1104,8 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                                   out, err);
         }
         if (!sampling) {
-            return runFitCommand(form, curvesLoaded ? std::string() : fitObserved, freeList, fitOut, saveFitFile, threads,
-                                 out, err);
+            return runFitCommand(form, curvesLoaded ? std::string() : fitObserved, freeList, fitOut, saveFitFile,
+                                 tableFile, threads, out, err);
         }
         std::vector<std::string> names;
         if (!mcmcFree.empty()) {

@@ -177,9 +177,35 @@ TEST_F(FitCommandFixture, AFitFileRunsTheFitAndTheOneItSavesRunsAgain) {
     };
     const std::string saved = (dir / "saved" / "again.toml").string();
     fs::create_directories(dir / "saved");
-    const ToolResult r = tool({"--size", "400x250", "fit", fitFile("fit.toml", "88"), "--save-fit", saved});
+    const std::string table = (dir / "table.csv").string();
+    const ToolResult r = tool({"--size", "400x250", "fit", fitFile("fit.toml", "88"), "--save-fit", saved, "--table", table});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto v = values(r.out);
+    // The table: the fitted and the derived quantities with their errors, the sum and ratio of the
+    // volume radii consistent with the radii themselves.
+    std::map<std::string, std::pair<double, double>> rows;
+    {
+        std::ifstream in(table);
+        std::string line;
+        std::getline(in, line);
+        EXPECT_EQ(line, "quantity,value,error,unit");
+        while (std::getline(in, line)) {
+            const auto close = line.find("\",");
+            ASSERT_NE(close, std::string::npos) << line;
+            const char* p = line.c_str() + close + 2;
+            char* end = nullptr;
+            const double value = std::strtod(p, &end);
+            rows[line.substr(1, close - 1)] = {value, std::strtod(end + 1, nullptr)};
+        }
+    }
+    for (const char* name : {"Inclination", "Mass Ratio", "r1+r2", "k", "r1 (volume)", "r2 (volume)", "Light Ratio"}) {
+        ASSERT_TRUE(rows.count(name)) << name;
+        EXPECT_GT(rows[name].second, 0) << name << ": q moves every one of them";
+    }
+    EXPECT_NEAR(rows["Inclination"].first, v.at("Inclination"), 1e-9);
+    EXPECT_NEAR(rows["r1+r2"].first, rows["r1 (volume)"].first + rows["r2 (volume)"].first, 1e-9);
+    EXPECT_NEAR(rows["k"].first, rows["r2 (volume)"].first / rows["r1 (volume)"].first, 1e-9);
+    EXPECT_THAT(r.err, HasSubstr("Derived (errors through the covariance): r1+r2 = "));
     EXPECT_NEAR(v.at("Inclination"), 84, 0.5) << r.out << r.err;
     EXPECT_NEAR(v.at("Mass Ratio"), 0.6, 0.03) << r.out << r.err;
     EXPECT_THAT(r.err, HasSubstr("Prior: Mass Ratio = 0.6 +/- 0.05"));
