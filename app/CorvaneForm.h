@@ -567,7 +567,7 @@ public:
     std::filesystem::path runGridSearch(int threads, const std::function<void(const fitting::GridProgress&)>& progress,
                                         const std::atomic<bool>& cancel, std::string& why,
                                         const std::filesystem::path& folder = {});
-    // Fits the free parameters (FitFree) to the loaded curve by the downhill simplex from the boxes'
+    // Fits the free parameters (FitFree) to the loaded curve by FitMethod from the boxes'
     // values on `threads` threads: the best point goes into the boxes and a report into Text1.
     // False, with the reason in `why`, when nothing could be fitted (no curve, no free parameter);
     // a cancelled fit keeps its best point and returns true.
@@ -639,8 +639,8 @@ public:
     // squared residuals (without): each light curve's (observed - model - its zero point) / error, each
     // velocity's, and each prior's (x - value) / sigma. Empty when the model cannot be computed.
     std::vector<double> fitResiduals();
-    // The fit's optimiser: "simplex" (the downhill simplex, the default) or "lm" (Levenberg-Marquardt).
-    std::string FitMethod = "simplex";
+    // The fit's optimiser: "lm" (Levenberg-Marquardt, the default) or "simplex" (the downhill simplex).
+    std::string FitMethod = "lm";
     // File > Reset to Defaults: every parameter, switch and choice as at start-up (file names, the
     // loaded observations and the output folder stay), then a refresh.
     void resetToDefaults();

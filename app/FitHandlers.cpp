@@ -19,7 +19,7 @@
 #include <limits>
 #include <sstream>
 
-// Fitting the loaded observations: the downhill simplex over the chosen parameters, each evaluation
+// Fitting the loaded observations: Levenberg-Marquardt (or the downhill simplex) over the chosen parameters, each evaluation
 // on its own copy of the form, as the grid search does.
 
 namespace corvane::app {

@@ -202,7 +202,7 @@ std::string withoutCarriageReturns(const std::string& text) {
     return plain;
 }
 
-// "fit": loads the curve, frees the named parameters and runs the simplex; prints NAME = VALUE per
+// "fit": loads the curve, frees the named parameters and runs the optimiser; prints NAME = VALUE per
 // parameter and the error line, the report on standard error. An interrupt cancels the fit, which
 // still prints (and saves) its best point, then exits 130.
 int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std::string& freeList,
@@ -490,7 +490,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     grid->add_option("--threads", threads, "Worker threads (default: every core)");
     addEphemeris(grid);
 
-    CLI::App* fit = cliApp.add_subcommand("fit", "Fit parameters to an observed curve by the downhill simplex and print "
+    CLI::App* fit = cliApp.add_subcommand("fit", "Fit parameters to observed curves by Levenberg-Marquardt (or the simplex) and print "
                                                  "them as NAME = VALUE");
     std::string fitObserved, freeList, fitOut;
     std::vector<std::string> fitObservedAll, mcmcObservedAll;
@@ -618,7 +618,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     std::string fitMethod;
     for (CLI::App* sub : {fit, mcmc}) {
         sub->add_option("--method", fitMethod,
-                        "The optimiser: simplex (the downhill simplex, the default) or lm (Levenberg-Marquardt)")
+                        "The optimiser: lm (Levenberg-Marquardt, the default) or simplex (the downhill simplex)")
             ->check(CLI::IsMember({"simplex", "lm"}))
             ->type_name("simplex|lm");
     }

@@ -23,7 +23,7 @@
 //   period = 1.26839055              # days, to fold time series
 //   epoch = 1967.603788
 //   clip = 4                         # sigma clipping of the light's outliers (0: none)
-//   method = "lm"                    # Levenberg-Marquardt, or "simplex" (the default)
+//   method = "simplex"               # the downhill simplex, or "lm" (Levenberg-Marquardt, the default)
 //
 //   [[light]]
 //   file = "tess.fits"               # relative to the fit file's folder

@@ -1405,7 +1405,7 @@ QWidget* CorvaneWindow::buildFileAndGridPanel() {
     // The fit: the parameters it frees, the phase shift it may move, and its button.
     cmdFit_ = new QPushButton(qs(form_.cmdFit.Caption));
     cmdFit_->setObjectName("cmdFit");
-    cmdFit_->setToolTip("Fit the ticked parameters to the loaded observations by the downhill simplex,\n"
+    cmdFit_->setToolTip("Fit the ticked parameters to the loaded observations by Levenberg-Marquardt,\n"
                         "from the values in the boxes (a second click cancels, keeping the best so far).");
     connect(cmdFit_, &QPushButton::clicked, this, [this] { toggleFit(); });
     grid->addWidget(cmdFit_, 3, 0);

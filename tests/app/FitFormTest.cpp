@@ -439,7 +439,9 @@ TEST_F(FitFormFixture, TwoBandsAreFittedTogetherEachInItsOwnBand) {
 TEST_F(FitFormFixture, LevenbergMarquardtAndTheSimplexAgree) {
     const Series s = observe(400, 0.002, 9);
     ASSERT_TRUE(load(writeSeries("bjd.txt", s), "2.4731", "2459001.3"));
+    form.FitMethod = "simplex";
     const CorvaneForm::FitOutcome simplex = fit("83", "0.66");
+    EXPECT_THAT(simplex.report, HasSubstr("Fit by the downhill simplex"));
     form.FitMethod = "lm";
     const CorvaneForm::FitOutcome lm = fit("83", "0.66");
     EXPECT_THAT(lm.report, HasSubstr("Fit by Levenberg-Marquardt"));
@@ -502,7 +504,9 @@ TEST_F(FitFormFixture, CancellingKeepsTheBestPointSoFarInTheBoxes) {
         },
         cancel, out, why));
     EXPECT_TRUE(out.cancelled);
-    EXPECT_LT(out.evaluations, 12);
+    // The batch that asked, one more (every process must see the cancel at the same batch) and the
+    // best point's own value: at most a Jacobian of two points past it.
+    EXPECT_LE(out.evaluations, 12);
     EXPECT_GT(reports, 0);
     EXPECT_LE(out.objective, before) << "the boxes hold a point no worse than the start";
     EXPECT_NEAR(out.objective, bestReported, 1e-3 * bestReported) << "and it is the best one seen";
