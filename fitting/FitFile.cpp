@@ -65,15 +65,97 @@ std::filesystem::path resolved(const std::string& file, const std::filesystem::p
     return p.is_absolute() || folder.empty() ? p : folder / p;
 }
 
+// A TOML basic string: quotes, backslashes and control characters escaped.
 std::string quoted(const std::string& s) {
     std::string out = "\"";
     for (const char c : s) {
+        const auto u = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
             out += '\\';
+            out += c;
+        } else if (u < 0x20 || u == 0x7f) {
+            static const char* hex = "0123456789ABCDEF";
+            out += "\\u00";
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else {
+            out += c;
         }
-        out += c;
     }
     return out + "\"";
+}
+
+// What the TOML parser is not given (its checks of these are assumptions in a release build): a NUL
+// byte, a character beyond ASCII outside strings and comments, a table header that does not start
+// with a key. "" when the text is clear of them, else why, with the line.
+std::string unsafeText(const std::string& text) {
+    int line = 1;
+    bool lineStart = true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\0') {
+            return "a NUL byte on line " + std::to_string(line);
+        }
+        if (c == '\n') {
+            ++line;
+            lineStart = true;
+            continue;
+        }
+        if (c == '#') { // a comment, to the end of the line
+            while (i + 1 < text.size() && text[i + 1] != '\n') {
+                if (text[++i] == '\0') {
+                    return "a NUL byte on line " + std::to_string(line);
+                }
+            }
+            continue;
+        }
+        if (c == '"' || c == '\'') { // a string, one-line or multi-line, with its escapes
+            const bool multi = text.compare(i, 3, std::string(3, c)) == 0;
+            const std::string close = multi ? std::string(3, c) : std::string(1, c);
+            std::size_t j = i + close.size();
+            while (j < text.size() && text.compare(j, close.size(), close) != 0) {
+                if (text[j] == '\0') {
+                    return "a NUL byte on line " + std::to_string(line);
+                }
+                if (c == '"' && text[j] == '\\') {
+                    ++j;
+                }
+                if (j < text.size() && text[j] == '\n') {
+                    if (!multi) {
+                        break; // the parser says what is wrong
+                    }
+                    ++line;
+                }
+                ++j;
+            }
+            i = std::min(text.size(), j + close.size()) - 1;
+            lineStart = false;
+            continue;
+        }
+        if (u >= 0x80) {
+            return "a character beyond ASCII outside a string or a comment on line " + std::to_string(line);
+        }
+        if (lineStart && c == '[') {
+            std::size_t j = i + 1;
+            if (j < text.size() && text[j] == '[') {
+                ++j;
+            }
+            while (j < text.size() && (text[j] == ' ' || text[j] == '\t')) {
+                ++j;
+            }
+            const char k = j < text.size() ? text[j] : '\n';
+            const bool key = (k >= 'A' && k <= 'Z') || (k >= 'a' && k <= 'z') || (k >= '0' && k <= '9') || k == '_' ||
+                             k == '-' || k == '"' || k == '\'';
+            if (!key) {
+                return "a table name that is not a key on line " + std::to_string(line);
+            }
+        }
+        if (c != ' ' && c != '\t' && c != '\r') {
+            lineStart = false;
+        }
+    }
+    return {};
 }
 
 bool bareKey(const std::string& s) {
@@ -111,6 +193,10 @@ std::string tomlNumber(double v) {
 } // namespace
 
 std::optional<FitFile> parseFitFile(const std::string& text, const std::filesystem::path& folder, std::string& why) {
+    if (const std::string problem = unsafeText(text); !problem.empty()) {
+        why = "it is not a fit file's TOML (" + problem + ")";
+        return std::nullopt;
+    }
     toml::table root;
     try {
         root = toml::parse(text);
@@ -121,7 +207,8 @@ std::optional<FitFile> parseFitFile(const std::string& text, const std::filesyst
     FitFile fit;
     for (const auto& [name, node] : inFileOrder(root)) {
         static const char* known[] = {"settings", "fit", "light", "velocities", "parameters", "priors"};
-        if (std::none_of(std::begin(known), std::end(known), [&](const char* k) { return name == k; })) {
+        const std::string& part = name; // a binding a lambda can see
+        if (std::none_of(std::begin(known), std::end(known), [&](const char* k) { return part == k; })) {
             why = "'" + name + "' (" + where(*node) + ") is not part of a fit file (its parts: settings, fit, light, "
                   "velocities, parameters, priors)";
             return std::nullopt;

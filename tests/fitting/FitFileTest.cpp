@@ -114,6 +114,16 @@ TEST(FitFile, SettingsComeBackAsTheTextTheBoxesHeld) {
 }
 
 // What is wrong is named with its line, and nothing is half read.
+TEST(FitFile, TextBeyondAsciiIsTakenInStringsAndComments) {
+    std::string why;
+    const auto fit = parseFitFile("# 89.5\u00b0, the published i\n[settings]\ntxtName = \"\u00b0 and \\\" \u2013\"  # \u00b1\n", "", why);
+    ASSERT_TRUE(fit) << why;
+    ASSERT_EQ(fit->settings.size(), 1u);
+    EXPECT_EQ(fit->settings[0].second, "\u00b0 and \" \u2013");
+    EXPECT_FALSE(parseFitFile(std::string("[fit]\0", 6), "", why));
+    EXPECT_THAT(why, HasSubstr("a NUL byte on line 1"));
+}
+
 TEST(FitFile, AFaultIsNamedWithItsLine) {
     struct Bad {
         const char* text;
@@ -133,6 +143,8 @@ TEST(FitFile, AFaultIsNamedWithItsLine) {
         {"[parameters.txtIota]\nstart = 1\n", "not one of value, free, lower, upper, prior"},
         {"[priors]\nk = 1\n", "must be [value, sigma]"},
         {"[settings]\nx = [1, 2]\n", "must be a number, a string or true/false"},
+        {"[fit]\n[>light]\n", "a table name that is not a key on line 2"},
+        {"[settings]\nx = 1\xe3\x80\x80\n", "beyond ASCII outside a string or a comment on line 2"},
     };
     for (const Bad& c : cases) {
         std::string why;
