@@ -8,6 +8,7 @@
 #include "fitting/Fit.h"
 #include "fitting/FitFile.h"
 #include "fitting/GridSearch.h"
+#include "fitting/Observations.h"
 #include "platform/Dialogs.h"
 #include "platform/UniformRandom.h"
 #include "lightcurve/CurvePlot.h"
@@ -359,6 +360,42 @@ public:
     // had), and one report line per prior.
     double priorPenalty() const;
     std::string priorReport() const;
+    // A light curve's points as read, before they are binned in phase: they are what clipping leaves
+    // out one by one and what detrending fits in time. The binned points the fit weighs are made
+    // again from them after each pass (binned: the mean phase and magnitude of the points kept, the
+    // error of that mean; a bin whose points are all left out is left out).
+    struct TimedLight {
+        std::vector<double> time;             // days as in the file; empty when it holds phases
+        std::vector<double> phase, mag, error; // error empty when the file gives none
+        std::vector<std::size_t> slot;        // the binned point each lies in
+        std::size_t bins = 0;
+        std::vector<double> trend;            // taken off each magnitude (0 until detrended)
+        std::vector<unsigned char> clipped;
+        int degree = -1;                      // polynomial in time (-1: none)
+        double gap = 0;                       // days: a polynomial for each stretch between longer gaps
+        int stretches = 0, degreeUsed = 0;    // what the last detrending fitted
+        bool binned() const { return bins < phase.size(); }
+    };
+    TimedLight ObsTimed; // the loaded curve's
+    // Keeps the points of a file read into obs (magnitudes; time the file's times, or empty for phases)
+    // with their slots in binInPhase's result.
+    static TimedLight keepPoints(const fitting::Observations& obs, std::vector<double> time);
+    // The binned phases, magnitudes, errors and left-out flags made again from the kept points.
+    struct Binned {
+        std::vector<double> phase, mag, error;
+        std::vector<unsigned char> clipped;
+    };
+    static Binned rebinned(const TimedLight& t);
+    // Back to the file as read: no trend, nothing clipped (each fit prepares its data afresh).
+    void resetPreparation();
+    // After a fit, at the model in the form (its model at the observed phases computed): clips the
+    // kept points beyond sigma (when sigma > 0; points added returned in clipped) and fits each file's
+    // trend to its residuals; the binned points are made again. Returns the largest change of any
+    // trend, magnitudes.
+    double prepareAtModel(double sigma, int& clipped);
+    bool detrending() const;
+    // One line for each detrended file: its polynomials and their range.
+    std::string detrendReport() const;
     // Iterative sigma clipping of the observed light (flares, bad points): after each fit, points whose
     // residual lies more than FitClipSigma robust standard deviations (1.4826 times the median absolute
     // deviation of the normalised residuals) from the median are left out, and the fit runs again,
@@ -380,10 +417,14 @@ public:
         bool hasErrors = false;
         std::vector<unsigned char> clipped;
         std::string description; // what the load read
+        TimedLight timed;
     };
     std::vector<LightSet> ExtraLight;
     // Reads the file and adds it ("" or why nothing was added).
-    std::string addLightCurve(const std::string& path, const std::string& passband, double exposureSeconds);
+    // detrend is the degree of its polynomial in time (-1: none), gapDays where a new one starts (0:
+    // one for the file).
+    std::string addLightCurve(const std::string& path, const std::string& passband, double exposureSeconds,
+                              int detrend = -1, double gapDays = 0);
     // The model's light at each of the set's phases (averaged over its exposure); the set's
     // chi-square with its own zero point (nothing when it cannot be computed).
     std::vector<double> lightSetModel(const LightSet& set) const;

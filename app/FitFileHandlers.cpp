@@ -80,6 +80,8 @@ fitting::FitFile CorvaneForm::currentFitFile() const {
         if (ExposureChosen && Val(txtExposure.Text) > 0) {
             light.exposure = Val(txtExposure.Text);
         }
+        light.detrend = ObsTimed.degree;
+        light.gap = ObsTimed.gap;
         fit.light.push_back(light);
     }
     for (const LightSet& set : ExtraLight) {
@@ -89,6 +91,8 @@ fitting::FitFile CorvaneForm::currentFitFile() const {
         if (set.exposure > 0) {
             more.exposure = set.exposure;
         }
+        more.detrend = set.timed.degree;
+        more.gap = set.timed.gap;
         fit.light.push_back(more);
     }
     for (const VelocitySet& set : VelocitySets) {
@@ -211,13 +215,16 @@ std::string CorvaneForm::applyFitFile(const fitting::FitFile& fit) {
     txtExposure.Text = GeneralNumber(light.exposure.value_or(0));
     ExposureChosen = light.exposure.has_value();
     txtLCName.Text = light.file.string();
+    ObsTimed.degree = light.detrend;
+    ObsTimed.gap = light.gap;
     if (!readObservedCurve()) {
         return LastLoadProblems;
     }
     ExtraLight.clear();
     for (std::size_t k = 1; k < fit.light.size(); ++k) {
         const fitting::FitFileLight& more = fit.light[k];
-        if (const std::string problem = addLightCurve(more.file.string(), more.passband, more.exposure.value_or(0));
+        if (const std::string problem = addLightCurve(more.file.string(), more.passband, more.exposure.value_or(0),
+                                                                 more.detrend, more.gap);
             !problem.empty()) {
             return problem;
         }
@@ -232,7 +239,7 @@ std::string CorvaneForm::applyFitFile(const fitting::FitFile& fit) {
     FitPriors = priors;
     FitBounds = bounds;
     FitClipSigma = fit.clip;
-    FitMethod = fit.method.empty() ? std::string("simplex") : fit.method;
+    FitMethod = fit.method.empty() ? std::string("lm") : fit.method;
     Refresh_Click();
     return {};
 }

@@ -259,6 +259,23 @@ std::array<double, 5> geometryOf(const CorvaneForm& f) {
     return {r1 + r2, r2 / r1, r1, r2, ratio};
 }
 
+// The observations as a pass left them (clipped, detrended, binned again) from one form to another.
+void takeObservations(const CorvaneForm& from, CorvaneForm& to) {
+    to.ObsTimed = from.ObsTimed;
+    for (int i = 1; i <= from.Curve.ObsCount; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        to.Curve.ObsPhase[k] = from.Curve.ObsPhase[k];
+        to.Curve.ObsRaw[k] = from.Curve.ObsRaw[k];
+        to.Curve.ObsValue[k] = from.Curve.ObsValue[k];
+        to.ObsError[k] = from.ObsError[k];
+    }
+    to.Curve.ObsMax = from.Curve.ObsMax;
+    to.Curve.ObsMin = from.Curve.ObsMin;
+    to.ObsClipped = from.ObsClipped;
+    to.ExtraLight = from.ExtraLight;
+    to.ModelAtObsKey.clear();
+}
+
 } // namespace
 
 std::vector<double> CorvaneForm::fitResiduals() {
@@ -332,11 +349,12 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
             return false;
         }
     }
-    // Each fit clips afresh (and a fit without clipping weighs every point).
-    std::fill(ObsClipped.begin(), ObsClipped.end(), 0);
-    for (LightSet& set : ExtraLight) {
-        std::fill(set.clipped.begin(), set.clipped.end(), 0);
+    if (ObsTimed.degree >= 0 && ObsTimed.time.empty()) {
+        why = "the light curve " + txtLCName.Text + " holds phases, and a trend is fitted in time: fit it without detrending";
+        return false;
     }
+    // Each fit clips and detrends afresh (and a fit without clipping weighs every point).
+    resetPreparation();
     for (const FitPrior& p : FitPriors) {
         if (!std::isfinite(priorQuantity(p.name))) {
             why = "the prior on " + p.name + " cannot be weighed: " +
@@ -447,35 +465,69 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
         passEvaluations += best.evaluations;
         best = minimise(best.best);
     }
-    // Iterative sigma clipping against the fitted model, the fit run again after each pass.
-    if (FitClipSigma > 0) {
+    // Iterative sigma clipping and detrending against the fitted model, the fit run again after each
+    // pass, until no point is added and no trend moves by more than a tenth of the noise.
+    if (FitClipSigma > 0 || detrending()) {
+        std::vector<double> noise = ObsTimed.error;
+        for (const LightSet& set : ExtraLight) {
+            noise.insert(noise.end(), set.timed.error.begin(), set.timed.error.end());
+        }
+        double tolerance = 1e-4;
+        if (!noise.empty()) {
+            std::nth_element(noise.begin(), noise.begin() + static_cast<std::ptrdiff_t>(noise.size() / 2), noise.end());
+            tolerance = std::max(1e-7, 0.1 * noise[noise.size() / 2]);
+        }
+        const bool pointwise = ObsTimed.bins == static_cast<std::size_t>(std::max<int>(Curve.ObsCount, 0)) &&
+                               std::all_of(ExtraLight.begin(), ExtraLight.end(),
+                                           [](const LightSet& l) { return l.timed.bins == l.mag.size(); });
         int passes = 0;
         while (!best.cancelled && passes < FitClipPasses) {
-            const int added = atPoint(base, free, best.best, [&](CorvaneForm& worker) {
-                const int a = worker.clipOutliers(FitClipSigma);
-                ObsClipped = worker.ObsClipped;
-                for (std::size_t k = 0; k < ExtraLight.size(); ++k) {
-                    ExtraLight[k].clipped = worker.ExtraLight[k].clipped;
+            const bool again = atPoint(base, free, best.best, [&](CorvaneForm& worker) {
+                int added = 0;
+                double moved = 0;
+                if (pointwise) {
+                    moved = worker.prepareAtModel(FitClipSigma, added);
+                } else {
+                    added = worker.clipOutliers(FitClipSigma);
                 }
-                return a;
+                takeObservations(worker, *this);
+                return added > 0 || moved > tolerance;
             });
-            if (added == 0) {
+            if (!again) {
                 break;
             }
             ++passes;
-            base.ObsClipped = ObsClipped;
-            base.ExtraLight = ExtraLight;
+            takeObservations(*this, base);
             passEvaluations += best.evaluations;
             best = minimise(best.best);
         }
-        int clipped = clippedCount(), points = Curve.ObsCount;
-        for (const LightSet& set : ExtraLight) {
-            points += static_cast<int>(set.clipped.size());
-            clipped += static_cast<int>(std::count(set.clipped.begin(), set.clipped.end(), 1));
+        if (FitClipSigma > 0) {
+            std::size_t clipped = 0, points = 0;
+            auto count = [&](const TimedLight& t, const std::vector<unsigned char>& binned, std::size_t slots) {
+                if (pointwise) {
+                    points += t.clipped.size();
+                    clipped += static_cast<std::size_t>(std::count(t.clipped.begin(), t.clipped.end(), 1));
+                } else {
+                    points += slots;
+                    clipped += static_cast<std::size_t>(std::count(binned.begin() + 1, binned.begin() + 1 +
+                                                                   static_cast<std::ptrdiff_t>(slots), 1));
+                }
+            };
+            count(ObsTimed, ObsClipped, static_cast<std::size_t>(std::max<int>(Curve.ObsCount, 0)));
+            for (const LightSet& set : ExtraLight) {
+                std::vector<unsigned char> flags(1, 0);
+                flags.insert(flags.end(), set.clipped.begin(), set.clipped.end());
+                count(set.timed, flags, set.clipped.size());
+            }
+            preparation += "Sigma clipping at " + GeneralNumber(FitClipSigma) + " sigma (robust, of the residuals" +
+                           (pointwise ? ", point by point before binning" : "") + "): " + std::to_string(clipped) +
+                           " of " + std::to_string(points) + " observed points left out (" + std::to_string(passes) +
+                           (passes == 1 ? " pass" : " passes") + ", each followed by the fit again).\r\n";
+        } else {
+            preparation += "Detrending: " + std::to_string(passes) + (passes == 1 ? " pass" : " passes") +
+                           ", each followed by the fit again.\r\n";
         }
-        preparation += "Sigma clipping at " + GeneralNumber(FitClipSigma) + " sigma (robust, of the residuals): " +
-                       std::to_string(clipped) + " of " + std::to_string(points) + " observed points left out (" +
-                       std::to_string(passes) + (passes == 1 ? " pass" : " passes") + ", each followed by the fit again).\r\n";
+        preparation += detrendReport();
     }
     best.evaluations += passEvaluations;
 

@@ -182,12 +182,17 @@ bool CorvaneForm::readObservedCurve() {
             return refuse("it holds times (" + obs.xColumn + "), not phases. Type the period in days into \"Period\" and "
                           "the time of primary minimum into \"Epoch\" (on the Extras page), then load it again.");
         }
-        fitting::fold(obs, period, epoch);
     }
     fitting::toMagnitudes(obs);
     if (obs.size() == 0) {
         return refuse("no flux in it is positive, so none can be a magnitude.");
     }
+    std::vector<double> times;
+    if (obs.abscissa == fitting::Abscissa::Time) {
+        times = obs.x;
+        fitting::fold(obs, period, epoch);
+    }
+    TimedLight kept = keepPoints(obs, std::move(times));
     const std::size_t before = fitting::binInPhase(obs, static_cast<std::size_t>(lightcurve::MaxPoint));
     // The tables change only now, all together.
     auto& c = Curve;
@@ -197,6 +202,9 @@ bool CorvaneForm::readObservedCurve() {
     ObsHasErrors = obs.hasErrors();
     std::fill(ObsClipped.begin(), ObsClipped.end(), 0);
     ExtraLight.clear(); // a new first curve starts a new set of observations
+    kept.degree = ObsTimed.degree; // the detrending chosen stays with the next file
+    kept.gap = ObsTimed.gap;
+    ObsTimed = std::move(kept);
     for (std::size_t k = 0; k < obs.size(); ++k) {
         c.ObsPhase[k + 1] = obs.x[k];
         c.ObsRaw[k + 1] = obs.value[k];

@@ -19,7 +19,8 @@ namespace corvane::app {
 using platform::GeneralNumber;
 using platform::Val;
 
-std::string CorvaneForm::addLightCurve(const std::string& path, const std::string& passband, double exposureSeconds) {
+std::string CorvaneForm::addLightCurve(const std::string& path, const std::string& passband, double exposureSeconds,
+                                       int detrend, double gapDays) {
     auto refuse = [&](const std::string& why) { return "The light curve " + path + " cannot be added: " + why; };
     if (const std::string problem = platform::regularFileProblem(path); !problem.empty()) {
         return refuse(problem + ".");
@@ -36,7 +37,6 @@ std::string CorvaneForm::addLightCurve(const std::string& path, const std::strin
         if (!(period > 0) || !std::isfinite(period) || !std::isfinite(epoch)) {
             return refuse("it holds times; give the period and the epoch of primary minimum first.");
         }
-        fitting::fold(obs, period, epoch);
     }
     fitting::toMagnitudes(obs);
     if (obs.size() == 0) {
@@ -45,6 +45,17 @@ std::string CorvaneForm::addLightCurve(const std::string& path, const std::strin
     if (exposureSeconds > 0 && !(period > 0)) {
         return refuse("an exposure needs the period.");
     }
+    if (detrend >= 0 && obs.abscissa != fitting::Abscissa::Time) {
+        return refuse("it holds phases, and a trend is fitted in time.");
+    }
+    std::vector<double> times;
+    if (obs.abscissa == fitting::Abscissa::Time) {
+        times = obs.x;
+        fitting::fold(obs, period, epoch);
+    }
+    TimedLight kept = keepPoints(obs, std::move(times));
+    kept.degree = detrend;
+    kept.gap = gapDays;
     const std::size_t before = fitting::binInPhase(obs, static_cast<std::size_t>(lightcurve::MaxPoint));
     LightSet set;
     set.file = path;
@@ -56,6 +67,7 @@ std::string CorvaneForm::addLightCurve(const std::string& path, const std::strin
     set.error = set.hasErrors ? obs.error : std::vector<double>(obs.size(), 0.0);
     set.clipped.assign(obs.size(), 0);
     set.description = fitting::describe(obs, before, period, epoch);
+    set.timed = std::move(kept);
     ExtraLight.push_back(std::move(set));
     return {};
 }

@@ -643,6 +643,21 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             ->type_name("SIGMA");
     }
 
+    // A polynomial trend in time for each light curve, fitted with the model.
+    std::string detrendText, gapText;
+    for (CLI::App* sub : {fit, mcmc}) {
+        sub->add_option("--detrend", detrendText,
+                        "Fit a polynomial of this degree in time to the light curve before it (the first when "
+                        "given before any --observed), alternately with the model")
+            ->type_name("DEGREE")
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        sub->add_option("--gap", gapText,
+                        "With --detrend: a polynomial for each stretch of the series between gaps longer than DAYS "
+                        "(default: one for the file)")
+            ->type_name("DAYS")
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    }
+
     // The band of a text file's observations (a mission's FITS file names its own): the passband
     // the model is computed in, as --set cmbPassband=NAME.
     std::string passbandName;
@@ -669,7 +684,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                    a == "--walkers" || a == "--burn" || a == "--seed" || a == "--chain" || a == "--corner" ||
                    a == "--list" || a == "--task-index" || a == "--task-count" || a == "--results" ||
                    a == "--passband" || a == "--rv1" || a == "--rv2" || a == "--prior" || a == "--clip" ||
-                   a == "--method" || a == "--save-fit" || a == "--table") {
+                   a == "--method" || a == "--save-fit" || a == "--table" || a == "--detrend" || a == "--gap") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
             static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue", "compare",
@@ -702,23 +717,26 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     // Several light curves to fit together: each takes the --passband and --exposure that follow it
     // (the first file's are the settings', as with one file).
     struct ObservedFile {
-        std::string file, passband, exposure;
+        std::string file, passband, exposure, detrend, gap;
     };
     std::vector<ObservedFile> observedFiles;
+    ObservedFile leading; // given before any --observed: the first file's (or a fit file's first)
     if (fit->parsed() || mcmc->parsed()) {
-        ObservedFile leading; // given before any --observed: the first file's
         for (std::size_t i = 0; i + 1 < args.size(); ++i) {
             const std::string& a = args[i];
             if (a == "--observed") {
-                observedFiles.push_back({args[i + 1], {}, {}});
-            } else if (a == "--passband" || a == "--exposure") {
+                observedFiles.push_back({args[i + 1], {}, {}, {}, {}});
+            } else if (a == "--passband" || a == "--exposure" || a == "--detrend" || a == "--gap") {
                 ObservedFile& to = observedFiles.empty() ? leading : observedFiles.back();
-                (a == "--passband" ? to.passband : to.exposure) = args[i + 1];
+                (a == "--passband" ? to.passband : a == "--exposure" ? to.exposure : a == "--detrend" ? to.detrend : to.gap) =
+                    args[i + 1];
             }
         }
         if (!observedFiles.empty()) {
             for (auto [mine, lead] : {std::pair{&observedFiles.front().passband, &leading.passband},
-                                      std::pair{&observedFiles.front().exposure, &leading.exposure}}) {
+                                      std::pair{&observedFiles.front().exposure, &leading.exposure},
+                                      std::pair{&observedFiles.front().detrend, &leading.detrend},
+                                      std::pair{&observedFiles.front().gap, &leading.gap}}) {
                 if (mine->empty()) {
                     *mine = *lead;
                 }
@@ -729,14 +747,47 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         if (observedFiles.size() != all.size()) {
             observedFiles.clear(); // written as --observed=FILE: one file, the settings' band
             for (const std::string& f : all) {
-                observedFiles.push_back({f, {}, {}});
+                observedFiles.push_back({f, {}, {}, {}, {}});
             }
         }
         if (observedFiles.size() > 1) {
             passbandName = observedFiles.front().passband;
             exposureText = observedFiles.front().exposure;
         }
+        if (!observedFiles.empty()) {
+            leading.detrend = observedFiles.front().detrend;
+            leading.gap = observedFiles.front().gap;
+        }
+        if (leading.detrend.empty() && leading.gap.empty() && std::none_of(observedFiles.begin(), observedFiles.end(), [](const ObservedFile& f) {
+                return !f.detrend.empty() || !f.gap.empty();
+            })) {
+            leading.detrend = detrendText; // written as --detrend=DEGREE
+            leading.gap = gapText;
+        }
     }
+    // A degree of detrending and its gap as typed: the degree, or why not.
+    auto detrendOf = [](const std::string& degree, const std::string& gap, int& d, double& g) -> std::string {
+        d = -1;
+        g = 0;
+        if (!degree.empty()) {
+            const double v = platform::Val(degree);
+            if (!(v >= 0) || v > fitting::MaxDetrendDegree || v != std::floor(v)) {
+                return "--detrend expects a whole degree, 0 to " + std::to_string(fitting::MaxDetrendDegree) + ", got '" +
+                       degree + "'";
+            }
+            d = static_cast<int>(v);
+        }
+        if (!gap.empty()) {
+            g = platform::Val(gap);
+            if (!(g >= 0) || !std::isfinite(g)) {
+                return "--gap expects days, 0 or more, got '" + gap + "'";
+            }
+            if (degree.empty()) {
+                return "--gap splits the series for --detrend: give the degree too";
+            }
+        }
+        return {};
+    };
 
     int width = 0;
     int height = 0;
@@ -1043,6 +1094,17 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         if (!fitMethod.empty()) {
             form.FitMethod = fitMethod;
         }
+        // The first curve's trend (it is fitted when the fit runs, so it can be chosen now).
+        if (!leading.detrend.empty() || !leading.gap.empty()) {
+            int degree = -1;
+            double gap = 0;
+            if (const std::string problem = detrendOf(leading.detrend, leading.gap, degree, gap); !problem.empty()) {
+                err << "corvane-cli: " << problem << '\n';
+                return 2;
+            }
+            form.ObsTimed.degree = degree;
+            form.ObsTimed.gap = gap;
+        }
         bool curvesLoaded = false;
         if (observedFiles.size() > 1) {
             if (!listJob.listFile.empty()) {
@@ -1067,7 +1129,14 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                     err << "corvane-cli: --exposure expects seconds (0 or more), got '" << f.exposure << "'\n";
                     return 2;
                 }
-                if (const std::string problem = form.addLightCurve(f.file, f.passband, seconds); !problem.empty()) {
+                int degree = -1;
+                double gap = 0;
+                if (const std::string problem = detrendOf(f.detrend, f.gap, degree, gap); !problem.empty()) {
+                    err << "corvane-cli: " << problem << " (for " << f.file << ")\n";
+                    return 2;
+                }
+                if (const std::string problem = form.addLightCurve(f.file, f.passband, seconds, degree, gap);
+                    !problem.empty()) {
                     err << "corvane-cli: " << problem << '\n';
                     return 1;
                 }

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -278,6 +279,31 @@ std::optional<FitFile> parseFitFile(const std::string& text, const std::filesyst
                     return std::nullopt;
                 }
             }
+            if (const toml::node* d = t->get("detrend")) {
+                const auto degree = d->value<std::int64_t>();
+                if (!d->is_integer() || !degree || *degree < 0 || *degree > MaxDetrendDegree) {
+                    why = "the detrend of " + *file + " (" + where(*d) + ") must be a whole degree, 0 to " +
+                          std::to_string(MaxDetrendDegree);
+                    return std::nullopt;
+                }
+                l.detrend = static_cast<int>(*degree);
+            }
+            if (const toml::node* g = t->get("gap")) {
+                const auto days = number(*g);
+                if (!days || !(*days >= 0) || !std::isfinite(*days)) {
+                    why = "the gap of " + *file + " (" + where(*g) + ") must be days, 0 or more";
+                    return std::nullopt;
+                }
+                l.gap = *days;
+            }
+            for (const auto& [key, node] : *t) {
+                const std::string k(key.str());
+                if (k != "file" && k != "passband" && k != "exposure" && k != "detrend" && k != "gap") {
+                    why = "[[light]] " + k + " (" + where(node) + ") is not an option of a light curve (file, passband, "
+                          "exposure, detrend, gap)";
+                    return std::nullopt;
+                }
+            }
             fit.light.push_back(std::move(l));
         }
     }
@@ -394,6 +420,12 @@ std::string formatFitFile(const FitFile& fit, const std::filesystem::path& folde
         }
         if (l.exposure) {
             out << "exposure = " << tomlNumber(*l.exposure) << '\n';
+        }
+        if (l.detrend >= 0) {
+            out << "detrend = " << l.detrend << '\n';
+            if (l.gap > 0) {
+                out << "gap = " << tomlNumber(l.gap) << '\n';
+            }
         }
     }
     for (const FitFileVelocities& v : fit.velocities) {

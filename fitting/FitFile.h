@@ -28,6 +28,8 @@
 //   [[light]]
 //   file = "tess.fits"               # relative to the fit file's folder
 //   exposure = 120                   # seconds (optional)
+//   detrend = 2                      # a polynomial in time, fitted with the model (optional)
+//   gap = 0.5                        # days: one polynomial for each stretch between longer gaps
 //
 //   [[velocities]]
 //   file = "rv1.txt"
@@ -57,7 +59,11 @@ struct FitFileLight {
     std::filesystem::path file;
     std::string passband;          // "" for the settings' band
     std::optional<double> exposure; // seconds
+    int detrend = -1;               // the degree of a polynomial in time fitted with the model (-1: none)
+    double gap = 0;                 // days: one polynomial for each stretch between longer gaps (0: one)
 };
+
+inline constexpr int MaxDetrendDegree = 10;
 
 struct FitFileVelocities {
     std::filesystem::path file;

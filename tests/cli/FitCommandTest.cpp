@@ -275,6 +275,66 @@ TEST_F(FitCommandFixture, BadRequestsAreRefusedWithTheirReason) {
     }
 }
 
+// The same series drifting (a quadratic over the 30 days, and a step where it stops for a day) with
+// ten flares. Detrended per stretch and clipped point by point it fits back to the truth with a
+// chi-square per point near 1; with one polynomial for the file the step remains, and without
+// detrending the fit misses. A file of phases cannot be detrended.
+TEST_F(FitCommandFixture, TrendsPerStretchAndFlaresComeOutOfTheFit) {
+    std::ofstream text(dir / "drift.txt");
+    text.precision(15);
+    text << "HJD V sigma\n";
+    int kept = 0;
+    for (std::size_t i = 0; i < time.size(); ++i) {
+        const double d = time[i] - 2459000;
+        if (std::abs(d - 15) < 0.6) {
+            continue;
+        }
+        const double drift = 0.03 * d / 30 - 0.04 * (d / 30) * (d / 30) + (d > 15 ? 0.015 : 0.0);
+        const double flare = i % 50 == 7 ? -0.05 : 0.0;
+        text << time[i] << ' ' << mag[i] + drift + flare << " 0.002\n";
+        ++kept;
+    }
+    text.close();
+    const std::string drift = (dir / "drift.txt").string();
+    const ToolResult r = tool(fitArgs(drift, {"--detrend", "2", "--gap", "0.5", "--clip", "4"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto v = values(r.out);
+    EXPECT_NEAR(v.at("Inclination"), 84, 1) << r.err;
+    EXPECT_NEAR(v.at("Mass Ratio"), 0.6, 0.03) << r.err;
+    EXPECT_NEAR(v.at("Chi-Square per Point"), 1, 0.2) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("Detrended drift.txt: 2 polynomials of degree 2 in time (one for each stretch between "
+                                 "gaps over 0.5 d"));
+    EXPECT_THAT(r.err, HasSubstr("point by point before binning"));
+    const auto at = r.err.find("sigma (robust");
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const int clipped = std::atoi(r.err.c_str() + r.err.find("): ", at) + 3);
+    EXPECT_GE(clipped, 10) << r.err;
+    EXPECT_LE(clipped, 12) << r.err;
+    EXPECT_THAT(r.err, HasSubstr(" of " + std::to_string(kept) + " observed points left out"));
+
+    const ToolResult one = tool(fitArgs(drift, {"--detrend", "2", "--clip", "4"}));
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_GT(values(one.out).at("Chi-Square per Point"), 3) << one.err;
+    const ToolResult none = tool(fitArgs(drift, {"--clip", "4"}));
+    ASSERT_EQ(none.status, 0) << none.err;
+    EXPECT_GT(values(none.out).at("Chi-Square per Point"), 5) << none.err;
+
+    std::ofstream phases(dir / "phases.txt");
+    phases << "phase mag err\n0.1 9 0.002\n0.2 9 0.002\n0.3 9.1 0.002\n";
+    phases.close();
+    const ToolResult refused = tool(fitArgs((dir / "phases.txt").string(), {"--detrend", "1"}));
+    EXPECT_EQ(refused.status, 1) << refused.err;
+    EXPECT_THAT(refused.err, HasSubstr("holds phases, and a trend is fitted in time"));
+    for (const auto& [args, says] : {std::pair{std::vector<std::string>{"--detrend", "1.5"}, "a whole degree"},
+                                     std::pair{std::vector<std::string>{"--detrend", "11"}, "a whole degree, 0 to 10"},
+                                     std::pair{std::vector<std::string>{"--gap", "1"}, "give the degree too"},
+                                     std::pair{std::vector<std::string>{"--detrend", "1", "--gap", "-1"}, "--gap expects"}}) {
+        const ToolResult bad = tool(fitArgs(drift, args));
+        EXPECT_EQ(bad.status, 2) << bad.err;
+        EXPECT_THAT(bad.err, HasSubstr(says));
+    }
+}
+
 TEST_F(FitCommandFixture, CompareFoldsWithThePeriodAndShowsTheChiSquare) {
     std::vector<std::string> a = kSystem;
     for (const char* s : {"--set", "Qratio=0.6", "--set", "txtIota=84", "compare", "--observed"}) {

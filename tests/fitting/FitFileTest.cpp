@@ -30,6 +30,8 @@ exposure = 120
 [[light]]
 file = "/data/b.txt"
 passband = "Johnson B"
+detrend = 2
+gap = 0.5
 
 [[velocities]]
 file = "rv/a \"quoted\".txt"
@@ -67,6 +69,9 @@ TEST(FitFile, ReadsEveryPartInTheFilesOrderAndFilesFromItsFolder) {
     EXPECT_EQ(fit->light[0].exposure, 120);
     EXPECT_EQ(fit->light[1].file, "/data/b.txt") << "an absolute name stays";
     EXPECT_EQ(fit->light[1].passband, "Johnson B");
+    EXPECT_EQ(fit->light[0].detrend, -1) << "no trend unless asked";
+    EXPECT_EQ(fit->light[1].detrend, 2);
+    EXPECT_EQ(fit->light[1].gap, 0.5);
     ASSERT_EQ(fit->velocities.size(), 1u);
     EXPECT_EQ(fit->velocities[0].file, "fits/rv/a \"quoted\".txt");
     EXPECT_EQ(fit->velocities[0].star, 2);
@@ -91,6 +96,9 @@ TEST(FitFile, ReadsEveryPartInTheFilesOrderAndFilesFromItsFolder) {
     EXPECT_EQ(again->settings, settings);
     EXPECT_EQ(again->period, fit->period);
     EXPECT_EQ(again->light[0].file, fit->light[0].file);
+    EXPECT_EQ(again->light[1].detrend, 2);
+    EXPECT_EQ(again->light[1].gap, 0.5);
+    EXPECT_EQ(again->light[0].detrend, -1);
     EXPECT_EQ(again->velocities[0].file, fit->velocities[0].file);
     EXPECT_EQ(again->parameters[0].prior, fit->parameters[0].prior);
     EXPECT_EQ(again->parameters[1].prior, fit->parameters[1].prior);
@@ -137,6 +145,10 @@ TEST(FitFile, AFaultIsNamedWithItsLine) {
         {"[[light]]\nexposure = 3\n", "needs its file"},
         {"[[light]]\nfile = \"a\"\nexposure = -3\n", "0 or more"},
         {"[[velocities]]\nfile = \"a\"\nstar = 3\n", "its star, 1 or 2"},
+        {"[[light]]\nfile = \"a\"\ndetrend = 1.5\n", "a whole degree, 0 to 10"},
+        {"[[light]]\nfile = \"a\"\ndetrend = 11\n", "a whole degree, 0 to 10"},
+        {"[[light]]\nfile = \"a\"\ngap = -1\n", "must be days, 0 or more"},
+        {"[[light]]\nfile = \"a\"\ndetrnd = 1\n", "detrnd (line 3) is not an option of a light curve"},
         {"[parameters.txtIota]\nprior = [89, 0]\n", "sigma above 0"},
         {"[parameters.txtIota]\nlower = 90\nupper = 80\n", "lower must lie below upper"},
         {"[parameters.txtIota]\nfree = 1\n", "must be true or false"},
