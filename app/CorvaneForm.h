@@ -682,6 +682,12 @@ public:
     std::vector<double> fitResiduals();
     // The fit's optimiser: "lm" (Levenberg-Marquardt, the default) or "simplex" (the downhill simplex).
     std::string FitMethod = "lm";
+    // The global search (differential evolution over a box around the start, then the optimiser from
+    // its best point): "auto" runs it when the start is far from the data, that is when the local fit
+    // ends missing an eclipse's depth by more than three times the noise or at a reduced chi-square
+    // above FarChiSquare; "always"; "never".
+    std::string FitGlobal = "auto";
+    static constexpr double FarChiSquare = 10;
     // File > Reset to Defaults: every parameter, switch and choice as at start-up (file names, the
     // loaded observations and the output folder stay), then a refresh.
     void resetToDefaults();

@@ -74,6 +74,7 @@ fitting::FitFile CorvaneForm::currentFitFile() const {
     }
     fit.clip = FitClipSigma;
     fit.method = FitMethod;
+    fit.global = FitGlobal == "auto" ? std::string() : FitGlobal;
     if (Curve.ObsCount > 0 && !txtLCName.Text.empty()) {
         fitting::FitFileLight light;
         light.file = std::filesystem::absolute(txtLCName.Text);
@@ -240,6 +241,7 @@ std::string CorvaneForm::applyFitFile(const fitting::FitFile& fit) {
     FitBounds = bounds;
     FitClipSigma = fit.clip;
     FitMethod = fit.method.empty() ? std::string("lm") : fit.method;
+    FitGlobal = fit.global.empty() ? std::string("auto") : fit.global;
     Refresh_Click();
     return {};
 }

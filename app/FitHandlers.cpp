@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: Corvane developers
 #include "CorvaneForm.h"
 
+#include "fitting/DifferentialEvolution.h"
 #include "fitting/Evaluate.h"
 #include "fitting/Fit.h"
 #include "fitting/LevenbergMarquardt.h"
@@ -448,10 +449,72 @@ bool CorvaneForm::runFit(int threads, const std::function<void(int evaluations, 
         return false;
     }
     int passEvaluations = 0;
+    std::string preparation;
+
+    // The global search, when the local fit shows the start was far from the data (or when asked):
+    // differential evolution over a box around the start, then the optimiser from its best point,
+    // whichever of the two minima is lower kept.
+    if (!best.cancelled && FitGlobal != "never") {
+        const auto points = static_cast<double>(fitPointCount());
+        const double reduced = ObsHasErrors ? best.value * points / std::max(1.0, points - static_cast<double>(n)) : 0.0;
+        std::string because = "as asked";
+        bool far = FitGlobal == "always";
+        if (!far && reduced > FarChiSquare) {
+            far = true;
+            because = "the fit from the start ended at a reduced chi-square of " + GeneralNumber(toFigures(reduced, reduced, 3)) +
+                      ", above " + GeneralNumber(FarChiSquare);
+        }
+        if (!far && atPoint(base, free, best.best, [&](CorvaneForm& worker) {
+                const std::vector<std::string> warnings = worker.fitWarnings(reduced);
+                return std::any_of(warnings.begin(), warnings.end(),
+                                   [](const std::string& w) { return w.find("misses the depth") != std::string::npos; });
+            })) {
+            far = true;
+            because = "the fit from the start missed an eclipse's depth by more than three times the noise";
+        }
+        if (far) {
+            fitting::EvolutionOptions e;
+            for (std::size_t j = 0; j < n; ++j) {
+                const SearchSpan span = kSearchSpans[free[j]];
+                const double half = std::max(span.absolute, span.relative * std::fabs(start[j]));
+                e.lower.push_back(std::max(options.lower[j], start[j] - half));
+                e.upper.push_back(std::min(options.upper[j], start[j] + half));
+            }
+            std::vector<double> from = best.best;
+            for (std::size_t j = 0; j < n; ++j) {
+                from[j] = std::clamp(from[j], e.lower[j], e.upper[j]);
+            }
+            const fitting::EvolutionResult g = fitting::minimiseDifferentialEvolution(
+                batch, from, e,
+                [&](int evaluations, double value) {
+                    if (progress) {
+                        progress(best.evaluations + evaluations, value);
+                    }
+                },
+                agreed);
+            fitting::SimplexResult polished = minimise(g.best);
+            const bool better = std::isfinite(polished.value) && polished.value < best.value;
+            std::ostringstream line;
+            line << "Global search (differential evolution over";
+            for (std::size_t j = 0; j < n; ++j) {
+                line << (j == 0 ? " " : ", ") << kFitNames[free[j]] << " " << GeneralNumber(toFigures(e.lower[j], e.upper[j] - e.lower[j], 3))
+                     << " to " << GeneralNumber(toFigures(e.upper[j], e.upper[j] - e.lower[j], 3));
+            }
+            line << "; " << g.generations << " generations of " << (g.evaluations / std::max(1, g.generations + 1))
+                 << ", " << g.evaluations << " evaluations), " << because << ": its best point, refined, "
+                 << (better ? "was kept" : "was no better than the fit from the start, which was kept") << " ("
+                 << (ObsHasErrors ? "chi-square per point " : "RMS residual ") << GeneralNumber(toFigures(polished.value, polished.value, 4))
+                 << " against " << GeneralNumber(toFigures(best.value, best.value, 4)) << ").\r\n";
+            preparation += line.str();
+            passEvaluations += g.evaluations + (better ? best.evaluations : polished.evaluations);
+            if (better || polished.cancelled) {
+                best = polished;
+            }
+        }
+    }
 
     // A file without errors: after the first fit each point is given the residual scatter as its
     // error, so that priors can weigh against it. The file's own (missing) errors come back at the end.
-    std::string preparation;
     const bool assignErrors = !ObsHasErrors && !FitPriors.empty();
     if (assignErrors && !best.cancelled) {
         const auto points = static_cast<double>(fitPointCount());

@@ -56,6 +56,18 @@ inline constexpr FitScale kScales[] = {
 };
 static_assert(std::size(kFitNames) == std::size(kScales), "a scale for every parameter");
 
+// The box the global search covers around each start: start +- max(absolute, relative |start|),
+// inside the parameter's bounds.
+struct SearchSpan {
+    double absolute, relative;
+};
+inline constexpr SearchSpan kSearchSpans[] = {
+    {15, 0},    {0.3, 0.5}, {0.05, 0.3}, {0.05, 0.3}, {500, 0.2}, {500, 0.2}, {0.5, 0}, {0.5, 0}, {0.02, 0},
+    {0.3, 0},   {0.2, 0},   {180, 0},    {0, 0.5},    {50, 0},    {0.1, 0},   {0.1, 0}, {10, 0.5}, {10, 0.5},
+    {180, 0},   {180, 0},
+};
+static_assert(std::size(kFitNames) == std::size(kSearchSpans), "a search span for every parameter");
+
 // Each parameter's box, by index into kFitNames; its name is the parameter's other name.
 inline constexpr TextBox CorvaneForm::*kFitBoxes[] = {
     &CorvaneForm::txtIota,          &CorvaneForm::Qratio,           &CorvaneForm::txtRadius1,   &CorvaneForm::txtRadius2,

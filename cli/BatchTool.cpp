@@ -622,6 +622,15 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             ->check(CLI::IsMember({"simplex", "lm"}))
             ->type_name("simplex|lm");
     }
+    std::string fitGlobal;
+    for (CLI::App* sub : {fit, mcmc}) {
+        sub->add_option("--global", fitGlobal,
+                        "The global search (differential evolution) before the optimiser: auto (when the local fit "
+                        "misses an eclipse's depth or ends at a reduced chi-square above 10, the default), always, "
+                        "never")
+            ->check(CLI::IsMember({"auto", "always", "never"}))
+            ->type_name("auto|always|never");
+    }
     // A fit file (TOML: settings, files, parameters with starts, bounds, priors; see the README).
     std::string fitFileName;
     for (CLI::App* sub : {fit, mcmc}) {
@@ -684,7 +693,8 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                    a == "--walkers" || a == "--burn" || a == "--seed" || a == "--chain" || a == "--corner" ||
                    a == "--list" || a == "--task-index" || a == "--task-count" || a == "--results" ||
                    a == "--passband" || a == "--rv1" || a == "--rv2" || a == "--prior" || a == "--clip" ||
-                   a == "--method" || a == "--save-fit" || a == "--table" || a == "--detrend" || a == "--gap") {
+                   a == "--method" || a == "--save-fit" || a == "--table" || a == "--detrend" || a == "--gap" ||
+                   a == "--global") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
             static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue", "compare",
@@ -867,7 +877,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
             err << "corvane-cli: --exposure expects seconds (0 or more), got '" << exposureText << "'\n";
             return 2;
         }
-        if (s > 0 && !(platform::Val(form.txtPeriod.Text) > 0)) {
+        if (s > 0 && !(platform::Val(form.txtPeriod.Text) > 0) && fitFileName.empty()) { // a fit file gives its own
             err << "corvane-cli: --exposure needs --period: the exposure is averaged over as a fraction of the orbit\n";
             return 2;
         }
@@ -1059,6 +1069,14 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                 return 1;
             }
             form.VelocitySets.insert(form.VelocitySets.end(), velocities.begin(), velocities.end());
+            if (!exposureText.empty()) { // the command line's exposure over the file's first curve's
+                if (platform::Val(exposureText) > 0 && !(platform::Val(form.txtPeriod.Text) > 0)) {
+                    err << "corvane-cli: --exposure needs a period: the fit file gives none\n";
+                    return 2;
+                }
+                form.txtExposure.Text = exposureText;
+                form.ExposureChosen = true;
+            }
             for (const std::string& setting : settings) {
                 if (const std::string problem = applySetting(form, setting); !problem.empty()) {
                     err << "corvane-cli: " << problem << '\n';
@@ -1093,6 +1111,9 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         }
         if (!fitMethod.empty()) {
             form.FitMethod = fitMethod;
+        }
+        if (!fitGlobal.empty()) {
+            form.FitGlobal = fitGlobal;
         }
         // The first curve's trend (it is fitted when the fit runs, so it can be chosen now).
         if (!leading.detrend.empty() || !leading.gap.empty()) {

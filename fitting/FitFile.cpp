@@ -244,6 +244,15 @@ std::optional<FitFile> parseFitFile(const std::string& text, const std::filesyst
                 fit.method = *m;
                 continue;
             }
+            if (name == "global") {
+                const auto m = node->value<std::string>();
+                if (!m || (*m != "auto" && *m != "always" && *m != "never")) {
+                    why = "fit.global (" + where(*node) + ") is \"auto\", \"always\" or \"never\"";
+                    return std::nullopt;
+                }
+                fit.global = *m;
+                continue;
+            }
             const auto v = number(*node);
             if (!v || !std::isfinite(*v)) {
                 why = "fit." + name + " (" + where(*node) + ") must be a number";
@@ -256,7 +265,7 @@ std::optional<FitFile> parseFitFile(const std::string& text, const std::filesyst
             } else if (name == "clip") {
                 fit.clip = *v;
             } else {
-                why = "fit." + name + " (" + where(*node) + ") is not an option of the fit (period, epoch, clip, method)";
+                why = "fit." + name + " (" + where(*node) + ") is not an option of the fit (period, epoch, clip, method, global)";
                 return std::nullopt;
             }
         }
@@ -412,6 +421,9 @@ std::string formatFitFile(const FitFile& fit, const std::filesystem::path& folde
     out << "clip = " << tomlNumber(fit.clip) << '\n';
     if (!fit.method.empty()) {
         out << "method = " << quoted(fit.method) << '\n';
+    }
+    if (!fit.global.empty()) {
+        out << "global = " << quoted(fit.global) << '\n';
     }
     for (const FitFileLight& l : fit.light) {
         out << "\n[[light]]\nfile = " << quoted(relative(l.file)) << '\n';

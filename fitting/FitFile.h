@@ -24,6 +24,7 @@
 //   epoch = 1967.603788
 //   clip = 4                         # sigma clipping of the light's outliers (0: none)
 //   method = "simplex"               # the downhill simplex, or "lm" (Levenberg-Marquardt, the default)
+//   global = "always"                # the global search first: "auto" (when the start is far), "never"
 //
 //   [[light]]
 //   file = "tess.fits"               # relative to the fit file's folder
@@ -75,6 +76,7 @@ struct FitFile {
     std::optional<double> period, epoch;
     double clip = 0;
     std::string method; // "simplex" or "lm"; "" for the default
+    std::string global; // "auto", "always" or "never"; "" for the default (auto)
     std::vector<FitFileLight> light;
     std::vector<FitFileVelocities> velocities;
     std::vector<FitFileParameter> parameters;

@@ -539,6 +539,62 @@ TEST(MultiBandFit, EachObservedFileTakesThePassbandThatFollowsIt) {
     fs::remove_all(dir);
 }
 
+// A detached pair of small spheres (r1 + r2 = 0.12) seen at i = 88, started 6 degrees and 500 K
+// away: at i = 82 the model has no eclipse, so the local fit cannot find one and runs off to a bound.
+// Its poor end starts the global search, which brings the fit back to the truth within its errors;
+// --global never shows the false minimum it replaced, and --global always runs it regardless.
+TEST(GlobalFit, AStartWithoutEclipsesFindsTheTruth) {
+    const fs::path dir = fs::temp_directory_path() / ("corvane-cli-global-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::vector<std::string> system = {"--set", "cmbPhotometry=Precise", "--set", "chkSpherical=0", "--set",
+                                             "txtRadius1=0.07", "--set", "txtRadius2=0.05", "--set", "txtTemp1=6000",
+                                             "--set", "cmbFilter=L", "--set", "cmbPassband=Johnson V"};
+    std::vector<std::string> make = system;
+    make.insert(make.end(), {"--set", "txtIota=88", "--set", "txtTemp2=5000", "lightcurve", "--step", "0.5", "--out",
+                             (dir / "lc.csv").string()});
+    ASSERT_EQ(tool(make).status, 0);
+    std::mt19937 random(11);
+    std::normal_distribution<double> gauss(0, 0.002);
+    {
+        std::ifstream in(dir / "lc.csv");
+        std::ofstream out(dir / "detached.txt");
+        out << "phase mag err\n" << std::setprecision(10);
+        std::string line;
+        std::getline(in, line);
+        while (std::getline(in, line)) {
+            double phase = 0, flux = 0;
+            ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf", &phase, &flux), 2) << line;
+            out << phase << ' ' << -2.5 * std::log10(flux) + gauss(random) << " 0.002\n";
+        }
+    }
+    auto fitWith = [&](const char* global) {
+        std::vector<std::string> a = system;
+        a.insert(a.end(), {"--set", "txtIota=82", "--set", "txtTemp2=5500", "fit", "--observed",
+                           (dir / "detached.txt").string(), "--free", "txtIota,txtTemp2", "--global", global});
+        return tool(a);
+    };
+    const ToolResult stuck = fitWith("never");
+    ASSERT_EQ(stuck.status, 0) << stuck.err;
+    EXPECT_GT(values(stuck.out).at("Chi-Square per Point"), 10) << stuck.err;
+    EXPECT_THAT(stuck.err, HasSubstr("Warning: the reduced chi-square"));
+    EXPECT_THAT(stuck.err, ::testing::Not(HasSubstr("Global search")));
+    for (const char* global : {"auto", "always"}) {
+        const ToolResult r = fitWith(global);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const auto v = values(r.out);
+        EXPECT_NEAR(v.at("Inclination"), 88, 0.05) << global << "\n" << r.err;
+        EXPECT_NEAR(v.at("Temperature #2"), 5000, 15) << global << "\n" << r.err;
+        EXPECT_NEAR(v.at("Chi-Square per Point"), 1, 0.2) << global << "\n" << r.err;
+        EXPECT_THAT(r.err, HasSubstr("Global search (differential evolution over Inclination 67 to 90, Temperature #2 "
+                                     "4400 to 6600;"));
+        EXPECT_THAT(r.err, HasSubstr(std::string(global) == "auto" ? "the fit from the start ended at a reduced chi-square"
+                                                                   : "as asked"));
+        EXPECT_THAT(r.err, HasSubstr("was kept"));
+        EXPECT_THAT(r.err, ::testing::Not(HasSubstr("Warning"))) << global;
+    }
+    fs::remove_all(dir);
+}
+
 // The Rossiter-McLaughlin anomaly of star 1 during the primary eclipse, made by the tool with a tilted
 // spin (v sin i 40 km/s, lambda 35 degrees) and 0.3 km/s of noise, fitted from an aligned start: both
 // come back within three of their errors. Without velocity files they cannot be freed.
