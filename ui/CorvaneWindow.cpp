@@ -1232,6 +1232,49 @@ void CorvaneWindow::chooseAndLoadVelocities(int star) {
     showVelocityCurves();
 }
 
+void CorvaneWindow::chooseAndAddLightCurve() {
+    if (busy_ || inHandler_) {
+        return;
+    }
+    if (form_.Curve.ObsCount < 1) {
+        QMessageBox::information(this, "Add Light Curve",
+                                 "Load a light curve first (File > Load Light Curve...): the curves added are fitted "
+                                 "with it.");
+        return;
+    }
+    const QString chosen = chooseFile_(false, "Add Light Curve", QString(),
+                                       "Light curves (*.csv *.txt *.dat *.fits *.fit *.fts);;All files (*)");
+    if (chosen.isEmpty()) {
+        return;
+    }
+    std::string problem;
+    run([this, &chosen, &problem] { problem = form_.addLightCurve(chosen.toStdString(), "", 0); });
+    if (!problem.empty()) {
+        QMessageBox::warning(this, "Add Light Curve", qs(problem));
+        return;
+    }
+    if (form_.ExtraLight.back().passband.empty()) { // the file does not name its band: ask
+        QStringList bands;
+        for (const std::string& band : form_.cmbPassband.Items) {
+            bands << qs(band);
+        }
+        bool ok = false;
+        const QString band = QInputDialog::getItem(
+            this, "Add Light Curve",
+            qs("The band " + std::filesystem::path(form_.ExtraLight.back().file).filename().string() + " was taken in:"),
+            bands, std::max<qsizetype>(0, bands.indexOf(qs(form_.cmbPassband.Text))), false, &ok);
+        if (!ok) {
+            form_.ExtraLight.pop_back();
+            return;
+        }
+        form_.ExtraLight.back().passband = band.toStdString();
+    }
+    const auto& added = form_.ExtraLight.back();
+    form_.lblObserved.Caption += " Added " + std::filesystem::path(added.file).filename().string() + " in " +
+                                 added.passband + " (" + std::to_string(added.mag.size()) + " points), fitted with it.";
+    syncFromForm();
+}
+
 void CorvaneWindow::chooseAndLoadFit() {
     if (busy_ || inHandler_) {
         return;
@@ -1695,6 +1738,11 @@ void CorvaneWindow::buildMenus() {
     loadCurve->setObjectName("mnuLoadLightCurve");
     loadCurve->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(loadCurve, &QAction::triggered, this, [this] { chooseAndLoadLightCurve(); });
+    QAction* addCurve = file->addAction("&Add Light Curve...");
+    addCurve->setObjectName("mnuAddLightCurve");
+    addCurve->setToolTip("Add a further light curve to fit with the loaded one (another sector or band): in the band "
+                         "its file names, or else the one chosen in Passband");
+    connect(addCurve, &QAction::triggered, this, [this] { chooseAndAddLightCurve(); });
     for (int star : {1, 2}) {
         QAction* loadVelocities = file->addAction(QString("Load &Velocities of Star %1...").arg(star));
         loadVelocities->setObjectName(QString("mnuLoadVelocities%1").arg(star));

@@ -126,6 +126,9 @@ private:
     void chooseAndLoadLightCurve();
     // File > Load Velocities of Star 1 / Star 2: a velocity file added to the model's comparison.
     void chooseAndLoadVelocities(int star);
+    // File > Add Light Curve...: a further curve fitted with the loaded one, in the band the file
+    // names or else the one chosen in Passband now.
+    void chooseAndAddLightCurve();
     // File > Load Fit... and Save Fit...: the fit file the batch tool runs (fitting/FitFile).
     void chooseAndLoadFit();
     void chooseAndSaveFit();

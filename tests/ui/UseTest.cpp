@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -625,6 +626,118 @@ TEST_F(UseFixture, AFitSavedFromTheWindowLoadsBackOverOtherValues) {
     window.findChild<QAction*>("mnuLoadFit")->trigger();
     EXPECT_TRUE(warned);
     EXPECT_EQ(find<QLineEdit>("txtIota")->text().toStdString(), "84");
+}
+
+// Two light curves in two bands and star 1's velocities fitted together from the window, key by key:
+// the first curve loaded in Johnson V, the second added from the File menu in the band the person
+// picks, the velocities loaded, the start typed, the fit run. It comes back to the truth, and its
+// report names every file.
+TEST_F(UseFixture, TwoLightCurvesAndVelocitiesAreFittedTogetherFromTheWindow) {
+    typeDetachedPreciseSystem();
+    typeKeys("txtSemiMajorAxis", "12");
+    QTest::keyClick(find<QLineEdit>("txtSemiMajorAxis"), Qt::Key_Return);
+    typeKeys("txtPeriod", "2.5");
+    QTest::keyClick(find<QLineEdit>("txtPeriod"), Qt::Key_Return);
+    QComboBox* passband = find<QComboBox>("cmbPassband");
+    // "J" finds the first Johnson band, the arrow keys the one wanted (a space would open the list).
+    auto pickByKey = [](QComboBox* box, const QString& wanted) {
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_J);
+        const int at = box->findText(wanted);
+        for (int k = 0; k < box->count() && box->currentIndex() != at; ++k) {
+            QTest::keyClick(box, box->currentIndex() < at ? Qt::Key_Down : Qt::Key_Up);
+        }
+    };
+    pickByKey(passband, "Johnson V");
+    ASSERT_EQ(form.cmbPassband.Text, "Johnson V");
+
+    // The truth, q = 0.6 and i = 84, observed in V and B with 0.002 mag of noise, and star 1's
+    // velocities with 1 km/s.
+    std::mt19937 rng(8);
+    std::normal_distribution<double> noise(0, 0.002), kms(0, 1);
+    for (const char* band : {"Johnson V", "Johnson B"}) {
+        render::SceneInputs in = form.sceneInputs();
+        in.Light.passband = band;
+        std::vector<double> etas;
+        for (int k = 0; k < 240; ++k) {
+            etas.push_back(2 * 3.14159265358979 * (k / 240.0 + 0.25));
+        }
+        const auto light = precise::PreciseLight(in).curve(etas);
+        std::ofstream out(folder / (std::string(band).substr(8) + ".txt"));
+        out.precision(10);
+        out << "phase mag err\n";
+        for (int k = 0; k < 240; ++k) {
+            out << k / 240.0 << ' '
+                << 10 - 2.5 * std::log10(light[static_cast<std::size_t>(k)][static_cast<std::size_t>(form.comparedChannel())]) +
+                       noise(rng)
+                << " 0.002\n";
+        }
+    }
+    {
+        std::ofstream out(folder / "rv1.txt");
+        out << "phase rv1 e_rv\n";
+        for (int k = 0; k < 16; ++k) {
+            const double phase = (k + 0.5) / 16.0;
+            out << phase << ' ' << form.velocityAt(phase).v1 + kms(rng) << " 1\n";
+        }
+    }
+    typeKeys("txtIota", "81");
+    QTest::keyClick(find<QLineEdit>("txtIota"), Qt::Key_Return);
+    typeKeys("Qratio", "0.7");
+    QTest::keyClick(find<QLineEdit>("Qratio"), Qt::Key_Return);
+
+    std::filesystem::path next;
+    window.setFileChooser([&](bool, const QString&, const QString&, const QString&) {
+        return QString::fromStdString(next.string());
+    });
+    // Before any curve is loaded, adding one says what to do first.
+    bool told = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            told = box->text().contains("Load a light curve first");
+            box->accept();
+        }
+    });
+    next = folder / "B.txt";
+    window.findChild<QAction*>("mnuAddLightCurve")->trigger();
+    EXPECT_TRUE(told);
+    EXPECT_TRUE(form.ExtraLight.empty());
+
+    next = folder / "V.txt";
+    window.findChild<QAction*>("mnuLoadLightCurve")->trigger();
+    ASSERT_EQ(form.Curve.ObsCount, 240);
+    // The added file names no band: the person picks Johnson B in the question, by key.
+    QString asked;
+    QTimer::singleShot(0, [&] {
+        if (auto* question = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+            asked = question->labelText();
+            auto* choice = question->findChild<QComboBox*>();
+            pickByKey(choice, "Johnson B");
+            QTest::keyClick(choice, Qt::Key_Return);
+        }
+    });
+    next = folder / "B.txt";
+    window.findChild<QAction*>("mnuAddLightCurve")->trigger();
+    EXPECT_EQ(asked.toStdString(), "The band B.txt was taken in:");
+    ASSERT_EQ(form.ExtraLight.size(), 1u);
+    EXPECT_EQ(form.ExtraLight[0].passband, "Johnson B");
+    EXPECT_EQ(form.cmbPassband.Text, "Johnson V") << "the first curve keeps its band";
+    EXPECT_THAT(find<QLabel>("lblObserved")->text().toStdString(), HasSubstr("Added B.txt in Johnson B (240 points)"));
+    next = folder / "rv1.txt";
+    window.findChild<QAction*>("mnuLoadVelocities1")->trigger();
+    QApplication::processEvents();
+    ASSERT_EQ(form.VelocitySets.size(), 1u);
+
+    QPushButton* fit = find<QPushButton>("cmdFit");
+    fit->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fit->text() == "Fit"; }, 300000));
+    const std::string report = find<QPlainTextEdit>("Text1")->toPlainText().toStdString();
+    EXPECT_THAT(find<QLabel>("lblDCProgress")->text().toStdString(), HasSubstr("Fit done")) << report;
+    EXPECT_NEAR(find<QLineEdit>("txtIota")->text().toDouble(), 84, 0.2) << report;
+    EXPECT_NEAR(find<QLineEdit>("Qratio")->text().toDouble(), 0.6, 0.02) << report;
+    EXPECT_THAT(report, HasSubstr("and 1 more light curve, and 16 velocities"));
+    EXPECT_THAT(report, HasSubstr("Light curve 2 ("));
+    EXPECT_THAT(report, HasSubstr("B.txt, Johnson B)"));
 }
 
 // Regression: a cancelled grid search replayed an old "folder created" message long after.
