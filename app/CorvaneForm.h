@@ -646,6 +646,10 @@ public:
         int burn = -1;             // steps left out of the summary; -1: a quarter of them
         std::uint64_t seed = 1;
         std::optional<fitting::Chain> resume;
+        // Each file's errors scaled by a factor of its own, marginalised with a Jeffreys prior (1/s),
+        // so the intervals widen with the residuals: each file weighs -(N/2) ln chi2 instead of
+        // -chi2/2. False: the errors as given (without errors, the best fit's residual noise).
+        bool scaleErrors = true;
         // Called with the chain about once a minute, so a run that is killed loses little.
         std::function<void(const fitting::Chain&)> checkpoint;
     };
@@ -661,6 +665,7 @@ public:
         // intervals are too narrow, for they assume the errors are right.
         double reducedChiSquare = 0;
         static constexpr double BadFit = 2;
+        std::vector<double> errorScales; // each file's sqrt(chi2 / N) at the start, when scaled
         std::string report;      // the summary, CR LF lines
         fitting::Chain chain;
     };
@@ -684,10 +689,12 @@ public:
     std::string FitMethod = "lm";
     // The global search (differential evolution over a box around the start, then the optimiser from
     // its best point): "auto" runs it when the start is far from the data, that is when the local fit
-    // ends missing an eclipse's depth by more than three times the noise or at a reduced chi-square
-    // above FarChiSquare; "always"; "never".
+    // ends missing an eclipse's depth by more than three times the noise of the residuals (with a
+    // reduced chi-square above 2, or without errors an RMS residual above FarResidual magnitudes) or
+    // at a reduced chi-square above FarChiSquare; "always"; "never".
     std::string FitGlobal = "auto";
     static constexpr double FarChiSquare = 10;
+    static constexpr double FarResidual = 1e-3;
     // File > Reset to Defaults: every parameter, switch and choice as at start-up (file names, the
     // loaded observations and the output folder stay), then a refresh.
     void resetToDefaults();

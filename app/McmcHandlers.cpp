@@ -27,6 +27,65 @@ namespace {
 
 constexpr double NegativeInfinity = -std::numeric_limits<double>::infinity();
 
+// How many of fitResiduals' values belong to each file, in its order: the loaded light curve, the
+// others, each velocity file; whatever follows is the priors'.
+std::vector<std::size_t> residualGroups(const CorvaneForm& f) {
+    std::vector<std::size_t> groups;
+    std::size_t main = 0;
+    for (int i = 1; i <= f.Curve.ObsCount; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        const double e = f.ObsHasErrors ? f.ObsError[k] : 1.0;
+        main += f.ObsClipped[k] == 0 && e > 0 ? 1 : 0;
+    }
+    groups.push_back(main);
+    for (const CorvaneForm::LightSet& set : f.ExtraLight) {
+        std::size_t m = 0;
+        for (std::size_t k = 0; k < set.mag.size(); ++k) {
+            const double e = set.hasErrors ? set.error[k] : 1.0;
+            m += set.clipped[k] == 0 && e > 0 ? 1 : 0;
+        }
+        groups.push_back(m);
+    }
+    if (!f.VelocitySets.empty() && f.velocityFitProblem().empty()) {
+        for (const CorvaneForm::VelocitySet& set : f.VelocitySets) {
+            groups.push_back(set.phase.size());
+        }
+    }
+    return groups;
+}
+
+// Each file's sum of squared residuals, then the priors' (0 when none); nothing when the model
+// cannot be computed.
+std::optional<std::vector<double>> groupSums(CorvaneForm& f) {
+    const std::vector<double> r = f.fitResiduals();
+    const std::vector<std::size_t> groups = residualGroups(f);
+    std::size_t total = 0;
+    for (const std::size_t g : groups) {
+        total += g;
+    }
+    if (r.size() < total || total == 0) {
+        return std::nullopt;
+    }
+    std::vector<double> sums;
+    std::size_t at = 0;
+    for (const std::size_t g : groups) {
+        double s = 0;
+        for (std::size_t k = 0; k < g; ++k, ++at) {
+            s += r[at] * r[at];
+        }
+        sums.push_back(s);
+    }
+    double prior = 0;
+    for (; at < r.size(); ++at) {
+        prior += r[at] * r[at];
+    }
+    if (!f.ObsHasErrors && !f.FitPriors.empty()) {
+        prior += f.priorPenalty();
+    }
+    sums.push_back(prior);
+    return sums;
+}
+
 } // namespace
 
 std::string CorvaneForm::intervalText(const std::string& name, const fitting::Interval& r) {
@@ -147,6 +206,20 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
             }
         }
         return atPoint(base, free, x, [&](CorvaneForm& worker) {
+            if (request.scaleErrors) {
+                const auto sums = groupSums(worker);
+                if (!sums) {
+                    return NegativeInfinity;
+                }
+                const std::vector<std::size_t> groups = residualGroups(worker);
+                double l = -0.5 * sums->back();
+                for (std::size_t g = 0; g < groups.size(); ++g) {
+                    if (groups[g] > 0) {
+                        l -= 0.5 * static_cast<double>(groups[g]) * std::log(std::max((*sums)[g], 1e-300));
+                    }
+                }
+                return std::isfinite(l) ? l : NegativeInfinity;
+            }
             if (weighted && (!worker.VelocitySets.empty() || !worker.ExtraLight.empty())) {
                 const auto v = worker.fitObjective(); // the light's and the velocities' chi-square per point
                 return v && std::isfinite(*v) ? -0.5 * N * *v : NegativeInfinity;
@@ -209,7 +282,22 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
         longest = std::max(longest, out.tau.back().value_or(static_cast<double>(steps)));
     }
     out.shortChain = static_cast<double>(steps - out.burn) < 50 * longest;
-    if (weighted) {
+    if (request.scaleErrors) {
+        // The scales at the centre the walkers started from, and the fit's reduced chi-square there.
+        atPoint(base, free, centre, [&](CorvaneForm& worker) {
+            const auto sums = groupSums(worker);
+            const std::vector<std::size_t> groups = residualGroups(worker);
+            double chi2 = 0;
+            for (std::size_t g = 0; sums && g < groups.size(); ++g) {
+                out.errorScales.push_back(groups[g] > 0 ? std::sqrt((*sums)[g] / static_cast<double>(groups[g])) : 1.0);
+                chi2 += (*sums)[g];
+            }
+            if (weighted && sums) {
+                out.reducedChiSquare = (chi2 + sums->back()) / dof;
+            }
+            return 0;
+        });
+    } else if (weighted) {
         double best = NegativeInfinity;
         for (const double l : chain.logProbability) {
             best = std::isfinite(l) ? std::max(best, l) : best;
@@ -230,11 +318,18 @@ bool CorvaneForm::runMcmc(const McmcRequest& request, int threads,
     head << notes;
     head << "Acceptance fraction = " << platform::Format(out.acceptance, "0.000") << "\r\n";
     head << "Intervals: the median and the 16th and 84th percentiles of every walker after the burn-in\r\n";
-    if (!weighted) {
+    if (!weighted && !request.scaleErrors) {
         head << "The file gives no errors: the noise is taken from the best fit's residuals ("
              << GeneralNumber(toFigures(noise, noise)) << " mag per point)\r\n";
     }
-    if (out.reducedChiSquare > McmcOutcome::BadFit) {
+    if (request.scaleErrors) {
+        head << "Errors: each file's errors scaled by a factor of its own, marginalised (a Jeffreys prior), so the "
+                "intervals widen with the residuals; at the start the factors are";
+        for (std::size_t g = 0; g < out.errorScales.size(); ++g) {
+            head << (g == 0 ? " " : ", ") << GeneralNumber(toFigures(out.errorScales[g], out.errorScales[g], 3));
+        }
+        head << (weighted ? "" : " mag (the file gives no errors)") << "\r\n";
+    } else if (out.reducedChiSquare > McmcOutcome::BadFit) {
         head << "Warning: the best fit's reduced chi-square is " << GeneralNumber(toFigures(out.reducedChiSquare, out.reducedChiSquare, 3))
              << ": the model does not fit to within the errors, and these intervals assume the errors are right, so "
                 "they are too narrow (scaling the errors by sqrt(chi2 / (N - n)) = "

@@ -526,6 +526,11 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         ->type_name("FILE");
     mcmc->add_option("--free", mcmcFree, "The parameters to sample, comma-separated (as for fit)")
         ->type_name("\"NAME,NAME,...\"");
+    mcmc->add_option("--error-scale", posterior.errorScale,
+                     "free (the default): each file's errors scaled by a factor of its own, marginalised, so the "
+                     "intervals widen with the residuals; fixed: the errors as given")
+        ->check(CLI::IsMember({"free", "fixed"}))
+        ->type_name("free|fixed");
     mcmc->add_option("--walkers", posterior.walkers, "Walkers: even, at least twice the parameters (default 32)");
     mcmc->add_option("--steps", posterior.steps, "Steps in all, counting the start (default 2000)");
     mcmc->add_option("--burn", posterior.burn, "Steps left out of the summary (default: a quarter)");
@@ -694,7 +699,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
                    a == "--list" || a == "--task-index" || a == "--task-count" || a == "--results" ||
                    a == "--passband" || a == "--rv1" || a == "--rv2" || a == "--prior" || a == "--clip" ||
                    a == "--method" || a == "--save-fit" || a == "--table" || a == "--detrend" || a == "--gap" ||
-                   a == "--global") {
+                   a == "--global" || a == "--error-scale") {
             ++i;
         } else if (!a.empty() && a[0] != '-') {
             static const char* commands[] = {"lists", "equator", "render", "lightcurve", "catalogue", "compare",

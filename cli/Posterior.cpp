@@ -149,6 +149,7 @@ int runMcmcCommand(app::CorvaneForm& form, const std::string& observed, const st
     request.steps = options.steps;
     request.burn = options.burn;
     request.seed = options.seed;
+    request.scaleErrors = options.errorScale != "fixed";
     if (options.resume) {
         if (options.chainFile.empty()) {
             err << "corvane-cli: --resume needs the --chain file to continue\n";
@@ -373,6 +374,7 @@ int runListCommand(const app::CorvaneForm& start, const std::vector<std::string>
             request.steps = options.steps;
             request.burn = options.burn;
             request.seed = options.seed;
+            request.scaleErrors = options.errorScale != "fixed";
             app::CorvaneForm::McmcOutcome posterior;
             if (!form.runMcmc(request, threads, {}, cancel, posterior, why)) {
                 status = "failed: " + why;

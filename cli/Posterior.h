@@ -25,6 +25,7 @@ struct PosteriorOptions {
     std::uint64_t seed = 1;
     std::string chainFile, cornerFile;
     bool resume = false; // continue the chain in chainFile
+    std::string errorScale = "free"; // each file's error scale marginalised ("free") or the errors as given ("fixed")
 };
 
 // "mcmc": the observed file loaded, the fit run, then the ensemble sampler; prints
