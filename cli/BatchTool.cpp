@@ -206,8 +206,8 @@ std::string withoutCarriageReturns(const std::string& text) {
 // parameter and the error line, the report on standard error. An interrupt cancels the fit, which
 // still prints (and saves) its best point, then exits 130.
 int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std::string& freeList,
-                const std::string& outFile, const std::string& saveFit, const std::string& tableFile, int threads,
-                std::ostream& out, std::ostream& err) {
+                const std::string& outFile, const std::string& saveFit, const std::string& tableFile,
+                const std::string& plotFile, int threads, std::ostream& out, std::ostream& err) {
     std::vector<std::string> names;
     if (!freeList.empty() || form.FitFree.empty()) {
         if (const int status = parseFreeList(freeList, names, err); status != 0) {
@@ -279,6 +279,24 @@ int runFitCommand(app::CorvaneForm& form, const std::string& observed, const std
         }
         if (const std::string problem = platform::writeFileWhole(tableFile, text); !problem.empty()) {
             err << "corvane-cli: the table could not be saved to '" << tableFile << "': " << problem << '\n';
+            return 1;
+        }
+    }
+    if (!plotFile.empty() && fitting::ranks::root()) {
+        // The fitted model over the observations as the fit left them (detrended, clipped points out).
+        // The model drawn at a fine step, so the line follows the eclipses' ingress; on a copy, so the
+        // fit's own settings stay as they are for what is saved next.
+        platform::ScriptedDialogs quiet;
+        app::CorvaneForm drawn(form);
+        drawn.setDialogs(quiet);
+        drawn.PhaseMarkerShown = false;
+        if (drawn.precisePhotometry() && platform::Val(drawn.txtAnimSpeed.Text) > 0.5) {
+            drawn.txtAnimSpeed.Text = "0.5";
+            drawn.Refresh_Click();
+            drawn.computeModelAtObs();
+        }
+        if (const std::string problem = drawn.savePlot(plotFile, 1200, 700); !problem.empty()) {
+            err << "corvane-cli: the plot could not be written to '" << plotFile << "': " << problem << '\n';
             return 1;
         }
     }
@@ -513,6 +531,11 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
     fit->add_option("--table", tableFile,
                     "Also write the table of results: each fitted and derived quantity with its error (CSV: "
                     "quantity,value,error,unit)")
+        ->type_name("FILE");
+    std::string fitPlot;
+    fit->add_option("--plot", fitPlot,
+                    "Also draw the fitted curve over the observations as the fit prepared them (PNG or SVG, "
+                    "1200x700)")
         ->type_name("FILE");
     fit->add_option("--threads", threads, "Worker threads (default: every core, shared by the MPI processes on it)");
     addEphemeris(fit);
@@ -1200,7 +1223,7 @@ int runBatchTool(const std::vector<std::string>& args, std::ostream& out, std::o
         }
         if (!sampling) {
             return runFitCommand(form, curvesLoaded ? std::string() : fitObserved, freeList, fitOut, saveFitFile,
-                                 tableFile, threads, out, err);
+                                 tableFile, fitPlot, threads, out, err);
         }
         std::vector<std::string> names;
         if (!mcmcFree.empty()) {

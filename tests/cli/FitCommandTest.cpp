@@ -296,8 +296,13 @@ TEST_F(FitCommandFixture, TrendsPerStretchAndFlaresComeOutOfTheFit) {
     }
     text.close();
     const std::string drift = (dir / "drift.txt").string();
-    const ToolResult r = tool(fitArgs(drift, {"--detrend", "2", "--gap", "0.5", "--clip", "4"}));
+    const std::string plot = (dir / "fitted.png").string();
+    const ToolResult r = tool(fitArgs(drift, {"--detrend", "2", "--gap", "0.5", "--clip", "4", "--plot", plot}));
     ASSERT_EQ(r.status, 0) << r.err;
+    std::ifstream png(plot, std::ios::binary);
+    std::string head(8, '\0');
+    png.read(head.data(), 8);
+    EXPECT_EQ(head.substr(1, 3), "PNG") << "the fitted curve is drawn";
     const auto v = values(r.out);
     EXPECT_NEAR(v.at("Inclination"), 84, 1) << r.err;
     EXPECT_NEAR(v.at("Mass Ratio"), 0.6, 0.03) << r.err;
@@ -491,6 +496,10 @@ TEST(ReadmeFitFile, TheWorkedFitFileLoadsTheTessCurve) {
     EXPECT_EQ(form.FitFree.size(), 7u);
     EXPECT_EQ(form.FitClipSigma, 4);
     EXPECT_EQ(form.FitBounds.at("Inclination"), (std::pair{88.0, 90.0}));
+    EXPECT_EQ(form.ObsTimed.degree, 8);
+    EXPECT_EQ(form.ObsTimed.gap, 0.5);
+    EXPECT_EQ(form.ObsTimed.phase.size(), 16087u) << "the points as read are kept beside the 4998 bins";
+    EXPECT_EQ(form.FitMethod, "lm") << "a fit file without a method takes the default";
 }
 
 // Two light curves on one command line, each with the --passband that follows it: both are fitted,
