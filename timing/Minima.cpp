@@ -5,6 +5,8 @@
 #include "Search.h"
 
 #include <algorithm>
+#include <limits>
+#include <map>
 #include <array>
 #include <cmath>
 #include <set>
@@ -419,8 +421,48 @@ std::optional<MinimumTime> primaryEpoch(std::span<const double> t, std::span<con
             deepest = k;
         }
     }
-    const double reference = t[0] + (deepest + 0.5) / bins * period;
-    const double halfWidth = eclipseHalfWidth(t, m, period, reference);
+    // The coarse bins find the eclipses; which is deeper is told at a resolution finer than either
+    // (a narrow deep eclipse against a wide shallow one whose coarse bin averages fainter): the
+    // faintest mean of bins a tenth of its half width, three points at least, near each of the two
+    // faintest coarse bins at least 0.15 of a phase apart.
+    auto meanOf = [&](int k) { return sum[static_cast<std::size_t>(k)] / count[static_cast<std::size_t>(k)]; };
+    int other = -1;
+    for (int k = 0; k < bins; ++k) {
+        const int apart = std::min(std::abs(k - deepest), bins - std::abs(k - deepest));
+        if (count[static_cast<std::size_t>(k)] > 0 && apart >= 15 && (other < 0 || meanOf(k) > meanOf(other))) {
+            other = k;
+        }
+    }
+    auto faintestNear = [&](double centre, double half) {
+        const double width = half / 10, reach = half + period / bins;
+        std::map<long, std::pair<double, int>> fine;
+        for (std::size_t i = 0; i < t.size() && i < m.size(); ++i) {
+            const double c = (t[i] - centre) / period;
+            const double d = (c - std::round(c)) * period;
+            if (std::fabs(d) <= reach) {
+                auto& b = fine[static_cast<long>(std::floor(d / width))];
+                b.first += m[i];
+                b.second += 1;
+            }
+        }
+        double faintest = -std::numeric_limits<double>::infinity();
+        for (const auto& [bin, b] : fine) {
+            if (b.second >= 3) {
+                faintest = std::max(faintest, b.first / b.second);
+            }
+        }
+        return faintest;
+    };
+    double reference = t[0] + (deepest + 0.5) / bins * period;
+    double halfWidth = eclipseHalfWidth(t, m, period, reference);
+    if (other >= 0) {
+        const double alternative = t[0] + (other + 0.5) / bins * period;
+        const double otherHalf = eclipseHalfWidth(t, m, period, alternative);
+        if (faintestNear(alternative, otherHalf) > faintestNear(reference, halfWidth)) {
+            reference = alternative;
+            halfWidth = otherHalf;
+        }
+    }
     const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
     const double middle = (*lo + *hi) / 2;
     const double e0 = std::round((middle - reference) / period);

@@ -1738,7 +1738,7 @@ void CorvaneWindow::buildMenus() {
     loadCurve->setObjectName("mnuLoadLightCurve");
     loadCurve->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(loadCurve, &QAction::triggered, this, [this] { chooseAndLoadLightCurve(); });
-    QAction* addCurve = file->addAction("&Add Light Curve...");
+    QAction* addCurve = file->addAction("Add Lig&ht Curve...");
     addCurve->setObjectName("mnuAddLightCurve");
     addCurve->setToolTip("Add a further light curve to fit with the loaded one (another sector or band): in the band "
                          "its file names, or else the one chosen in Passband");

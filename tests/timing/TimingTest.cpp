@@ -191,6 +191,35 @@ TEST(Minima, EveryCoveredEclipseIsTimedLabelledAndOneWithABranchMissingIsSkipped
     EXPECT_NEAR(epochFound->time, 2459000 + 10, 2 * period) << "the covered minimum nearest the middle of the data";
 }
 
+// A narrow deep eclipse (0.5 mag, Gaussian width 0.004 of a phase) and a wide shallow one (0.4 mag,
+// width 0.02): averaged over bins of a hundredth of a phase the shallow one looks the deeper, and
+// the epoch must still fall on the deep one, wherever the series starts and whichever of the two
+// comes first.
+TEST(Minima, TheEpochIsTheDeeperEclipseAtAResolutionFinerThanBoth) {
+    const double period = 1.3;
+    for (const double deepAt : {0.0, 0.5}) {
+        for (const double start : {2459000.0, 2459000.37, 2459000.81}) {
+            std::mt19937 rng(9);
+            std::uniform_real_distribution<double> when(start, start + 40);
+            std::normal_distribution<double> noise(0, 0.002);
+            std::vector<double> t, m;
+            for (int i = 0; i < 20000; ++i) {
+                t.push_back(when(rng));
+                const double p = (t.back() - 2459000) / period;
+                auto dip = [&](double centre, double depth, double w) {
+                    const double d = p - centre - std::round(p - centre);
+                    return depth * std::exp(-d * d / (w * w));
+                };
+                m.push_back(10 + dip(deepAt, 0.5, 0.004) + dip(deepAt + 0.5, 0.4, 0.02) + noise(rng));
+            }
+            const auto epoch = primaryEpoch(t, m, period);
+            ASSERT_TRUE(epoch) << "start " << start;
+            const double c = (epoch->time - 2459000) / period - deepAt;
+            EXPECT_NEAR(c - std::round(c), 0, 1e-3) << "deep eclipse at " << deepAt << ", start " << start;
+        }
+    }
+}
+
 TEST(Ephemeris, AnInjectedQuadraticTermIsRecovered) {
     // Minima on T = T0 + P E + Q E^2 with Q = 2e-7 d, timed with 1e-4 d errors.
     std::mt19937 rng(3);
