@@ -377,9 +377,9 @@ public:
         bool binned() const { return bins < phase.size(); }
     };
     TimedLight ObsTimed; // the loaded curve's
-    // Keeps the points of a file read into obs (magnitudes; time the file's times, or empty for phases)
-    // with their slots in binInPhase's result.
-    static TimedLight keepPoints(const fitting::Observations& obs, std::vector<double> time);
+    // Folds obs (magnitudes) with the period and epoch when it holds times, and keeps its points with
+    // their times and their slots in binInPhase's result.
+    static TimedLight foldKeepingPoints(fitting::Observations& obs, double period, double epoch);
     // The binned phases, magnitudes, errors and left-out flags made again from the kept points.
     struct Binned {
         std::vector<double> phase, mag, error;

@@ -187,12 +187,7 @@ bool CorvaneForm::readObservedCurve() {
     if (obs.size() == 0) {
         return refuse("no flux in it is positive, so none can be a magnitude.");
     }
-    std::vector<double> times;
-    if (obs.abscissa == fitting::Abscissa::Time) {
-        times = obs.x;
-        fitting::fold(obs, period, epoch);
-    }
-    TimedLight kept = keepPoints(obs, std::move(times));
+    TimedLight kept = foldKeepingPoints(obs, period, epoch);
     const std::size_t before = fitting::binInPhase(obs, static_cast<std::size_t>(lightcurve::MaxPoint));
     // The tables change only now, all together.
     auto& c = Curve;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: Corvane developers
 #include "CorvaneForm.h"
+#include "RobustStatistics.h"
 
 #include "fitting/Detrend.h"
 #include "fitting/Fit.h"
@@ -19,13 +20,6 @@ namespace corvane::app {
 using platform::GeneralNumber;
 
 namespace {
-
-double median(std::vector<double> v) {
-    const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
-    std::nth_element(v.begin(), mid, v.end());
-    const double upper = *mid;
-    return v.size() % 2 == 1 ? upper : (upper + *std::max_element(v.begin(), mid)) / 2;
-}
 
 // One file's pass: clips its kept points at sigma robust standard deviations of the normalised
 // residuals (1.4826 times their median absolute deviation), then fits its trend to what the model
@@ -53,11 +47,7 @@ double prepareFile(CorvaneForm::TimedLight& t, const std::vector<double>& modelM
         }
         if (z.size() >= 10) {
             const double centre = median(z);
-            std::vector<double> deviation(z.size());
-            for (std::size_t k = 0; k < z.size(); ++k) {
-                deviation[k] = std::abs(z[k] - centre);
-            }
-            const double spread = 1.4826 * median(deviation);
+            const double spread = robustSigma(z, centre);
             for (std::size_t k = 0; spread > 0 && k < z.size(); ++k) {
                 if (std::abs(z[k] - centre) > sigma * spread) {
                     t.clipped[at[k]] = 1;
@@ -87,9 +77,12 @@ double prepareFile(CorvaneForm::TimedLight& t, const std::vector<double>& modelM
 
 } // namespace
 
-CorvaneForm::TimedLight CorvaneForm::keepPoints(const fitting::Observations& obs, std::vector<double> time) {
+CorvaneForm::TimedLight CorvaneForm::foldKeepingPoints(fitting::Observations& obs, double period, double epoch) {
     TimedLight t;
-    t.time = std::move(time);
+    if (obs.abscissa == fitting::Abscissa::Time) {
+        t.time = obs.x;
+        fitting::fold(obs, period, epoch);
+    }
     t.phase = obs.x;
     t.mag = obs.value;
     t.error = obs.error;

@@ -48,12 +48,7 @@ std::string CorvaneForm::addLightCurve(const std::string& path, const std::strin
     if (detrend >= 0 && obs.abscissa != fitting::Abscissa::Time) {
         return refuse("it holds phases, and a trend is fitted in time.");
     }
-    std::vector<double> times;
-    if (obs.abscissa == fitting::Abscissa::Time) {
-        times = obs.x;
-        fitting::fold(obs, period, epoch);
-    }
-    TimedLight kept = keepPoints(obs, std::move(times));
+    TimedLight kept = foldKeepingPoints(obs, period, epoch);
     kept.degree = detrend;
     kept.gap = gapDays;
     const std::size_t before = fitting::binInPhase(obs, static_cast<std::size_t>(lightcurve::MaxPoint));
